@@ -1,0 +1,31 @@
+# The two commands of the README: `make run` and `make test`.
+BUILD ?= build
+JOBS ?= 2
+
+.PHONY: deps build run test bench screenshot format clean
+
+deps:
+	@tools/install-deps.sh
+
+build: deps
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(BUILD) -j$(JOBS)
+
+run: build
+	@tools/run.sh $(BUILD)
+
+test: build
+	@cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+
+bench: build
+	@$(BUILD)/bench/fit_bench
+
+screenshot: build
+	@mkdir -p out
+	@cd examples && QT_QPA_PLATFORM=offscreen ../$(BUILD)/ferolan --screenshot ../out/window.png
+
+format:
+	@clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	@rm -rf $(BUILD)

@@ -1,0 +1,29 @@
+// The two imports of measured spectra. Each parses into a working copy and commits it only
+// when it is complete; a failed import changes nothing and names the problem in Label9.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "state/module.h"
+
+namespace ferolan {
+
+// Parse a pasted table / a data.mdf text over a copy of the current data set (so entries
+// beyond the new counts keep their earlier values). On failure returns false and a short
+// Ukrainian sentence in problem; out is then unspecified.
+bool parse_clipboard_table(std::string_view text, DataSet& out, std::string& problem);
+bool parse_mdf(std::string_view text, DataSet& out, std::string& problem);
+
+// Sort by pH (stable bubble passes) and find a_max.
+void sort_by_ph(DataSet& data);
+void find_a_max(DataSet& data);
+
+// Makes parsed the data set: LabC, sort, a_max, drawing, selection boxes, buttons.
+void commit_import(Module& m, const DataSet& parsed);
+
+// Command5 ("Вставити") and load ("Витягнути з data.mdf"). Return false on a failed import.
+bool Command5_Click(Module& m);
+bool load_Click(Module& m);
+
+}  // namespace ferolan

@@ -1,0 +1,21 @@
+// The fit of one pKa set: forms' concentrations, forms' spectra by least squares, the score.
+#pragma once
+
+#include "state/controls.h"
+#include "state/state.h"
+
+namespace ferolan {
+
+// Solves norm_matrix · x = norm_rhs (order system_size) into lsq_solution: elimination
+// without pivoting, bottom-up with the row above; a zero pivot gives a zero unknown.
+void systema(CalcState& calc);
+
+// Fits the forms' spectra for calc.ka over the included spectra on the grid of fit_step and
+// leaves the mean squared residual in s_a_sq. Requires used_spectra_count >= 1.
+void rozrah(const DataSet& data, CalcState& calc);
+
+// Counts the included spectra and the constants not removed (zero boxes Check2(2..5));
+// sets used_spectra_count to 0 when there are fewer than active_ka_count + 2 spectra.
+void chy_dostatno_spektriv(const DataSet& data, const Controls& ui, CalcState& calc);
+
+}  // namespace ferolan

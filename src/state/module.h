@@ -1,0 +1,29 @@
+// Everything one window owns: the state, the control model, and what the desktop lends it.
+#pragma once
+
+#include "platform/canvas.h"
+#include "platform/platform.h"
+#include "state/controls.h"
+#include "state/state.h"
+
+namespace ferolan {
+
+struct Module : CheckHandler {
+  Module(Platform& platform, Canvas& spectrs, Canvas& pict_e, Canvas& picture1);
+  Module(const Module&) = delete;
+  Module& operator=(const Module&) = delete;
+
+  // Runs the click handler of a box whose value changed (by the user or from code).
+  void check_changed(Control& c) override;
+
+  char dec() const { return pf.decimal_separator(); }
+
+  State st;
+  Controls ui;
+  Platform& pf;
+  Canvas& spectrs;
+  Canvas& pict_e;
+  Canvas& picture1;
+};
+
+}  // namespace ferolan

@@ -1,0 +1,22 @@
+// A fresh module on a fake platform and recording canvases, for one test case.
+#pragma once
+
+#include <memory>
+
+#include "fake_platform.h"
+#include "recording_canvas.h"
+#include "state/module.h"
+
+namespace ferolan::testing {
+
+struct TestModule {
+  TestModule();  // the module after window load
+  FakePlatform pf;
+  RecordingCanvas spectrs, pict_e, picture1;
+  std::unique_ptr<Module> m;
+
+  Module& operator*() { return *m; }
+  Module* operator->() { return m.get(); }
+};
+
+}  // namespace ferolan::testing
