@@ -60,6 +60,7 @@ struct CalcState {
   int16_t fit_step = 10;
   int16_t used_spectra_count = 0;
   int16_t active_ka_count = 0;
+  long fits = 0;  // calls of rozrah since start-up (trial and display fits alike)
   FitWork work;
 };
 
@@ -73,6 +74,8 @@ struct SearchState {
   float opt_exponent_step = 1.0f;
   float run_start_time = 0;  // seconds since midnight
   bool running = false;      // a search is between its run lock and its end
+  Arr1<float, kSlots> uncertainty{};  // u of the last uncertainty estimate, per fitted slot
+  long trials = 0;                    // trials scored by the last search
 };
 
 struct State {
