@@ -1,5 +1,11 @@
 #include "search/run_control.h"
 
+#include <cmath>
+
+#include "model/fit.h"
+#include "view/format.h"
+#include "view/plots.h"
+
 namespace ferolan {
 
 void shovaty(Controls& ui) {
@@ -64,6 +70,112 @@ void Option1_Click(SearchState& search, int n) {
 
 void Option2_Click(Settings& settings, int n) {
   if (n == 1 || n == 2 || n == 3 || n == 5) settings.path_len = static_cast<float>(n);
+}
+
+void run_lock(Module& m) {
+  shovaty(m.ui);
+  for (int s = 1; s <= kMaxSpectra; ++s) m.ui.set_enabled(m.ui.Check3[s], false);
+  m.st.search.running = true;
+  m.st.search.trials = 0;
+}
+
+void run_unlock(Module& m) {
+  pokazaty(m.ui);
+  for (int s = 1; s <= kMaxSpectra; ++s) m.ui.set_enabled(m.ui.Check3[s], s <= m.st.data.n_spectra);
+  m.st.search.running = false;
+}
+
+bool accept_trial(CalcState& calc) {
+  const float s = static_cast<float>(calc.s_a_sq);
+  if (!(s < calc.s_a_sq_best)) return false;
+  calc.s_a_sq_best = s;
+  return true;
+}
+
+double ka_of(float pk) {
+  return std::pow(10.0, -static_cast<double>(pk));
+}
+
+bool ka_fits(float pk) {
+  const double ka = ka_of(pk);
+  return std::isfinite(pk) && std::isfinite(ka) && ka > 0;
+}
+
+double elapsed_seconds(double now, float run_start) {
+  double t = now - static_cast<double>(run_start);
+  if (t < 0) t += 86400.0;  // the clock restarts at midnight
+  return t;
+}
+
+void show_elapsed(Module& m) {
+  const double t = elapsed_seconds(m.pf.clock_seconds(), m.st.search.run_start_time);
+  m.ui.set_text(m.ui.Lab_chas, format_mask(t, "0#.0", m.dec()));
+}
+
+void show_s_a(Module& m) {
+  m.ui.set_text(m.ui.Label4, format_mask(std::sqrt(m.st.calc.s_a_sq), "0.00e+00", m.dec()));
+}
+
+void set_progress(Controls& ui, int n) {
+  ui.set_text(ui.Label5, std::string(n, ' '));
+}
+
+void full_fit(Module& m) {
+  m.st.calc.fit_step = 1;
+  rozrah(m.st.data, m.st.calc);
+  m.st.calc.fit_step = 10;
+}
+
+void draw_fit(Module& m) {
+  vyvid_spectriv_form(m.st.data, m.st.settings, m.st.calc, m.spectrs, m.pict_e);
+  vyvid_rozrahovanyh_spectriv(m.st.data, m.st.settings, m.st.calc, m.spectrs);
+}
+
+void finish_block(Module& m) {
+  run_unlock(m);
+  show_elapsed(m);
+  m.ui.set_text(m.ui.Label5, "  ");
+  m.ui.set_text(m.ui.Label9, kDoneText);
+  m.ui.set_focus(m.ui.Command2);
+}
+
+std::string message_text(Msg msg, int n) {
+  const std::string k = std::to_string(n);
+  switch (msg) {
+    case Msg::TooFewSpectra:
+      return "Надто мало спектрів для розрахунку!!!";
+    case Msg::StartValues:
+      return "Вкажіть початкові значення всіх шуканих рКа!!!";
+    case Msg::HeldValue:
+      return "Вкажіть значення рКа №" + k;
+    case Msg::HeldValueAuto:
+      return "Вкажіть значення рКа №" + k + "  у форматі #.##";
+    case Msg::RangeStart:
+      return "Некоректне початкове значення діапазону рКа №" + k + " (має бути від 0 до 14) !";
+    case Msg::RangeEnd:
+      return "Некоректне кінцеве значення діапазону рКа №" + k + " (має бути від 1 до 14) !";
+    case Msg::RangeOrder:
+      return "Кінцеве значення діапазону рКа №" + k + " має бути більшим за початкове !";
+    case Msg::Step:
+      return "Некоректне значення кроку перебору значення рКа №" + k + " !";
+  }
+  return {};
+}
+
+const char* message_title(Msg msg) {
+  switch (msg) {
+    case Msg::TooFewSpectra:
+    case Msg::StartValues:
+    case Msg::HeldValue:
+    case Msg::HeldValueAuto:
+      return "Недостатньо даних!";
+    default:
+      return "Некоректні дані!";
+  }
+}
+
+void show_message(Module& m, Msg msg, int n) {
+  m.pf.message_box(message_text(msg, n), message_title(msg));
 }
 
 }  // namespace ferolan
