@@ -1,0 +1,99 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "analysis/factors.h"
+#include "support/synthetic_data.h"
+
+namespace ferolan::analysis {
+namespace {
+
+using testing::make_synthetic;
+using testing::SyntheticSpec;
+
+struct FormsCase {
+  std::vector<double> pk;
+  double ph_lo, ph_hi;
+  double noise;
+};
+
+class FactorsByConstants : public ::testing::TestWithParam<FormsCase> {};
+
+TEST_P(FactorsByConstants, FindsOneFormMoreThanConstants) {
+  const FormsCase& c = GetParam();
+  SyntheticSpec spec;
+  spec.pk = c.pk;
+  spec.ph_lo = c.ph_lo;
+  spec.ph_hi = c.ph_hi;
+  spec.noise = c.noise;
+  const int forms = int(c.pk.size()) + 1;
+  for (uint32_t seed : {1u, 2u, 3u}) {
+    spec.seed = seed;
+    auto syn = make_synthetic(spec);
+    const FactorAnalysis fa = factor_analysis(*syn.data);
+    EXPECT_EQ(fa.suggested_forms, forms) << "seed " << seed;
+    EXPECT_TRUE(fa.reached_noise);
+    // The estimate from beyond six values is a little low but of the right size.
+    EXPECT_GT(fa.noise, 0.75 * c.noise);
+    EXPECT_LT(fa.noise, 1.1 * c.noise);
+    // What the suggested forms leave is the noise itself.
+    EXPECT_NEAR(fa.residual_noise, c.noise, 0.1 * c.noise);
+    // The real forms stand far above the largest singular value of noise, the next does not.
+    EXPECT_GT(fa.sv_to_noise[forms - 1], 10.0);
+    EXPECT_LT(fa.sv_to_noise[forms], 1.3);
+    // Told the true noise, it agrees.
+    const FactorAnalysis given = factor_analysis(*syn.data, {c.noise});
+    EXPECT_TRUE(given.noise_given);
+    EXPECT_EQ(given.suggested_forms, forms);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Constants, FactorsByConstants,
+                         ::testing::Values(FormsCase{{5.0}, 3.0, 7.0, 0.002},
+                                           FormsCase{{4.0, 7.0}, 2.0, 9.0, 0.002},
+                                           FormsCase{{3.5, 6.0, 8.5}, 2.0, 10.0, 0.003},
+                                           FormsCase{{3.5, 6.0, 8.5}, 2.0, 10.0, 0.0005}));
+
+TEST(Factors, SharesAndResidualsAreConsistent) {
+  auto syn = make_synthetic({});
+  const FactorAnalysis fa = factor_analysis(*syn.data);
+  ASSERT_EQ(fa.singular.size(), 21u);
+  double share = 0;
+  for (double s : fa.share) share += s;
+  EXPECT_NEAR(share, 1.0, 1e-12);
+  // residual_rms[0] is the RMS of the whole matrix.
+  double sum = 0;
+  for (int w = 1; w <= 121; ++w)
+    for (int s = 1; s <= 21; ++s)
+      sum += double(syn.data->absorbance[w][s]) * syn.data->absorbance[w][s];
+  EXPECT_NEAR(fa.residual_rms[0], std::sqrt(sum / (121.0 * 21)), 1e-12);
+  EXPECT_EQ(fa.noise_from, 6);
+  EXPECT_DOUBLE_EQ(fa.noise, fa.residual_rms[6]);
+}
+
+TEST(Factors, CountsOnlyIncludedSpectra) {
+  auto syn = make_synthetic({});
+  for (int s = 1; s <= 21; s += 2) syn.data->spectrum_used[s] = 0;
+  const FactorAnalysis fa = factor_analysis(*syn.data);
+  EXPECT_EQ(fa.spectra, 10);
+  EXPECT_EQ(fa.singular.size(), 10u);
+  EXPECT_EQ(fa.suggested_forms, 3);
+}
+
+TEST(Factors, TooGreatAClaimedPrecisionIsReportedNotHidden) {
+  auto syn = make_synthetic({});
+  const FactorAnalysis fa = factor_analysis(*syn.data, {1e-6});
+  EXPECT_FALSE(fa.reached_noise);
+  EXPECT_EQ(fa.suggested_forms, 6);
+}
+
+TEST(Factors, SummaryText) {
+  FactorAnalysis fa;
+  fa.suggested_forms = 3;
+  EXPECT_EQ(factor_summary(fa), "data support 3 forms, i.e. 2 constants");
+  fa.suggested_forms = 2;
+  EXPECT_EQ(factor_summary(fa), "data support 2 forms, i.e. 1 constant");
+}
+
+}  // namespace
+}  // namespace ferolan::analysis

@@ -1,0 +1,38 @@
+// Deterministic generated spectra of an acid with known constants and known noise.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "analysis/fit_access.h"
+#include "state/state.h"
+
+namespace ferolan::testing {
+
+struct SyntheticSpec {
+  std::vector<double> pk = {4.0, 7.0};  // true pKa of slots 1..k; the others are removed
+  int spectra = 21;                     // evenly spaced in pH
+  double ph_lo = 2.0, ph_hi = 9.0;
+  int points = 121;  // wavelengths wl_first, wl_first + wl_step, ...
+  int wl_first = 220, wl_step = 2;
+  double acid_conc = 1e-4;  // mol/L
+  double noise = 0.002;     // σ of the Gaussian noise added to every absorbance
+  uint32_t seed = 1;
+};
+
+struct Synthetic {
+  std::unique_ptr<DataSet> data;
+  analysis::KaSet ka{};  // the true constants
+};
+
+// Forms' spectra are one or two Gaussian bands per form peaking near absorbance 1 at the
+// spec's concentration; the noise comes from std::mt19937 through Box-Muller (portable).
+Synthetic make_synthetic(const SyntheticSpec& spec);
+
+// Adds Gaussian noise of σ = sigma to every point of spectrum s (a corrupted measurement).
+void corrupt_spectrum(DataSet& data, int s, double sigma, uint32_t seed);
+
+analysis::KaSet ka_of(const std::vector<double>& pk);
+
+}  // namespace ferolan::testing
