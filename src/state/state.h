@@ -40,11 +40,16 @@ struct Settings {
 };
 
 // Scratch of the fast fit, sized for the largest data set so that a trial never allocates.
+// Included spectra are numbered u = 0..n-1 here, forms j = 0..5.
 struct FitWork {
-  Arr2<double, kForms, kForms> factor{};  // elimination factor per (column, row); 0 = row skipped
-  Arr2<uint8_t, kForms, kForms> active{};
-  std::array<int16_t, kMaxSpectra + 1> used{};  // indices of included spectra
-  std::array<double, (kMaxPoints + 1) * (kMaxSpectra + 1)> r2{};  // squared residuals
+  Arr2<double, kForms, kForms> upper{};     // the normal matrix after elimination
+  Arr2<double, kForms, kForms> factor{};    // elimination factor per (column, row)
+  Arr2<uint8_t, kForms, kForms> active{};   // 0 = row skipped in that column's pass
+  std::array<int16_t, kMaxSpectra> used{};  // spectrum index of each included spectrum
+  std::array<std::array<double, kForms>, kMaxSpectra> conc{};    // conc[u][j]
+  std::array<std::array<double, kMaxSpectra>, kForms> conc_t{};  // conc_t[j][u]
+  std::array<double, kMaxSpectra> a_row{};                       // absorbance of the current point
+  std::array<double, kMaxPoints * kMaxSpectra> r2{};  // squared residuals [grid point][u]
 };
 
 struct CalcState {
