@@ -46,8 +46,9 @@ FactorAnalysis factor_analysis(const DataSet& data, const FactorOptions& options
     fa.sv_to_noise.push_back(fa.noise > 0 ? s / fa.noise_singular_value : INFINITY);
 
   // Past the true rank the ratio stays near 1 (within ~15% for the truncation bias and the
-  // scatter of a few hundred degrees of freedom); a missing form raises it by its whole
-  // singular value, so 1.5 separates "noise left" from "signal left" with room on both sides.
+  // scatter of a few hundred degrees of freedom). A form left out adds s_(k+1)²/((m-k)(n-k))
+  // to its square, so 1.5 only misses a form whose own RMS share of the absorbances,
+  // s/sqrt(mn), is below about 1.1 σ: one that the noise hides anyway.
   const int kmax = std::min(kForms, r);
   fa.suggested_forms = 0;
   for (int k = 0; k < r; ++k) {

@@ -22,7 +22,8 @@ struct FactorAnalysis {
   std::vector<double> rms_to_noise;  // [k]: residual_rms[k] / noise
   double noise = 0;                  // σ used for the comparison (absorbance)
   bool noise_given = false;          // true: from FactorOptions, false: estimated
-  int noise_from = 0;                // estimated as residual_rms[noise_from] (beyond 6 forms)
+  int noise_from = 0;                // estimated as residual_rms[noise_from], min(6, r-1):
+                                     // with r <= 6 values at most r-1 forms can be suggested
   double noise_singular_value = 0;   // σ(√m + √n): about the largest singular value of noise
   std::vector<double> sv_to_noise;   // s_k / noise_singular_value: >> 1 signal, ~1 noise
   double factor = 1.5;               // threshold used on rms_to_noise

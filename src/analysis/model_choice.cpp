@@ -4,6 +4,15 @@
 
 namespace ferolan::analysis {
 
+ModelCandidate candidate_at(const DataSet& data, const KaSet& ka, int fitted) {
+  ModelCandidate c;
+  c.constants = fitted;
+  c.rss = residual_sum_of_squares(residual_vector(data, *fit_full(data, ka)));
+  c.observations = static_cast<long>(data.n_wavelengths) * included_spectra(data).size();
+  c.parameters = model_parameters(data.n_wavelengths, present_forms(ka), fitted);
+  return c;
+}
+
 long model_parameters(int points, int forms, int constants) {
   return static_cast<long>(points) * forms + constants;
 }

@@ -3,6 +3,8 @@
 
 #include <vector>
 
+#include "analysis/fit_access.h"
+
 namespace ferolan::analysis {
 
 struct ModelCandidate {
@@ -26,6 +28,10 @@ struct ModelChoice {
 
 // Parameters of a model with `forms` forms and `constants` fitted constants on `points` points.
 long model_parameters(int points, int forms, int constants);
+
+// The candidate of a searched result: full-resolution RSS of ka, points × included spectra
+// observations, points × present forms + `fitted` parameters.
+ModelCandidate candidate_at(const DataSet& data, const KaSet& ka, int fitted);
 
 // Scores every candidate; a candidate with rss <= 0 or n <= 0 is scored +inf and never chosen.
 ModelChoice compare_models(const std::vector<ModelCandidate>& candidates);

@@ -23,7 +23,7 @@ ScaleConversion convert_pk(double pk_measured, int step, double ionic_strength, 
   c.ionic_strength = ionic_strength;
   c.z_acid = charge_form1 - (step - 1);
   c.z_base = c.z_acid - 1;
-  if (!std::isfinite(ionic_strength) || ionic_strength < 0) {
+  if (step < 1 || step > 5 || !std::isfinite(ionic_strength) || ionic_strength < 0) {
     c.pk_concentration = c.pk_thermodynamic = NAN;
     return c;
   }

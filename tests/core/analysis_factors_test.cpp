@@ -80,6 +80,18 @@ TEST(Factors, CountsOnlyIncludedSpectra) {
   EXPECT_EQ(fa.suggested_forms, 3);
 }
 
+TEST(Factors, FewSpectraLeaveOnlyTheLastValueForTheNoise) {
+  SyntheticSpec spec;
+  spec.spectra = 6;
+  for (uint32_t seed : {1u, 2u, 3u}) {
+    spec.seed = seed;
+    auto syn = make_synthetic(spec);
+    const FactorAnalysis fa = factor_analysis(*syn.data);
+    EXPECT_EQ(fa.noise_from, 5);
+    EXPECT_EQ(fa.suggested_forms, 3) << "seed " << seed;
+  }
+}
+
 TEST(Factors, TooGreatAClaimedPrecisionIsReportedNotHidden) {
   auto syn = make_synthetic({});
   const FactorAnalysis fa = factor_analysis(*syn.data, {1e-6});

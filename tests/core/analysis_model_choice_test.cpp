@@ -46,7 +46,10 @@ TEST(ModelChoice, PrefersTheTrueNumberOfConstants) {
       std::vector<int> slots;
       for (int i = 1; i <= k; ++i) slots.push_back(i);
       const testing::Refined best = testing::refine_pka(*syn.data, testing::ka_of(start), slots);
-      candidates.push_back({k, best.rss, 121L * 21, model_parameters(121, k + 1, k)});
+      candidates.push_back(candidate_at(*syn.data, best.ka, k));
+      EXPECT_NEAR(candidates.back().rss, best.rss, 1e-12 * best.rss);
+      EXPECT_EQ(candidates.back().observations, 121 * 21);
+      EXPECT_EQ(candidates.back().parameters, 121 * (k + 1) + k);
     }
     EXPECT_LT(candidates[2].rss, candidates[1].rss);
     EXPECT_LT(candidates[1].rss, 0.2 * candidates[0].rss);

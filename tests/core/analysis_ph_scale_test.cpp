@@ -51,6 +51,7 @@ TEST(PhScale, EdgesOfTheIonicStrength) {
   EXPECT_TRUE(convert_pk(6.5, 3, 0.8).ok);
   EXPECT_FALSE(convert_pk(6.5, 3, -0.1).ok);
   EXPECT_TRUE(std::isnan(convert_pk(6.5, 3, NAN).pk_concentration));
+  EXPECT_FALSE(convert_pk(6.5, 6, 0.1).ok);  // there is no sixth step
 }
 
 }  // namespace
