@@ -10,8 +10,12 @@ namespace ferolan {
 
 namespace {
 
-bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_blank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // The whole field must be [sign] digits [. digits] [E|e [sign] digits], with at least one
 // digit before the exponent.
@@ -132,8 +136,8 @@ bool parse_mdf(std::string_view text, DataSet& out, std::string& problem) {
     }
   }
   if (n == 0) {
-    problem = import_problem(
-        "у data.mdf немає значень pH: перше число після концентрації більше 20.");
+    problem =
+        import_problem("у data.mdf немає значень pH: перше число після концентрації більше 20.");
     return false;
   }
   if (n == kMaxSpectra) {

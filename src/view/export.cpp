@@ -4,8 +4,8 @@
 
 namespace ferolan {
 
-std::string forms_export_text(const DataSet& data, const Settings& settings,
-                              const CalcState& calc, char dec) {
+std::string forms_export_text(const DataSet& data, const Settings& settings, const CalcState& calc,
+                              char dec) {
   // Forms 1 and 2 always; form j (3..6) while the constant before it is present.
   int forms = 2;
   while (forms < kForms && calc.ka[forms] != 0) ++forms;

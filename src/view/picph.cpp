@@ -12,8 +12,8 @@ void picpH(const DataSet& data, Settings& settings, Canvas& picture1) {
   float da_sum[kMaxSpectra + 1] = {};
   // Slope of interval i (between spectra i and i + 1): the summed change per pH unit.
   for (int i = 1; i <= n - 1; ++i) {
-    ph_mid[i] = static_cast<float>(
-        (static_cast<double>(data.ph_values[i + 1]) + data.ph_values[i]) / 2);
+    ph_mid[i] =
+        static_cast<float>((static_cast<double>(data.ph_values[i + 1]) + data.ph_values[i]) / 2);
     for (int w = 1; w <= data.n_wavelengths; ++w)
       da_sum[i] += std::fabs(data.absorbance[w][i] - data.absorbance[w][i + 1]);
     da_sum[i] /= data.ph_values[i + 1] - data.ph_values[i];

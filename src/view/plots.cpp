@@ -27,7 +27,9 @@ bool a_scale_ok(const DataSet& data) {
   return data.n_wavelengths >= 1 && data.a_max > 0 && std::isfinite(data.a_max);
 }
 
-double y_of(float a, double a_max) { return drawable(251.0 - a / a_max * 250.0); }
+double y_of(float a, double a_max) {
+  return drawable(251.0 - a / a_max * 250.0);
+}
 
 }  // namespace
 
@@ -65,8 +67,8 @@ void vyvid_rozrahovanyh_spectriv(const DataSet& data, const Settings& settings,
 
 void vyvid_spectriv_form(const DataSet& data, Settings& settings, const CalcState& calc,
                          Canvas& spectrs, Canvas& pict_e) {
-  static constexpr int kColour[kForms + 1] = {0,         kBlack,    kGreen,
-                                              kRed,      kLightBlue, kLightRed, kLightMagenta};
+  static constexpr int kColour[kForms + 1] = {0,          kBlack,    kGreen,       kRed,
+                                              kLightBlue, kLightRed, kLightMagenta};
   vyvid_vymiryanyh_spectriv(data, settings, spectrs);
   float e_top = 0;
   for (int j = 1; j <= kForms; ++j)

@@ -27,8 +27,7 @@ std::string pict_e_readout(const DataSet& data, const Settings& settings, double
   return tip + " нм ";
 }
 
-std::string picture1_readout(const DataSet& data, const Settings& settings, double x,
-                             char dec) {
+std::string picture1_readout(const DataSet& data, const Settings& settings, double x, char dec) {
   // Without user coordinates there is no pH to show.
   if (data.n_spectra <= 1 || !settings.p1_scaled) return "";
   const double ph = settings.p1_left + x * settings.p1_width / kPicture1Width;

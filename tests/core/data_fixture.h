@@ -26,10 +26,9 @@ inline std::string table(const std::vector<std::vector<std::string>>& rows,
 }
 
 inline bool same_data(const DataSet& a, const DataSet& b) {
-  return a.acid_conc == b.acid_conc && a.n_spectra == b.n_spectra &&
-         a.ph_values == b.ph_values && a.n_wavelengths == b.n_wavelengths &&
-         a.wavelengths == b.wavelengths && a.absorbance == b.absorbance && a.a_max == b.a_max &&
-         a.spectrum_used == b.spectrum_used;
+  return a.acid_conc == b.acid_conc && a.n_spectra == b.n_spectra && a.ph_values == b.ph_values &&
+         a.n_wavelengths == b.n_wavelengths && a.wavelengths == b.wavelengths &&
+         a.absorbance == b.absorbance && a.a_max == b.a_max && a.spectrum_used == b.spectrum_used;
 }
 
 // Everything a failed import must leave alone (the hint line excepted).

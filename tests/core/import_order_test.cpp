@@ -29,9 +29,7 @@ struct LogCanvas : Canvas {
   void clear() override { log.events.push_back(name + " clear"); }
   void point(double, double, int) override { log.events.push_back(name + " point"); }
   void line_to(double, double, int) override {}
-  void set_scale(double, double, double, double) override {
-    log.events.push_back(name + " scale");
-  }
+  void set_scale(double, double, double, double) override { log.events.push_back(name + " scale"); }
   Log& log;
   std::string name;
 };

@@ -1,9 +1,10 @@
 // The clipboard import: splitting into cells, conversion, sort, selection rebuild, and the
 // refusals that leave the earlier data set as it was.
+#include "import/import.h"
+
 #include <gtest/gtest.h>
 
 #include "core/data_fixture.h"
-#include "import/import.h"
 #include "search/events.h"
 
 namespace ferolan::testing {
@@ -55,20 +56,26 @@ std::vector<Case> cases() {
        kBase},
       {"trailing_tabs_and_breaks",
        "0.001\t2\t4\t7\t\t\r\n400\t0.1\t0.2\t0.3\t\r\n401\t0.11\t0.21\t0.31\r\n\r\n\t\r\n", kBase},
-      {"ph_order_7_3_5", "0.001\t7\t3\t5\r\n400\t0.7\t0.3\t0.5\r\n401\t0.71\t0.31\t0.51\r\n",
+      {"ph_order_7_3_5",
+       "0.001\t7\t3\t5\r\n400\t0.7\t0.3\t0.5\r\n401\t0.71\t0.31\t0.51\r\n",
        {0.001f, {3, 5, 7}, {400, 401}, {{0.3f, 0.5f, 0.7f}, {0.31f, 0.51f, 0.71f}}}},
-      {"equal_ph_keep_order", "1\t5\t3\t5\r\n400\t0.1\t0.2\t0.3\r\n",
+      {"equal_ph_keep_order",
+       "1\t5\t3\t5\r\n400\t0.1\t0.2\t0.3\r\n",
        {1, {3, 5, 5}, {400}, {{0.2f, 0.1f, 0.3f}}}},
       {"empty_corner", "\t2\t4\r\n400\t0.1\t0.2\r\n", {10, {2, 4}, {400}, {{0.1f, 0.2f}}}},
       {"zero_corner", "0\t2\t4\r\n400\t0.1\t0.2\r\n", {10, {2, 4}, {400}, {{0.1f, 0.2f}}}},
-      {"empty_inner_row", "1\t2\r\n400\t0.5\r\n\r\n402\t0.7\r\n",
+      {"empty_inner_row",
+       "1\t2\r\n400\t0.5\r\n\r\n402\t0.7\r\n",
        {1, {2}, {400, 0, 402}, {{0.5f}, {0}, {0.7f}}}},
-      {"short_rows_read_zero", "1\t2\t3\r\n400\t0.5\r\n401\r\n",
+      {"short_rows_read_zero",
+       "1\t2\t3\r\n400\t0.5\r\n401\r\n",
        {1, {2, 3}, {400, 401}, {{0.5f, 0}, {0, 0}}}},
-      {"wavelengths_half_to_even", "1\t2\r\n400.5\t1\r\n401.5\t1\r\n-0.5\t1\r\n2.5\t1\r\n",
+      {"wavelengths_half_to_even",
+       "1\t2\r\n400.5\t1\r\n401.5\t1\r\n-0.5\t1\r\n2.5\t1\r\n",
        {1, {2}, {400, 402, 0, 2}, {{1}, {1}, {1}, {1}}}},
       {"leading_number_rule", "1\t2x\r\n400nm\t1.5abc\r\n", {1, {2}, {400}, {{1.5f}}}},
-      {"space_then_tab_skips_a_column", "1 \t7\r\n400\t0.5\t0.6\r\n",
+      {"space_then_tab_skips_a_column",
+       "1 \t7\r\n400\t0.5\t0.6\r\n",
        {1, {0, 7}, {400}, {{0.5f, 0.6f}}}},
       {"exponents", "1e-3\t2E0\r\n4.0e2\t-1.5e-1\r\n", {0.001f, {2}, {400}, {{-0.15f}}}},
   };

@@ -1,0 +1,100 @@
+// The constants display and the forms' spectra export.
+#include <gtest/gtest.h>
+
+#include "support/test_module.h"
+#include "view/constants.h"
+#include "view/export.h"
+
+namespace ferolan::testing {
+namespace {
+
+TEST(VyvidK, MasksAndRemovedConstants) {
+  TestModule t;
+  SearchState& s = t->st.search;
+  CalcState& c = t->st.calc;
+  s.pk = {0, 4.5612f, 10, 7, 3.005f, 12};
+  c.ka = {0, 2.746e-5, 1e-10, 0, 9.886e-4, 0};
+  vyvid_K(s, c, t->ui, '.');
+  const char* pk[] = {"", "4.56", "10.00", "", "3.01", ""};
+  const char* ka[] = {"", "2.75e-05", "1.00e-10", "0", "9.89e-04", "0"};
+  for (int i = 1; i <= 5; ++i) {
+    EXPECT_EQ(pk[i], t->ui.txt_pK[i].text) << i;
+    EXPECT_EQ(ka[i], t->ui.Lab_K[i].text) << i;
+  }
+  vyvid_K(s, c, t->ui, ',');
+  EXPECT_EQ("4,56", t->ui.txt_pK[1].text);
+  EXPECT_EQ("2,75e-05", t->ui.Lab_K[1].text);
+  // A constant removed after being shown is emptied again.
+  c.ka[1] = 0;
+  vyvid_K(s, c, t->ui, '.');
+  EXPECT_EQ("", t->ui.txt_pK[1].text);
+  EXPECT_EQ("0", t->ui.Lab_K[1].text);
+}
+
+struct Export : ::testing::Test {
+  TestModule t;
+  DataSet& d = t->st.data;
+  CalcState& c = t->st.calc;
+  Export() {
+    d.n_wavelengths = 3;
+    d.wavelengths[1] = 95;
+    d.wavelengths[2] = 400;
+    d.wavelengths[3] = 1000;
+    for (int w = 1; w <= 3; ++w)
+      for (int j = 1; j <= 6; ++j) c.eps_forms[w][j] = static_cast<float>(1000 * w + 100 * j);
+    c.eps_forms[2][2] = 1234.5f;
+    c.eps_forms[3][1] = 0.25f;
+  }
+  std::string text() { return forms_export_text(d, t->st.settings, c, '.'); }
+};
+
+TEST_F(Export, MonoproticAcidHasTwoForms) {
+  c.ka = {0, 1e-4, 0, 0, 0, 0};
+  EXPECT_EQ(
+      "095\t1100\t1200\r\n"
+      "400\t2100\t1234.5\r\n"
+      "1000\t0.25\t3200\r\n",
+      text());
+}
+
+TEST_F(Export, EachPresentConstantAddsAFormUpToTheFirstZero) {
+  c.ka = {0, 1e-4, 1e-6, 0, 1e-9, 1e-11};  // ka(3) = 0 ends the line after form 3
+  EXPECT_EQ("095\t1100\t1200\t1300\r\n", text().substr(0, 20));
+  c.ka = {0, 1e-4, 1e-6, 1e-8, 1e-9, 1e-11};
+  EXPECT_EQ(
+      "095\t1100\t1200\t1300\t1400\t1500\t1600\r\n"
+      "400\t2100\t1234.5\t2300\t2400\t2500\t2600\r\n"
+      "1000\t0.25\t3200\t3300\t3400\t3500\t3600\r\n",
+      text());
+  // The first slot does not count: forms 1 and 2 are always written.
+  c.ka = {0, 0, 0, 0, 0, 0};
+  EXPECT_EQ("095\t1100\t1200\r\n", text().substr(0, 15));
+}
+
+TEST_F(Export, DividedByThePathLengthWithTheLocaleSeparator) {
+  c.ka = {0, 1e-4, 0, 0, 0, 0};
+  t->st.settings.path_len = 2;
+  EXPECT_EQ(
+      "095\t550\t600\r\n"
+      "400\t1050\t617.25\r\n"
+      "1000\t0.125\t1600\r\n",
+      text());
+  t->st.settings.path_len = 5;
+  EXPECT_EQ("400\t420\t246,9\r\n", forms_export_text(d, t->st.settings, c, ',').substr(13, 15));
+}
+
+TEST_F(Export, Command4PutsTheTextOnTheClipboard) {
+  c.ka = {0, 1e-4, 1e-7, 0, 0, 0};
+  Command4_Click(*t);
+  EXPECT_EQ(1, t.pf.clipboard_writes);
+  EXPECT_EQ(text(), t.pf.clipboard);
+  EXPECT_TRUE(t.pf.clipboard.ends_with("3300\r\n"));
+}
+
+TEST_F(Export, NoPointsGiveAnEmptyText) {
+  d.n_wavelengths = 0;
+  EXPECT_EQ("", text());
+}
+
+}  // namespace
+}  // namespace ferolan::testing

@@ -1,0 +1,194 @@
+// The data.mdf import: the field stream, the end of the pH list by value, the end of the file
+// before each row, and the refusals that leave the earlier data set as it was.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "core/data_fixture.h"
+#include "import/import.h"
+#include "search/events.h"
+
+namespace ferolan::testing {
+namespace {
+
+const char kExample[] = "0.001 2 4 7 400 0.1 0.2 0.3 401 0.11 0.21 0.31";
+
+void expect_example(const DataSet& d, float conc = 0.001f) {
+  EXPECT_EQ(conc, d.acid_conc);
+  ASSERT_EQ(3, d.n_spectra);
+  ASSERT_EQ(2, d.n_wavelengths);
+  EXPECT_EQ(2, d.ph_values[1]);
+  EXPECT_EQ(4, d.ph_values[2]);
+  EXPECT_EQ(7, d.ph_values[3]);
+  EXPECT_EQ(400, d.wavelengths[1]);
+  EXPECT_EQ(401, d.wavelengths[2]);
+  EXPECT_EQ(0.1f, d.absorbance[1][1]);
+  EXPECT_EQ(0.3f, d.absorbance[1][3]);
+  EXPECT_EQ(0.21f, d.absorbance[2][2]);
+  EXPECT_EQ(0.31f, d.absorbance[2][3]);
+}
+
+bool load(TestModule& t, const std::string& text) {
+  t.pf.files["data.mdf"] = text;
+  return load_Click(*t);
+}
+
+struct Layout {
+  const char* name;
+  std::string text;
+};
+
+class MdfLayout : public ::testing::TestWithParam<Layout> {};
+
+TEST_P(MdfLayout, GivesTheSameDataSet) {
+  TestModule t;
+  ASSERT_TRUE(load(t, GetParam().text)) << t->ui.Label9.text;
+  expect_example(t->st.data);
+  expect_import_invariants(t);
+  EXPECT_EQ("1.00e-03", t->ui.LabC.text);
+  EXPECT_EQ("7.00", t->ui.Check3[3].text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, MdfLayout,
+    ::testing::Values(
+        Layout{"single_spaces", kExample},
+        Layout{"three_per_line", "0.001 2 4\r\n7 400 0.1\r\n0.2 0.3 401\r\n0.11 0.21 0.31\r\n"},
+        Layout{"four_per_line_lf", "0.001 2 4 7\n400 0.1 0.2 0.3\n401 0.11 0.21 0.31\n"},
+        Layout{"commas", "0.001,2,4,7,400,0.1,0.2,0.3,401,0.11,0.21,0.31"},
+        Layout{"commas_and_spaces", "0.001, 2 , 4, 7\r\n400, 0.1, 0.2, 0.3,\r\n401,0.11,0.21,0.31"},
+        Layout{"tabs_and_runs", "\t0.001\t2   4\t\t7\r\n  400 0.1 0.2 0.3\r\n401 0.11 0.21 0.31"},
+        Layout{"one_per_line_cr", "0.001\r2\r4\r7\r400\r0.1\r0.2\r0.3\r401\r0.11\r0.21\r0.31\r"},
+        Layout{"blank_lines_after_the_end",
+               "0.001 2 4 7\r\n400 0.1 0.2 0.3\r\n401 0.11 0.21 0.31\r\n\r\n   \r\n\t\n"},
+        Layout{"exponents", "1e-3 2E0 4.0 7. 4e2 .1 0.2 0.3 401 1.1e-1 0.21 31E-2"},
+        Layout{"unsorted_ph", "0.001 7 2 4 400 0.3 0.1 0.2 401 0.31 0.11 0.21"},
+        Layout{"byte_order_mark", "\xEF\xBB\xBF" + std::string(kExample)}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(MdfImport, ZeroConcentrationBecomesTen) {
+  TestModule t;
+  ASSERT_TRUE(load(t, "0 2 4 7 400 0.1 0.2 0.3 401 0.11 0.21 0.31"));
+  expect_example(t->st.data, 10);
+}
+
+TEST(MdfImport, FirstWavelengthIsRoundedFromTheSingleAndLaterOnesHalfToEven) {
+  TestModule t;
+  ASSERT_TRUE(load(t, "1 2 400.5 0.1 401.5 0.2 402.5 0.3 -0.5 0.4"));
+  ASSERT_EQ(4, t->st.data.n_wavelengths);
+  EXPECT_EQ(400, t->st.data.wavelengths[1]);
+  EXPECT_EQ(402, t->st.data.wavelengths[2]);
+  EXPECT_EQ(402, t->st.data.wavelengths[3]);
+  EXPECT_EQ(0, t->st.data.wavelengths[4]);
+}
+
+TEST(MdfImport, FiftyPhValuesEndTheListWhateverFollows) {
+  std::string text = "0.01";
+  for (int s = 1; s <= 50; ++s) (text += ' ') += std::to_string(s % 14);
+  text += " 15";  // at most 20, yet the first wavelength
+  for (int s = 1; s <= 50; ++s) text += " 0.5";
+  TestModule t;
+  ASSERT_TRUE(load(t, text)) << t->ui.Label9.text;
+  EXPECT_EQ(50, t->st.data.n_spectra);
+  EXPECT_EQ(1, t->st.data.n_wavelengths);
+  EXPECT_EQ(15, t->st.data.wavelengths[1]);
+  expect_import_invariants(t);
+}
+
+TEST(MdfImport, FieldsAfterTheThousandthRowAreNotRead) {
+  std::string text = "0.01 3";
+  for (int w = 1; w <= 1000; ++w) ((text += '\n') += std::to_string(300 + w)) += " 0.25";
+  text += "\nthis is not read";
+  TestModule t;
+  ASSERT_TRUE(load(t, text)) << t->ui.Label9.text;
+  EXPECT_EQ(1000, t->st.data.n_wavelengths);
+  EXPECT_EQ(1300, t->st.data.wavelengths[1000]);
+}
+
+TEST(MdfImport, TheBundledExampleLoads) {
+  const auto path = std::filesystem::path(__FILE__).parent_path() / "../../examples/data.mdf";
+  std::ifstream in(path, std::ios::binary);
+  ASSERT_TRUE(in) << path;
+  std::stringstream text;
+  text << in.rdbuf();
+  TestModule t;
+  ASSERT_TRUE(load(t, text.str())) << t->ui.Label9.text;
+  EXPECT_EQ(21, t->st.data.n_spectra);
+  EXPECT_EQ(451, t->st.data.n_wavelengths);
+  EXPECT_EQ(6.5e-5f, t->st.data.acid_conc);
+  expect_import_invariants(t);
+  EXPECT_TRUE(t.picture1.scales > 0 && t.spectrs.ops.size() == 21u * 452);
+}
+
+struct Refusal {
+  const char* name;
+  std::string text;
+  std::string message;  // empty: only the common beginning is checked
+};
+
+class MdfRefusal : public ::testing::TestWithParam<Refusal> {};
+
+TEST_P(MdfRefusal, ChangesNothingAndSaysWhy) {
+  TestModule t;
+  t.pf.clipboard = "0.5\t1\t2\t3\t4\r\n500\t1\t2\t3\t4\r\n501\t1\t2\t3\t4\r\n";
+  ASSERT_TRUE(Command5_Click(*t));
+  on_user_check(*t, t->ui.Check3[3], false);
+  const Snapshot before(t);
+
+  EXPECT_FALSE(load(t, GetParam().text));
+  before.expect_unchanged(t);
+  const std::string& hint = t->ui.Label9.text;
+  EXPECT_TRUE(hint.starts_with("Помилка імпорту: ")) << hint;
+  if (!GetParam().message.empty()) {
+    EXPECT_EQ(GetParam().message, hint);
+  }
+  EXPECT_TRUE(t.pf.messages.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, MdfRefusal,
+    ::testing::Values(
+        Refusal{"empty", "", "Помилка імпорту: файл data.mdf порожній."},
+        Refusal{"only_blanks", " \r\n\t \n", "Помилка імпорту: файл data.mdf порожній."},
+        Refusal{"no_spectra", "0.001 400 0.1 401 0.2",
+                "Помилка імпорту: у data.mdf немає значень pH: перше число після концентрації "
+                "більше 20."},
+        Refusal{"ends_in_ph_list", "0.001 2 4 7",
+                "Помилка імпорту: data.mdf закінчується до першої довжини хвилі."},
+        Refusal{"ends_inside_first_row", "0.001 2 4 400 0.1",
+                "Помилка імпорту: data.mdf закінчується посеред рядка довжини хвилі 400 нм."},
+        Refusal{"ends_inside_a_later_row", "0.001 2 4 7\r\n400 0.1 0.2 0.3\r\n401 0.11 0.21\r\n",
+                "Помилка імпорту: data.mdf закінчується посеред рядка довжини хвилі 401 нм."},
+        Refusal{"not_a_number", "0.001 2 4 7\r\n400 0.1 O.2 0.3\r\n",
+                "Помилка імпорту: у data.mdf у рядку 2 поле 3 не число."},
+        Refusal{"decimal_comma_word", "0.001 2 4 7\r\n400 0.1 abc 0.3\r\n", ""},
+        Refusal{"empty_field_between_commas", "0.001,2,,4,400,0.1,0.2",
+                "Помилка імпорту: у data.mdf у рядку 1 поле 3 не число."},
+        Refusal{"infinity_text", "0.001 2 400 inf", ""},
+        Refusal{"nan_text", "0.001 nan 400 0.1", ""},
+        Refusal{"incomplete_exponent", "0.001 2 400 5e", ""},
+        Refusal{"sign_only", "0.001 2 400 -", ""},
+        Refusal{"absorbance_beyond_single", "0.001 2 400 1e39",
+                "Помилка імпорту: у data.mdf у рядку 1 поле 4 число поза допустимими межами."},
+        Refusal{"beyond_double", "0.001 2 400 1e999", ""},
+        Refusal{"first_wavelength_beyond_16_bits", "0.001 2 40000 0.1",
+                "Помилка імпорту: у data.mdf у рядку 1 поле 3 довжина хвилі поза межами "
+                "-32768…32767."},
+        Refusal{"later_wavelength_beyond_16_bits", "0.001 2\n400 0.1\n-32768.6 0.2",
+                "Помилка імпорту: у data.mdf у рядку 3 поле 1 довжина хвилі поза межами "
+                "-32768…32767."}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(MdfImport, MissingFileChangesNothing) {
+  TestModule t;
+  const Snapshot before(t);
+  EXPECT_FALSE(load_Click(*t));
+  before.expect_unchanged(t);
+  EXPECT_EQ("Помилка імпорту: не вдалося прочитати файл data.mdf з робочої папки.",
+            t->ui.Label9.text);
+}
+
+}  // namespace
+}  // namespace ferolan::testing
