@@ -1,0 +1,90 @@
+// The Ferolan window program. Scripting options (for pictures of the window and checks):
+//   --screenshot FILE   render the window offscreen into FILE (PNG) and exit
+//   --load              import data.mdf of the working folder first
+//   --search opt|manual|auto   then run that search
+//   --close-after MS    close the window MS milliseconds after start
+#include <QApplication>
+#include <QStyleFactory>
+#include <QTimer>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "search/events.h"
+#include "state/module.h"
+#include "ui/main_window.h"
+#include "ui/pictures.h"
+#include "ui/qt_canvas.h"
+#include "ui/qt_platform.h"
+
+namespace {
+
+struct Options {
+  const char* screenshot = nullptr;
+  bool load = false;
+  std::string search;
+  int close_after_ms = -1;
+};
+
+bool parse(int argc, char** argv, Options& o) {
+  for (int i = 1; i < argc; ++i) {
+    const char* a = argv[i];
+    const bool has_value = i + 1 < argc;
+    if (!std::strcmp(a, "--screenshot") && has_value)
+      o.screenshot = argv[++i];
+    else if (!std::strcmp(a, "--load"))
+      o.load = true;
+    else if (!std::strcmp(a, "--search") && has_value)
+      o.search = argv[++i];
+    else if (!std::strcmp(a, "--close-after") && has_value)
+      o.close_after_ms = std::atoi(argv[++i]);
+    else
+      return false;
+  }
+  return o.search.empty() || o.search == "opt" || o.search == "manual" || o.search == "auto";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  Options opt;
+  if (!parse(argc, argv, opt)) {
+    std::fprintf(stderr,
+                 "usage: ferolan [--screenshot FILE] [--load] [--search opt|manual|auto] "
+                 "[--close-after MS]\n");
+    return 2;
+  }
+  if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) app.setStyle(fusion);
+
+  using namespace ferolan;
+  QtPlatform platform;
+  QtCanvas spectrs(spectrs_background()), pict_e(pict_e_background()),
+      picture1(picture1_background());
+  Module m(platform, spectrs, pict_e, picture1);
+  form_load(m.st, m.ui);
+  MainWindow window(m, spectrs, pict_e, picture1);
+  platform.set_window(&window);
+  platform.set_unattended(opt.screenshot != nullptr);
+  window.show();
+
+  if (opt.close_after_ms >= 0) QTimer::singleShot(opt.close_after_ms, &window, &QWidget::close);
+  if (opt.load || !opt.search.empty()) {
+    QApplication::processEvents();
+    if (opt.load) on_click(m, m.ui.load);
+    if (opt.search == "opt") on_click(m, m.ui.Command2);
+    if (opt.search == "manual") on_click(m, m.ui.Command6);
+    if (opt.search == "auto") on_click(m, m.ui.Command9);
+    if (!opt.search.empty()) std::printf("search finished\n");
+    std::fflush(stdout);
+  }
+  if (opt.screenshot) {
+    QApplication::processEvents();
+    if (!window.grab().save(QString::fromLocal8Bit(opt.screenshot), "PNG")) {
+      std::fprintf(stderr, "cannot write %s\n", opt.screenshot);
+      return 1;
+    }
+    return 0;
+  }
+  return app.exec();
+}

@@ -1,0 +1,105 @@
+// The Qt platform: message box, clipboard, clock, yield, working-folder files, separator.
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTime>
+#include <QTimer>
+
+#include "ui/qt_platform.h"
+
+using namespace ferolan;
+
+class PlatformTest : public QObject {
+  Q_OBJECT
+  QString old_dir_;
+
+ private slots:
+  void init() { old_dir_ = QDir::currentPath(); }
+  void cleanup() { QDir::setCurrent(old_dir_); }
+
+  void message_box_is_modal_ok_only_with_its_title() {
+    QtPlatform pf;
+    QString title, text;
+    int buttons = -1;
+    bool modal = false;
+    QTimer::singleShot(0, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box) return;
+      title = box->windowTitle();
+      text = box->text();
+      buttons = static_cast<int>(box->buttons().size());
+      modal = box->isModal() && box->standardButton(box->buttons().value(0)) == QMessageBox::Ok;
+      box->accept();
+    });
+    pf.message_box("Задайте хоча б одне значення рКа!", "Недостатньо даних!");
+    QCOMPARE(title, QString::fromUtf8("Недостатньо даних!"));
+    QCOMPARE(text, QString::fromUtf8("Задайте хоча б одне значення рКа!"));
+    QCOMPARE(buttons, 1);
+    QVERIFY(modal);
+  }
+
+  void unattended_message_does_not_wait() {
+    QtPlatform pf;
+    pf.set_unattended(true);
+    pf.message_box("текст", "Некоректні дані!");  // would block the test if shown modally
+    QVERIFY(!QApplication::activeModalWidget());
+  }
+
+  void clipboard_round_trip_keeps_every_character() {
+    QtPlatform pf;
+    const std::string table = "0,001\t2\t4\r\n400\t0,1\t0,2\r\n401\t0,11\t0,21\r\nλ – Ка\r\n";
+    pf.set_clipboard_text(table);
+    QCOMPARE(pf.clipboard_text(), table);
+    pf.set_clipboard_text("");
+    QCOMPARE(pf.clipboard_text(), std::string());
+  }
+
+  void files_are_read_from_the_working_folder() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QDir::setCurrent(dir.path());
+    const QByteArray bytes("6.5e-05 1.00 1.55\r\n250 0.38 0.37\n\0tail", 40);
+    {
+      QFile f(dir.filePath("data.mdf"));
+      QVERIFY(f.open(QIODevice::WriteOnly));
+      f.write(bytes);
+    }
+    QVERIFY(QDir(dir.path()).mkdir("folder"));
+    QtPlatform pf;
+    const auto text = pf.read_file("data.mdf");
+    QVERIFY(text.has_value());
+    QCOMPARE(QByteArray(text->data(), static_cast<qsizetype>(text->size())), bytes);
+    QVERIFY(!pf.read_file("missing.mdf").has_value());
+    QVERIFY(!pf.read_file("folder").has_value());
+  }
+
+  void clock_counts_seconds_since_midnight() {
+    QtPlatform pf;
+    const double before = QTime::currentTime().msecsSinceStartOfDay() / 1000.0;
+    const double t = pf.clock_seconds();
+    const double after = QTime::currentTime().msecsSinceStartOfDay() / 1000.0;
+    QVERIFY(t >= 0 && t < 86400);
+    if (after >= before) QVERIFY(t >= before && t <= after);  // not across midnight
+    QTest::qWait(30);
+    const double later = pf.clock_seconds();
+    if (later > t) QVERIFY(later - t >= 0.02 && later - t < 5);
+  }
+
+  void yield_serves_pending_events() {
+    QtPlatform pf;
+    int served = 0;
+    QTimer::singleShot(0, [&] { ++served; });
+    QMetaObject::invokeMethod(
+        qApp, [&] { ++served; }, Qt::QueuedConnection);
+    pf.yield();
+    QCOMPARE(served, 2);
+  }
+};
+
+QTEST_MAIN(PlatformTest)
+#include "platform_test.moc"

@@ -1,0 +1,49 @@
+// A window on a fake platform and real Qt canvases, for one UI test case.
+#pragma once
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <memory>
+
+#include "state/module.h"
+#include "support/fake_platform.h"
+#include "ui/main_window.h"
+#include "ui/pictures.h"
+#include "ui/qt_canvas.h"
+
+namespace ferolan::testing {
+
+struct UiFixture {
+  explicit UiFixture(Platform* platform = nullptr)
+      : spectrs(spectrs_background()),
+        pict_e(pict_e_background()),
+        picture1(picture1_background()),
+        m(platform ? *platform : fake, spectrs, pict_e, picture1) {
+    form_load(m.st, m.ui);
+    window = std::make_unique<MainWindow>(m, spectrs, pict_e, picture1);
+    window->set_close_action([this] { ++closes; });
+  }
+
+  QWidget* w(const Control& c) const { return window->widget(c); }
+  QString text_of(const Control& c) const {
+    QWidget* x = w(c);
+    if (auto* l = qobject_cast<QLabel*>(x)) return l->text();
+    if (auto* e = qobject_cast<QLineEdit*>(x)) return e->text();
+    if (auto* b = qobject_cast<QAbstractButton*>(x)) return b->text();
+    return {};
+  }
+  QString hint_line() const { return text_of(m.ui.Label9); }
+  // Moves the pointer over the middle of c (or over a point of the window).
+  void hover(const Control& c) const { QTest::mouseMove(w(c), w(c)->rect().center()); }
+  void hover_window(QPoint p) const { QTest::mouseMove(window.get(), p); }
+
+  FakePlatform fake;
+  QtCanvas spectrs, pict_e, picture1;
+  Module m;
+  std::unique_ptr<MainWindow> window;
+  int closes = 0;
+};
+
+}  // namespace ferolan::testing
