@@ -1,0 +1,250 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "search/run_control.h"
+#include "search/searches.h"
+#include "support/acid_spectra.h"
+#include "support/search_probe.h"
+#include "support/search_setup.h"
+
+namespace ferolan::testing {
+namespace {
+
+constexpr const char* kDone = " РОЗРАХУНОК ЗАВЕРШЕНО !!!";
+
+void expect_finished(TestModule& t) {
+  EXPECT_FALSE(t->st.search.running);
+  EXPECT_FALSE(t->ui.Command1.enabled);
+  EXPECT_TRUE(t->ui.Command2.enabled && t->ui.Command6.enabled && t->ui.Command9.enabled);
+  for (int s = 1; s <= kMaxSpectra; ++s)
+    EXPECT_EQ(t->ui.Check3[s].enabled, s <= t->st.data.n_spectra) << s;
+  EXPECT_EQ(t->ui.Label5.text, "  ");
+  EXPECT_EQ(t->ui.Label9.text, kDone);
+  EXPECT_EQ(t->ui.focused, &t->ui.Command2);
+}
+
+TEST(AutoGrid, RecoversKnownConstantsFromNoisyData) {
+  for (int n = 1; n <= 3; ++n) {
+    SCOPED_TRACE(n);
+    TestModule t;
+    const AcidSpec spec = recovery_acid(n);
+    load_data(*t, make_acid_data(spec));
+    set_slots(*t, std::vector<SlotSetup>(n, SlotSetup{'f', ""}));
+    Command9_Click(*t);
+    EXPECT_TRUE(t.pf.messages.empty());
+    for (int k = 1; k <= n; ++k) {
+      EXPECT_NEAR(t->st.search.pk_best[k], spec.pka[k - 1], 0.01) << k;
+      EXPECT_NE(t->ui.txt_pK[k].text.find(" ± "), std::string::npos) << t->ui.txt_pK[k].text;
+    }
+    const double s_a = std::sqrt(t->st.calc.s_a_sq);
+    EXPECT_GT(s_a, 0.7 * spec.noise);
+    EXPECT_LT(s_a, 1.1 * spec.noise);
+    expect_finished(t);
+  }
+}
+
+TEST(AutoGrid, TwelvePassesHalveTheStepAndFillTheBar) {
+  for (char dec : {'.', ','}) {
+    TestModule t;
+    t.pf.decimal = dec;
+    load_data(*t, make_flat_data(8, 10));
+    SearchProbe probe(t);
+    Command9_Click(*t);
+    std::vector<std::string> steps = {"3.000", "1.500", "0.750", "0.375", "0.188", "0.094",
+                                      "0.047", "0.023", "0.012", "0.006", "0.003", "0.001"};
+    for (std::string& s : steps) s[1] = dec;
+    EXPECT_EQ(probe.step_texts, steps);
+    // 4 at the first pass, +2 per pass to 28; then 3 and +2 per shrink of the final factor
+    // (all trials tie, so it only shrinks: ten times); the finish block empties it.
+    std::vector<int> bar;
+    for (int n = 4; n <= 28; n += 2) bar.push_back(n);
+    for (int n = 3; n <= 23; n += 2) bar.push_back(n);
+    bar.push_back(2);
+    EXPECT_EQ(probe.bar, bar);
+    // Of equal scores the first trial stays: (1, 1, 1, 1, 1), equal values being in order.
+    for (int k = 1; k <= kSlots; ++k) EXPECT_EQ(t->st.search.pk_best[k], 1.0f);
+    // The last pass scans 1 ± 3/1024.
+    EXPECT_EQ(t->ui.txt_poch[1].text, std::string("1") + dec + "00");
+    EXPECT_EQ(t->ui.txt_kin[5].text, std::string("1") + dec + "00");
+    expect_finished(t);
+  }
+}
+
+TEST(AutoGrid, FirstPassScansOneToThirteenInOrder) {
+  TestModule t;
+  load_data(*t, make_flat_data(8, 10));
+  SearchProbe probe(t);
+  Command9_Click(*t);
+  const auto trials = probe.trials_after();
+  const float grid[] = {1, 4, 7, 10, 13};
+  size_t i = 0;
+  for (float a : grid)
+    for (float b : grid)
+      for (float c : grid)
+        for (float d : grid)
+          for (float e : grid) {
+            if (!(a <= b && b <= c && c <= d && d <= e)) continue;
+            ASSERT_LT(i, trials.size());
+            const float want[] = {0, a, b, c, d, e};
+            for (int k = 1; k <= kSlots; ++k) EXPECT_NEAR(trials[i][k], want[k], 1e-4) << i;
+            ++i;
+          }
+  EXPECT_EQ(i, 126u);
+  EXPECT_NEAR(trials[126][1], -2, 1e-4);  // the second pass starts at 1 - 3
+}
+
+TEST(AutoGrid, HeldSlotBoundsTheScanAndItsRangeBoxesStayEmpty) {
+  TestModule t;
+  AcidSpec spec = recovery_acid(3);
+  spec.pka = {3.2, 4.5, 8.1};
+  load_data(*t, make_acid_data(spec));
+  set_slots(*t, {{'f', ""}, {'h', "4.5"}, {'f', ""}});
+  SearchProbe probe(t);
+  long grid_trials = 0;
+  probe.at_yield = [&](long) {
+    if (t->ui.Label5.text.size() % 2 == 0) grid_trials = t->st.search.trials;
+  };
+  Command9_Click(*t);
+  EXPECT_LE(grid_trials, 12 * 25);
+  for (const auto& trial : probe.trials_after()) {
+    EXPECT_NEAR(trial[2], 4.5, 1e-5);
+    EXPECT_LE(trial[1], 4.5f + 1e-5f);
+    EXPECT_GE(trial[3], 4.5f - 1e-5f);
+  }
+  for (int k : {2, 4, 5}) {
+    EXPECT_EQ(t->ui.txt_poch[k].text, "") << k;
+    EXPECT_EQ(t->ui.txt_kin[k].text, "") << k;
+    EXPECT_EQ(t->ui.txt_krok[k].text, "") << k;
+  }
+  EXPECT_NEAR(t->st.search.pk_best[1], 3.2, 0.01);
+  EXPECT_NEAR(t->st.search.pk_best[3], 8.1, 0.01);
+  EXPECT_EQ(t->ui.txt_pK[2].text, "4.50");
+  expect_finished(t);
+}
+
+TEST(AutoGrid, ZeroedSlotsStayOutAndSitAtFiftyInTheFinalStage) {
+  TestModule t;
+  load_data(*t, make_acid_data(recovery_acid(2)));
+  set_slots(*t, {{'f', ""}, {'f', ""}});
+  SearchProbe probe(t);
+  bool final_stage_seen = false;
+  probe.at_yield = [&](long) {
+    for (int k = 3; k <= kSlots; ++k) EXPECT_EQ(t->st.calc.ka[k], 0.0);
+    if (t->ui.Label5.text.size() % 2 == 1) {  // the final stage's bar is odd
+      final_stage_seen = true;
+      for (int k = 3; k <= kSlots; ++k) EXPECT_EQ(t->st.search.pk[k], 50.0f);
+    }
+  };
+  Command9_Click(*t);
+  EXPECT_TRUE(final_stage_seen);
+  for (int k = 3; k <= kSlots; ++k) EXPECT_EQ(t->ui.txt_pK[k].text, "");
+}
+
+TEST(AutoGrid, RefusalsBeforeTheGrid) {
+  struct Case {
+    int spectra;
+    const char* held;
+    std::string text;
+  } cases[] = {
+      {8, "abc", "Вкажіть значення рКа №2  у форматі #.##"},
+      {8, "0", "Вкажіть значення рКа №2  у форматі #.##"},
+      {8, "", "Вкажіть значення рКа №2  у форматі #.##"},
+      {8, "-400", "Вкажіть значення рКа №2  у форматі #.##"},
+      {3, "4", "Надто мало спектрів для розрахунку!!!"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.held);
+    TestModule t;
+    load_data(*t, make_flat_data(c.spectra, 10));
+    set_slots(*t, {{'f', "1"}, {'h', c.held}});
+    t->ui.set_text(t->ui.Label9, "hint");
+    Command9_Click(*t);
+    ASSERT_EQ(t.pf.messages.size(), 1u);
+    EXPECT_EQ(t.pf.messages[0].text, c.text);
+    EXPECT_EQ(t.pf.messages[0].title, "Недостатньо даних!");
+    EXPECT_EQ(t->st.search.trials, 0);
+    EXPECT_EQ(t->ui.Label9.text, "hint");
+    EXPECT_FALSE(t->st.search.running);
+    EXPECT_FALSE(t->ui.Command1.enabled);
+    EXPECT_TRUE(t->ui.Command9.enabled && t->ui.Check1[1].enabled);
+    // The record of the start texts is made only once the run is locked.
+    EXPECT_EQ(t->ui.Label3.text, c.spectra == 3 ? "Label3" : std::string("1 ") + c.held + "    ");
+  }
+}
+
+TEST(AutoGrid, StopInTheSecondPassEndsTheGridAndRunsTheFinalStage) {
+  TestModule t;
+  const AcidSpec spec = recovery_acid(2);
+  load_data(*t, make_acid_data(spec));
+  set_slots(*t, {{'f', ""}, {'f', ""}});
+  SearchProbe probe(t);
+  std::string boxes_after_grid;
+  probe.at_yield = [&](long) {
+    if (t->st.search.trials == 20 && !t->ui.Command2.enabled) press_stop(*t);
+    if (boxes_after_grid.empty() && t->ui.Label5.text.size() == 8)  // bar after pass 2
+      boxes_after_grid = t->ui.txt_pK[1].text + " " + t->ui.txt_pK[2].text;
+  };
+  Command9_Click(*t);
+  EXPECT_EQ(probe.step_texts, (std::vector<std::string>{"3.000", "1.500"}));
+  EXPECT_EQ(boxes_after_grid.size(), 9u) << boxes_after_grid;  // "d.dd d.dd"
+  EXPECT_GT(t->st.search.trials, 21);                          // the final stage ran
+  EXPECT_NEAR(t->st.search.pk_best[1], spec.pka[0], 0.05);
+  EXPECT_NEAR(t->st.search.pk_best[2], spec.pka[1], 0.05);
+  EXPECT_NE(t->ui.txt_pK[1].text.find(" ± "), std::string::npos);
+  expect_finished(t);
+}
+
+TEST(AutoGrid, StopBeforeTheFirstTrialEndsWithTheStartValueMessage) {
+  TestModule t;
+  load_data(*t, make_acid_data(recovery_acid(2)));
+  set_slots(*t, {{'f', ""}, {'f', ""}});
+  SearchProbe probe(t);
+  probe.at_yield = [&](long n) {
+    if (n == 1) press_stop(*t);
+  };
+  Command9_Click(*t);
+  EXPECT_EQ(t->st.search.trials, 0);
+  ASSERT_EQ(t.pf.messages.size(), 1u);
+  EXPECT_EQ(t.pf.messages[0].text, "Вкажіть початкові значення всіх шуканих рКа!!!");
+  EXPECT_EQ(t.pf.messages[0].title, "Недостатньо даних!");
+  EXPECT_EQ(t->ui.txt_pK[1].text, "0.00");  // no uncertainty estimate
+  EXPECT_EQ(t->st.search.pk_best[1], 0.0f);
+  expect_finished(t);
+}
+
+TEST(AutoGrid, StopInTheFinalStageEndsWithItsCentre) {
+  TestModule t;
+  load_data(*t, make_acid_data(recovery_acid(1)));
+  set_slots(*t, {{'f', ""}});
+  SearchProbe probe(t);
+  float centre = 0;
+  probe.at_yield = [&](long) {
+    if (t->ui.Label5.text == "   " && centre == 0) {
+      centre = std::stof(t->ui.txt_pK[1].text);
+      press_stop(*t);
+    }
+  };
+  Command9_Click(*t);
+  EXPECT_EQ(t->st.search.pk_best[1], centre);
+  EXPECT_NE(t->ui.txt_pK[1].text.find(" ± "), std::string::npos);
+  expect_finished(t);
+}
+
+TEST(AutoGrid, WithNoFittedSlotThePassesRepeatUntilStopped) {
+  TestModule t;
+  load_data(*t, make_flat_data(5, 10));
+  set_slots(*t, {{'h', "4.25"}});
+  SearchProbe probe(t);
+  probe.at_yield = [&](long n) {
+    if (n == 40) press_stop(*t);
+  };
+  Command9_Click(*t);
+  EXPECT_GE(t->st.search.trials, 19);  // one trial per pass, two yields per pass
+  EXPECT_TRUE(t.pf.messages.empty());
+  EXPECT_EQ(t->st.search.pk_best[1], 4.25f);
+  expect_finished(t);
+}
+
+}  // namespace
+}  // namespace ferolan::testing

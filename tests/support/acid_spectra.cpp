@@ -1,0 +1,103 @@
+#include "acid_spectra.h"
+
+#include <cmath>
+
+namespace ferolan::testing {
+
+namespace {
+
+// xorshift64* with Box–Muller: the same numbers on every platform.
+struct Noise {
+  uint64_t x;
+  double uniform() {
+    x ^= x >> 12;
+    x ^= x << 25;
+    x ^= x >> 27;
+    return static_cast<double>((x * 2685821657736338717ull) >> 11) * 0x1.0p-53;
+  }
+  double normal() {
+    const double u = 1.0 - uniform(), v = uniform();
+    return std::sqrt(-2.0 * std::log(u)) * std::cos(2.0 * M_PI * v);
+  }
+};
+
+}  // namespace
+
+double acid_eps(int j, double wl, const AcidSpec& spec) {
+  const double span = spec.wl_step * (spec.n_points - 1);
+  const double centre = spec.wl_first + span * (0.15 + 0.14 * (j - 1));
+  const double width = span * 0.12;
+  const double height = 6000.0 + 1500.0 * j;
+  const double d = (wl - centre) / width;
+  return height * std::exp(-d * d) + 500.0;
+}
+
+DataSet make_acid_data(const AcidSpec& spec) {
+  DataSet d;
+  d.acid_conc = static_cast<float>(spec.acid_conc);
+  d.n_spectra = static_cast<int16_t>(spec.n_spectra);
+  d.n_wavelengths = static_cast<int16_t>(spec.n_points);
+  for (int w = 1; w <= spec.n_points; ++w)
+    d.wavelengths[w] = static_cast<int16_t>(spec.wl_first + spec.wl_step * (w - 1));
+  const int forms = static_cast<int>(spec.pka.size()) + 1;
+  Noise noise{spec.seed * 0x9E3779B97F4A7C15ull + 1};
+  for (int s = 1; s <= spec.n_spectra; ++s) {
+    const double ph = spec.n_spectra == 1 ? spec.ph_first
+                                          : spec.ph_first + (spec.ph_last - spec.ph_first) *
+                                                                (s - 1) / (spec.n_spectra - 1);
+    d.ph_values[s] = static_cast<float>(ph);
+    // Relative amounts of the forms: form j+1 over form j is 10^(pH - pKa_j).
+    std::vector<double> rel(forms, 1.0);
+    double sum = 1.0;
+    for (int j = 1; j < forms; ++j) {
+      rel[j] = rel[j - 1] * std::pow(10.0, ph - spec.pka[j - 1]);
+      sum += rel[j];
+    }
+    for (int w = 1; w <= spec.n_points; ++w) {
+      double a = 0;
+      for (int j = 0; j < forms; ++j)
+        a += spec.acid_conc * rel[j] / sum * acid_eps(j + 1, d.wavelengths[w], spec);
+      if (spec.noise > 0) a += spec.noise * noise.normal();
+      d.absorbance[w][s] = static_cast<float>(a);
+      if (a > d.a_max) d.a_max = a;
+    }
+  }
+  return d;
+}
+
+AcidSpec recovery_acid(int n) {
+  AcidSpec spec;
+  spec.pka = {3.2, 5.7, 8.1};
+  spec.pka.resize(n);
+  spec.n_spectra = 12;
+  spec.n_points = 100;
+  spec.noise = 0.001;
+  spec.seed = static_cast<uint64_t>(n);
+  return spec;
+}
+
+DataSet make_flat_data(int n_spectra, int n_points) {
+  AcidSpec spec;
+  spec.pka = {5};
+  spec.n_spectra = n_spectra;
+  spec.n_points = n_points;
+  DataSet d = make_acid_data(spec);
+  for (auto& row : d.absorbance) row.fill(0.0f);
+  d.a_max = 0;
+  return d;
+}
+
+void load_data(Module& m, const DataSet& data) {
+  m.st.data = data;
+  Controls& ui = m.ui;
+  for (int s = 1; s <= kMaxSpectra; ++s) {
+    const bool held = s <= data.n_spectra;
+    ui.set_checked(ui.Check3[s], held);
+    ui.set_enabled(ui.Check3[s], held);
+    m.st.data.spectrum_used[s] = held ? 1 : 0;
+  }
+  for (Control* c : {&ui.Command2, &ui.Command6, &ui.Command9, &ui.Command7, &ui.Command8})
+    ui.set_enabled(*c, true);
+}
+
+}  // namespace ferolan::testing

@@ -1,0 +1,41 @@
+// Slot set-ups for the search tests, made through the boxes as the user would.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "state/module.h"
+
+namespace ferolan::testing {
+
+// One slot: 'f' fitted, 'h' held, 'z' zeroed; pk is the text of its pKa box.
+struct SlotSetup {
+  char state = 'f';
+  std::string pk;
+};
+
+// Applies states and texts slot by slot; slots not given are zeroed.
+inline void set_slots(Module& m, const std::vector<SlotSetup>& slots) {
+  Controls& ui = m.ui;
+  for (int k = 1; k <= kSlots; ++k) {
+    const SlotSetup s = k <= static_cast<int>(slots.size()) ? slots[k - 1] : SlotSetup{'z', ""};
+    if (s.state == 'z') {
+      ui.set_checked(ui.Check2[k], true);
+      continue;
+    }
+    ui.set_checked(ui.Check2[k], false);
+    ui.set_checked(ui.Check1[k], s.state == 'f');
+  }
+  for (int k = 1; k <= kSlots; ++k)
+    if (k <= static_cast<int>(slots.size()) && slots[k - 1].state != 'z')
+      ui.set_text(ui.txt_pK[k], slots[k - 1].pk);
+}
+
+// Range boxes of the manual grid for slot k.
+inline void set_range(Module& m, int k, std::string start, std::string end, std::string step) {
+  m.ui.set_text(m.ui.txt_poch[k], std::move(start));
+  m.ui.set_text(m.ui.txt_kin[k], std::move(end));
+  m.ui.set_text(m.ui.txt_krok[k], std::move(step));
+}
+
+}  // namespace ferolan::testing
