@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <cctype>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,16 @@ struct Cell {
   double value;
 };
 
+// "inf", "-NaN" and the like: a program's text for a value that is no number. The
+// leading-number rule would read 0 there; such a table is refused instead.
+bool names_non_finite(std::string_view cell) {
+  if (!cell.empty() && (cell[0] == '+' || cell[0] == '-')) cell.remove_prefix(1);
+  if (cell.size() < 3) return false;
+  std::string head(cell.substr(0, 3));
+  for (char& c : head) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return head == "inf" || head == "nan";
+}
+
 std::string at(int row, int col) {
   return "у рядку " + std::to_string(row) + " стовпчику " + std::to_string(col);
 }
@@ -32,7 +44,9 @@ bool parse_clipboard_table(std::string_view text, DataSet& out, std::string& pro
   int row = 1, col = 1, col_count = 0, last_row = 0;
   auto end_cell = [&] {
     if (cur.empty()) return;
-    cells.push_back({row, col, leading_number(cur)});
+    const double v =
+        names_non_finite(cur) ? std::numeric_limits<double>::quiet_NaN() : leading_number(cur);
+    cells.push_back({row, col, v});
     cur.clear();
   };
   for (char ch : text) {
@@ -72,8 +86,7 @@ bool parse_clipboard_table(std::string_view text, DataSet& out, std::string& pro
     return false;
   }
   if (last_row < 2) {
-    problem = import_problem(
-        "у таблиці немає довжин хвиль (потрібно щонайменше два рядки, розділені CR).");
+    problem = import_problem("у таблиці немає довжин хвиль (потрібно щонайменше два рядки).");
     return false;
   }
 

@@ -6,6 +6,7 @@
 #include "import/import.h"
 #include "search/events.h"
 #include "support/test_module.h"
+#include "view/plots.h"
 
 namespace ferolan::testing {
 namespace {
@@ -72,6 +73,21 @@ TEST_F(Selection, ABoxClickIsShownAtOnce) {
   on_user_check(*t, t->ui.Check3[3], true);
   EXPECT_EQ(1, t->st.data.spectrum_used[3]);
   EXPECT_EQ(12, drawn_spectra());
+}
+
+TEST_F(Selection, RedCurvesDisappearUntilTheNextSearch) {
+  for (int w = 1; w <= 3; ++w) t->st.calc.eps_forms[w][1] = 1000;
+  for (int s = 1; s <= 12; ++s) t->st.calc.form_conc[s][1] = 1e-4f;
+  vyvid_rozrahovanyh_spectriv(t->st.data, t->st.settings, t->st.calc, t.spectrs);
+  auto red = [&] {
+    int n = 0;
+    for (const DrawOp& op : t.spectrs.ops) n += op.colour == kLightRed;
+    return n;
+  };
+  ASSERT_EQ(12 * 3, red());
+  on_user_check(*t, t->ui.Check3[4], false);
+  EXPECT_EQ(0, red());
+  EXPECT_EQ(11, drawn_spectra());
 }
 
 TEST_F(Selection, ChangesFromCodeKeepTheFlagsInStep) {
