@@ -23,7 +23,7 @@ struct ManualGrid {
   bool have_best = false;
   bool stopped = false;
   int32_t planned = 0;
-  int32_t done = 0;
+  long done = 0;
   int progress_len = 2;
 
   bool read_slots();
