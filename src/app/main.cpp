@@ -1,6 +1,8 @@
 // The Ferolan window program. Scripting options (for pictures of the window and checks):
 //   --screenshot FILE   render the window offscreen into FILE (PNG) and exit
 //   --load              import data.mdf of the working folder first
+//   --level 1|2|3       optimisation level (Option1)
+//   --zero K            remove pKa K..5 from the model (Check2(K), K = 2..5)
 //   --search opt|manual|auto   then run that search
 //   --close-after MS    close the window MS milliseconds after start
 #include <QApplication>
@@ -23,6 +25,8 @@ struct Options {
   const char* screenshot = nullptr;
   bool load = false;
   std::string search;
+  int level = 0;
+  int zero = 0;
   int close_after_ms = -1;
 };
 
@@ -34,6 +38,10 @@ bool parse(int argc, char** argv, Options& o) {
       o.screenshot = argv[++i];
     else if (!std::strcmp(a, "--load"))
       o.load = true;
+    else if (!std::strcmp(a, "--level") && has_value)
+      o.level = std::atoi(argv[++i]);
+    else if (!std::strcmp(a, "--zero") && has_value)
+      o.zero = std::atoi(argv[++i]);
     else if (!std::strcmp(a, "--search") && has_value)
       o.search = argv[++i];
     else if (!std::strcmp(a, "--close-after") && has_value)
@@ -41,6 +49,8 @@ bool parse(int argc, char** argv, Options& o) {
     else
       return false;
   }
+  if (o.level != 0 && (o.level < 1 || o.level > 3)) return false;
+  if (o.zero != 0 && (o.zero < 2 || o.zero > 5)) return false;
   return o.search.empty() || o.search == "opt" || o.search == "manual" || o.search == "auto";
 }
 
@@ -51,8 +61,8 @@ int main(int argc, char** argv) {
   Options opt;
   if (!parse(argc, argv, opt)) {
     std::fprintf(stderr,
-                 "usage: ferolan [--screenshot FILE] [--load] [--search opt|manual|auto] "
-                 "[--close-after MS]\n");
+                 "usage: ferolan [--screenshot FILE] [--load] [--level 1|2|3] [--zero 2..5] "
+                 "[--search opt|manual|auto] [--close-after MS]\n");
     return 2;
   }
   if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) app.setStyle(fusion);
@@ -69,9 +79,11 @@ int main(int argc, char** argv) {
   window.show();
 
   if (opt.close_after_ms >= 0) QTimer::singleShot(opt.close_after_ms, &window, &QWidget::close);
-  if (opt.load || !opt.search.empty()) {
+  if (opt.load || opt.level || opt.zero || !opt.search.empty()) {
     QApplication::processEvents();
     if (opt.load) on_click(m, m.ui.load);
+    if (opt.level) on_user_check(m, m.ui.Option1[opt.level], true);
+    if (opt.zero) on_user_check(m, m.ui.Check2[opt.zero], true);
     if (opt.search == "opt") on_click(m, m.ui.Command2);
     if (opt.search == "manual") on_click(m, m.ui.Command6);
     if (opt.search == "auto") on_click(m, m.ui.Command9);

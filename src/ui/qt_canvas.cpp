@@ -76,6 +76,8 @@ void QtCanvas::line_to(double x, double y, int colour) {
     current_ok_ = true;
     return;
   }
+  // Most of a 1000-point spectrum falls on pixels already reached: nothing to add.
+  if (p == current_ && open_ && runs_.back().colour == colour) return;
   if (!open_ || runs_.back().colour != colour) {
     runs_.push_back({colour, false, pts_.size(), 1});
     pts_.push_back(current_);
