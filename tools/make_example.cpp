@@ -51,8 +51,10 @@ int main(int argc, char** argv) {
     for (double p : ph) {
       const double h = std::pow(10.0, -p);
       const double d = h * h + h * k1 + k1 * k2;
-      const double absorb = conc * (epsilon(h2a, 2, nm) * h * h + epsilon(ha, 2, nm) * h * k1 +
-                                    epsilon(a, 2, nm) * k1 * k2) / d;
+      const double absorb = conc *
+                            (epsilon(h2a, 2, nm) * h * h + epsilon(ha, 2, nm) * h * k1 +
+                             epsilon(a, 2, nm) * k1 * k2) /
+                            d;
       std::fprintf(f, " %.4f", absorb + gauss(rng));
     }
     std::fprintf(f, "\n");

@@ -1,0 +1,35 @@
+// ferolan-cli: the determination of the window, without the window.
+#include <unistd.h>
+
+#include <QGuiApplication>
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+
+#include "cli/batch.h"
+#include "cli/options.h"
+
+int main(int argc, char** argv) {
+  using namespace ferolan::cli;
+  Options o;
+  std::string error;
+  if (!parse_options(argc, argv, o, error)) {
+    std::cerr << "ferolan-cli: " << error << "\n";
+    return kUsage;
+  }
+  if (o.help) {
+    std::cout << help_text();
+    return kOk;
+  }
+  if (o.version) {
+    std::cout << version_text() << "\n";
+    return kOk;
+  }
+  // Pictures need Qt's font and image machinery, but never a display.
+  std::unique_ptr<QGuiApplication> app;
+  if (!o.plots_dir.empty()) {
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    app = std::make_unique<QGuiApplication>(argc, argv);
+  }
+  return run_batch(o, std::cin, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
+}

@@ -1,0 +1,48 @@
+// Command-line options of the batch tool.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ferolan::cli {
+
+enum class Search { Optimisation, Manual, Auto };
+enum class InputFormat { Detect, Mdf, Table };
+
+struct SlotRange {
+  int slot = 0;
+  std::string start, end, step;  // texts as the range boxes take them
+};
+
+struct Options {
+  std::string file;  // "-" = standard input
+  InputFormat format = InputFormat::Detect;
+  Search search = Search::Optimisation;
+  int level = 1;                // 1 normal, 2 high, 3 very high
+  std::vector<std::string> pk;  // start or held value texts per slot, from slot 1
+  std::vector<int> hold, zero;
+  std::vector<SlotRange> ranges;
+  std::vector<int> exclude;
+  std::vector<std::string> exclude_ph;
+  int path_len = 1;
+  bool evaluate = false;
+  bool json = false;
+  bool quiet = false;
+  std::string forms_file, calc_file, plots_dir;
+  // Diagnostics.
+  bool factors_only = false;
+  std::optional<double> noise;
+  bool compare = false;
+  std::optional<double> ionic_strength;
+
+  bool help = false, version = false;
+};
+
+// Parses argv; on a mistake returns false with a one-line English reason in error.
+bool parse_options(int argc, const char* const* argv, Options& out, std::string& error);
+
+const char* help_text();
+const char* version_text();
+
+}  // namespace ferolan::cli

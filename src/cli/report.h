@@ -1,0 +1,42 @@
+// What the batch tool found and how it says it: text for people, JSON for programs.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "cli/batch.h"
+#include "cli/pictures.h"
+
+namespace ferolan::cli {
+
+class Report {
+ public:
+  Report(Session& s, const Options& o);
+
+  // Factor analysis of the imported data (before any search).
+  void factors();
+  int suggested_constants() const;
+  // --evaluate: scores the --pk set at full resolution and on the searches' grid.
+  bool evaluate(std::string& problem);
+  // A search has ended: remember its cost.
+  void searched(long fits, double seconds);
+  bool no_result() const;
+  // --compare: 1..k constants by the automatic grid, compared by AIC and BIC.
+  void compare(std::ostream* progress);
+  // Standard errors, speciation, residuals and the pH scale at the result.
+  void diagnose();
+
+  void print(std::ostream& out) const;
+  std::string forms_text();
+  std::string calc_text() const;
+  bool write_plots(Pictures& pictures, const std::string& dir, std::ostream& err) const;
+
+ private:
+  struct Impl;
+  Session& s_;
+  const Options& o_;
+  std::shared_ptr<Impl> d_;
+};
+
+}  // namespace ferolan::cli
