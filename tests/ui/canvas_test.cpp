@@ -1,6 +1,7 @@
 // The Qt canvas: palette, pixels of points and lines, clearing over the background, user
 // coordinates, broken curves, change notification, and the speed of a full redraw.
 #include <QElapsedTimer>
+#include <QSet>
 #include <QTest>
 #include <cmath>
 
@@ -162,6 +163,31 @@ class CanvasTest : public QObject {
     QCOMPARE(calls, 2);
     c.line_to(5, 5, kBlack);
     QCOMPARE(calls, 2);
+  }
+
+  void pictures_of_the_window() {
+    const QImage legend = pict_e_background();
+    QCOMPARE(legend.size(), QSize(401, 253));
+    // Every form's colour appears in the legend strip, in its own sixth of the width.
+    const int colours[] = {kBlack, kGreen, kRed, kLightBlue, kLightRed, kLightMagenta};
+    for (int j = 0; j < 6; ++j) {
+      const QRect cell(j * 401 / 6, 0, 401 / 6, 22);
+      QVERIFY2(count(legend, palette_colour(colours[j]).rgb(), cell) >= 20,
+               qPrintable(QString::number(j)));
+      for (int other = 0; other < 6; ++other)
+        if (other != j) QCOMPARE(count(legend, palette_colour(colours[other]).rgb(), cell), 0);
+    }
+    // Under the legend the picture is blank, so curves from y = 34 down stay clear of it.
+    QCOMPARE(count(legend, kWhite, QRect(0, 24, 401, 229)), 401 * 229);
+    const QImage p1 = picture1_background();
+    QCOMPARE(p1.size(), QSize(170, 110));
+    QCOMPARE(count(p1, kWhite, p1.rect()), 170 * 110);
+    const QImage help = help_picture();
+    QCOMPARE(help.size(), QSize(67, 54));
+    QSet<QRgb> seen;
+    for (int y = 0; y < help.height(); ++y)
+      for (int x = 0; x < help.width(); ++x) seen.insert(help.pixel(x, y));
+    QVERIFY(seen.size() > 5);
   }
 
   void full_redraw_is_fast() {

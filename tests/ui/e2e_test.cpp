@@ -160,6 +160,25 @@ class EndToEndTest : public QObject {
     QCOMPARE(f->w(f->m.ui.Pict_e)->toolTip(), QString::fromUtf8(" 250 нм "));
   }
 
+  void selection_boxes_and_buttons_redraw_the_spectra() {
+    click(f->m.ui.load);
+    auto black = [&] { return count_colour(picture(f->w(f->m.ui.spectrs)), qRgb(0, 0, 0)); };
+    const int all = black();
+    QTest::mouseClick(f->w(f->m.ui.Check3[21]), Qt::LeftButton, {}, QPoint(6, 8));
+    QCOMPARE(f->m.st.data.spectrum_used[21], int16_t{0});
+    QVERIFY(!static_cast<QCheckBox*>(f->w(f->m.ui.Check3[21]))->isChecked());
+    const int fewer = black();
+    QVERIFY(fewer < all);
+    click(f->m.ui.Command8);
+    QCOMPARE(black(), 0);
+    for (int s = 1; s <= 21; ++s)
+      QVERIFY(!static_cast<QCheckBox*>(f->w(f->m.ui.Check3[s]))->isChecked());
+    click(f->m.ui.Command7);
+    QCOMPARE(black(), all);
+    QVERIFY(static_cast<QCheckBox*>(f->w(f->m.ui.Check3[21]))->isChecked());
+    QVERIFY(!f->w(f->m.ui.Check3[22])->isEnabled());
+  }
+
   void optimisation_finds_the_example_constants() {
     load_example_with_two_constants();
     type(f->m.ui.txt_pK[1], "4");
