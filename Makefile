@@ -22,7 +22,7 @@ bench: build
 
 screenshot: build
 	@mkdir -p out
-	@cd examples && QT_QPA_PLATFORM=offscreen ../$(BUILD)/ferolan --screenshot ../out/window.png
+	@cd examples && QT_QPA_PLATFORM=offscreen ../$(BUILD)/ferolan --load --zero 3 --search auto --screenshot ../out/window.png
 
 format:
 	@clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -59,6 +59,15 @@ class PlatformTest : public QObject {
     QCOMPARE(pf.clipboard_text(), std::string());
   }
 
+  void bare_line_feeds_become_row_ends_and_carriage_returns_stay() {
+    QtPlatform pf;
+    pf.set_clipboard_text("0,001\t2\t4\n400\t0,1\t0,2\n");
+    QCOMPARE(pf.clipboard_text(), std::string("0,001\t2\t4\r\n400\t0,1\t0,2\r\n"));
+    // A text that already has carriage returns is taken as it is, lone line feeds included.
+    pf.set_clipboard_text("1\t2\r\n3\n4\r\n");
+    QCOMPARE(pf.clipboard_text(), std::string("1\t2\r\n3\n4\r\n"));
+  }
+
   void files_are_read_from_the_working_folder() {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
