@@ -11,7 +11,9 @@ namespace ferolan {
 void systema(CalcState& calc);
 
 // Fits the forms' spectra for calc.ka over the included spectra on the grid of fit_step and
-// leaves the mean squared residual in s_a_sq. Requires used_spectra_count >= 1.
+// leaves the mean squared residual in s_a_sq. With no wavelength point or used_spectra_count
+// 0 there is nothing to average and s_a_sq is 0; a fit_step below 1 counts as 1. Never
+// allocates.
 void rozrah(const DataSet& data, CalcState& calc);
 
 // Counts the included spectra and the constants not removed (zero boxes Check2(2..5));

@@ -3,11 +3,30 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <random>
 
 #include "support/fit_reference.h"
+
+// Counts the allocations of the whole program, so that a test can see none inside a fit.
+// The check for mismatched allocation does not see that these operators pair malloc and free.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+static long g_allocations = 0;
+
+void* operator new(std::size_t size) {
+  ++g_allocations;
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  std::free(p);
+}
 
 namespace ferolan {
 namespace {
@@ -302,6 +321,20 @@ TEST(Fit, NothingToAverageGivesZeroNotNan) {
   rozrah(*f.data, *f.calc);
   EXPECT_EQ(f.calc->s_a_sq, 0.0);
   EXPECT_EQ(f.calc->norm_rhs[1], 3);  // no point was solved
+}
+
+TEST(Fit, AllocatesNothing) {
+  std::mt19937 rng(5);
+  auto data = random_data(rng, kMaxSpectra, kMaxPoints);
+  auto calc = start_state(rng);
+  calc->used_spectra_count = kMaxSpectra;
+  for (int k = 1; k <= 5; ++k) calc->ka[k] = ka_of(2.0 * k);
+  const long before = g_allocations;
+  for (int step : {10, 1}) {
+    calc->fit_step = static_cast<int16_t>(step);
+    rozrah(*data, *calc);
+  }
+  EXPECT_EQ(g_allocations, before);
 }
 
 TEST(Fit, CountsItsCalls) {

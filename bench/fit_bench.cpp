@@ -1,0 +1,131 @@
+// The fit of one trial, fast and per point, on the largest data set with all five constants.
+//   cmake -S . -B build -DCMAKE_BUILD_TYPE=Release && cmake --build build --target fit_bench
+//   build/bench/fit_bench
+// After the table it prints how many times faster the fast fit is at each fit_step.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "model/fit.h"
+#include "support/fit_reference.h"
+
+namespace {
+
+using namespace ferolan;
+
+struct Bench {
+  std::unique_ptr<DataSet> data = std::make_unique<DataSet>();
+  std::unique_ptr<CalcState> calc = std::make_unique<CalcState>();
+
+  Bench() {
+    std::mt19937 rng(1);
+    std::normal_distribution<double> noise(0, 0.002);
+    data->acid_conc = 1e-4f;
+    data->n_spectra = kMaxSpectra;
+    data->n_wavelengths = kMaxPoints;
+    for (int s = 1; s <= kMaxSpectra; ++s) {
+      data->ph_values[s] = 1.0f + 0.24f * static_cast<float>(s - 1);
+      data->spectrum_used[s] = 1;
+    }
+    calc->used_spectra_count = kMaxSpectra;
+    const double pk[6] = {0, 2.5, 4.5, 6.5, 8.5, 10.5};
+    for (int k = 1; k <= kSlots; ++k) calc->ka[k] = std::pow(10.0, -pk[k]);
+    calc->fit_step = 1;
+    rozrah(*data, *calc);  // concentrations of the true set
+    for (int w = 1; w <= kMaxPoints; ++w) {
+      data->wavelengths[w] = static_cast<int16_t>(200 + w / 2);
+      for (int s = 1; s <= kMaxSpectra; ++s) {
+        double a = noise(rng);
+        for (int j = 1; j <= kForms; ++j) {
+          const double x = (w - 150.0 * j) / 120.0;
+          a += calc->form_conc[s][j] * 8000.0 * j * std::exp(-x * x);
+        }
+        data->absorbance[w][s] = static_cast<float>(a);
+      }
+    }
+    for (int k = 1; k <= kSlots; ++k) calc->ka[k] = std::pow(10.0, -(pk[k] + 0.03 * k));
+  }
+};
+
+Bench& bench() {
+  static Bench b;
+  return b;
+}
+
+void BM_rozrah(benchmark::State& state) {
+  Bench& b = bench();
+  b.calc->fit_step = static_cast<int16_t>(state.range(0));
+  for (auto _ : state) {
+    rozrah(*b.data, *b.calc);
+    benchmark::DoNotOptimize(b.calc->s_a_sq);
+  }
+}
+
+void BM_rozrah_reference(benchmark::State& state) {
+  Bench& b = bench();
+  b.calc->fit_step = static_cast<int16_t>(state.range(0));
+  for (auto _ : state) {
+    testing::rozrah_reference(*b.data, *b.calc);
+    benchmark::DoNotOptimize(b.calc->s_a_sq);
+  }
+}
+
+void BM_systema(benchmark::State& state) {
+  Bench& b = bench();
+  b.calc->fit_step = 1;
+  testing::rozrah_reference(*b.data, *b.calc);  // a realistic normal matrix
+  CalcState& c = *b.calc;
+  std::array<std::array<double, kForms + 1>, kForms + 1> m{};
+  std::array<double, kForms + 1> rhs{};
+  for (int i = 1; i <= kForms; ++i) {
+    rhs[i] = 0.01 * i;
+    for (int j = i; j <= kForms; ++j) m[i][j] = m[j][i] = 1e-9 * (1 + (i == j)) / (i + j);
+  }
+  for (auto _ : state) {
+    c.norm_matrix = m;
+    c.norm_rhs = rhs;
+    c.system_size = kForms;
+    systema(c);
+    benchmark::DoNotOptimize(c.lsq_solution);
+  }
+}
+
+BENCHMARK(BM_rozrah)->Arg(10)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_rozrah_reference)->Arg(10)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_systema)->Unit(benchmark::kNanosecond);
+
+// Keeps the CPU time per iteration of every run for the ratio lines (the machine may be
+// shared, so wall time would also count other processes).
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& r : runs)
+      if (r.run_type == Run::RT_Iteration && r.iterations > 0)
+        seconds[r.benchmark_name()] = r.cpu_accumulated_time / static_cast<double>(r.iterations);
+  }
+  std::map<std::string, double> seconds;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  for (const char* step : {"10", "1"}) {
+    const auto fast = reporter.seconds.find(std::string("BM_rozrah/") + step);
+    const auto ref = reporter.seconds.find(std::string("BM_rozrah_reference/") + step);
+    if (fast == reporter.seconds.end() || ref == reporter.seconds.end()) continue;
+    std::printf("fit_step %2s: fast %.1f us, per point %.1f us (CPU), %.2fx faster\n", step,
+                fast->second * 1e6, ref->second * 1e6, ref->second / fast->second);
+  }
+  benchmark::Shutdown();
+  return 0;
+}
