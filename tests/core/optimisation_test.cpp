@@ -294,5 +294,22 @@ TEST(Optimisation, ElapsedTimeSurvivesMidnight) {
   EXPECT_EQ(t->ui.Lab_chas.text, "01.5");
 }
 
+TEST(Optimisation, TrialsWhoseConstantUnderflowsAreSkipped) {
+  TestModule t;
+  load_data(*t, make_flat_data(8, 10));
+  // 250 · 1.5 = 375, and 10^-375 is 0 in a double. (A zeroed slot would sit at 50 and
+  // keep such values out by the order test, so all five slots are present.)
+  set_slots(*t, {{'h', "1"}, {'h', "2"}, {'h', "3"}, {'h', "4"}, {'f', "250"}});
+  SearchProbe probe(t);
+  Command2_Click(*t);
+  EXPECT_TRUE(t.pf.messages.empty());
+  for (const YieldSnap& snap : probe.snaps) EXPECT_GT(snap.ka[5], 0.0);  // never "removed"
+  const auto trials = probe.trials_before();
+  ASSERT_GE(trials.size(), 2u);
+  EXPECT_NEAR(trials[0][5], 250 / 1.5, 1e-3);
+  EXPECT_EQ(trials[1][5], 250.0f);
+  EXPECT_EQ(t->st.search.trials, 2 + 12 * 3);  // only the first factor reaches 375
+}
+
 }  // namespace
 }  // namespace ferolan::testing
