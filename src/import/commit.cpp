@@ -47,7 +47,7 @@ void find_a_max(DataSet& d) {
 void commit_import(Module& m, const DataSet& parsed) {
   Controls& ui = m.ui;
   DataSet& d = m.st.data;
-  ui.set_text(ui.LabC, format_mask(parsed.acid_conc, "#.#0e+00", m.dec()));
+  ui.set_text(ui.LabC, format_single(parsed.acid_conc, "#.#0e+00", m.dec()));
   d = parsed;
   sort_by_ph(d);
   find_a_max(d);
@@ -65,7 +65,7 @@ void commit_import(Module& m, const DataSet& parsed) {
   }
   for (int s = 1; s <= d.n_spectra; ++s) {
     ui.set_enabled(ui.Check3[s], true);
-    ui.set_text(ui.Check3[s], format_mask(d.ph_values[s], "0.00", m.dec()));
+    ui.set_text(ui.Check3[s], format_single(d.ph_values[s], "0.00", m.dec()));
     ui.set_checked(ui.Check3[s], true);
     d.spectrum_used[s] = 1;
   }

@@ -50,8 +50,8 @@ void pohybka(const DataSet& data, CalcState& calc, SearchState& search, Controls
     const bool known = std::isfinite(u[j]);
     search.uncertainty[j] = known ? u[j] : std::numeric_limits<float>::quiet_NaN();
     if (!ui.Check1[j].checked) continue;
-    std::string text = format_mask(search.pk_best[j], "#0.00", dec) + kPlusMinus;
-    text += known ? format_mask(u[j], "#0.00", dec) : std::string("?");
+    std::string text = format_single(search.pk_best[j], "#0.00", dec) + kPlusMinus;
+    text += known ? format_single(u[j], "#0.00", dec) : std::string("?");
     ui.set_text(ui.txt_pK[j], std::move(text));
   }
 }

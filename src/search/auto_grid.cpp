@@ -67,9 +67,9 @@ void AutoGrid::show_ranges() {
   const char dec = m.dec();
   for (int k = 1; k <= kSlots; ++k) {
     const bool scanned = step[k] < kNotScanned;
-    ui.set_text(ui.txt_poch[k], scanned ? format_mask(start[k], "#0.00", dec) : "");
-    ui.set_text(ui.txt_kin[k], scanned ? format_mask(end[k], "#0.00", dec) : "");
-    ui.set_text(ui.txt_krok[k], scanned ? format_mask(step[k], "#0.000", dec) : "");
+    ui.set_text(ui.txt_poch[k], scanned ? format_single(start[k], "#0.00", dec) : "");
+    ui.set_text(ui.txt_kin[k], scanned ? format_single(end[k], "#0.00", dec) : "");
+    ui.set_text(ui.txt_krok[k], scanned ? format_single(step[k], "#0.000", dec) : "");
   }
 }
 
@@ -132,7 +132,7 @@ void AutoGrid::end_of_pass() {
     if (c.ka[k] > 0) c.ka[k] = ka_of(best[k]);
   full_fit(m);
   for (int k = 1; k <= kSlots; ++k)
-    if (c.ka[k] > 0) m.ui.set_text(m.ui.txt_pK[k], format_mask(best[k], "0.00", m.dec()));
+    if (c.ka[k] > 0) m.ui.set_text(m.ui.txt_pK[k], format_single(best[k], "0.00", m.dec()));
   grow_bar();
   m.pf.yield();
 }

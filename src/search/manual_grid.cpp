@@ -164,7 +164,7 @@ void Command6_Click(Module& m) {
     if (c.ka[k] > 0) c.ka[k] = ka_of(g.best[k]);
   full_fit(m);
   for (int k = 1; k <= kSlots; ++k)
-    if (c.ka[k] > 0) m.ui.set_text(m.ui.txt_pK[k], format_mask(g.best[k], "0.00", m.dec()));
+    if (c.ka[k] > 0) m.ui.set_text(m.ui.txt_pK[k], format_single(g.best[k], "0.00", m.dec()));
   s.pk_best = g.best;
   pohybka(m.st.data, c, s, m.ui, m.dec());
   m.ui.set_text(m.ui.Label5, "  ");

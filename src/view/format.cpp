@@ -134,19 +134,32 @@ std::string not_finite(double value) {
 
 }  // namespace
 
-std::string format_mask(double value, std::string_view mask, char dec) {
+namespace {
+
+// sig: the significant digits the value carries (15 for a Double, 7 for a Single).
+std::string masked(double value, std::string_view mask, char dec, int sig) {
   if (!std::isfinite(value)) return not_finite(value);
   const Mask m = parse_mask(mask);
   Decimal d;
   bool nonzero = value != 0;
   if (nonzero) {
-    d = to_decimal(std::fabs(value), 15);
+    d = to_decimal(std::fabs(value), sig);
     nonzero = round_to(d, m.sci ? 1 + m.max_dec : d.point + m.max_dec);
   }
   // A negative value keeps its sign even when it rounds to zero ("-0.00"), as the classic
   // Format shows it.
   const std::string body = m.sci ? scientific(d, nonzero, m, dec) : fixed(d, nonzero, m, dec);
   return (value < 0 ? "-" : "") + body;
+}
+
+}  // namespace
+
+std::string format_mask(double value, std::string_view mask, char dec) {
+  return masked(value, mask, dec, 15);
+}
+
+std::string format_single(float value, std::string_view mask, char dec) {
+  return masked(value, mask, dec, 7);
 }
 
 // The general format of a Single: 7 significant digits, trailing zeros dropped. Plain

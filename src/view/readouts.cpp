@@ -17,13 +17,13 @@ std::string spectrs_readout(const DataSet& data, const Settings& settings, doubl
                             char dec) {
   const double a = (251 - y) * data.a_max / 250;
   return " A = " + format_mask(a, "0.000", dec) + " (" +
-         format_mask(wavelength_at(data, settings, x), "0", dec) + " нм) ";
+         format_single(wavelength_at(data, settings, x), "0", dec) + " нм) ";
 }
 
 std::string pict_e_readout(const DataSet& data, const Settings& settings, double x, char dec) {
   if (data.n_spectra <= 1) return "";
   std::string tip = " ";
-  tip += format_mask(wavelength_at(data, settings, x), "0", dec);
+  tip += format_single(wavelength_at(data, settings, x), "0", dec);
   return tip + " нм ";
 }
 
@@ -32,7 +32,7 @@ std::string picture1_readout(const DataSet& data, const Settings& settings, doub
   if (data.n_spectra <= 1 || !settings.p1_scaled) return "";
   const double ph = settings.p1_left + x * settings.p1_width / kPicture1Width;
   std::string tip = " ";
-  tip += format_mask(ph, "0.0", dec);
+  tip += format_single(static_cast<float>(ph), "0.0", dec);
   return tip + " ";
 }
 

@@ -98,3 +98,32 @@ TEST(FormatGeneral, SeparatorAndNotFinite) {
 
 }  // namespace
 }  // namespace ferolan
+
+namespace ferolan {
+namespace {
+
+// A Single rounds from the digits it carries, as typed: 2.675 is stored as 2.67499995.
+TEST(FormatSingle, RoundsFromSevenDigits) {
+  struct Case {
+    float value;
+    const char* mask;
+    const char* single;
+    const char* as_double;
+  } cases[] = {
+      {2.675f, "0.00", "2.68", "2.67"},
+      {4.555f, "#0.00", "4.56", "4.55"},
+      {1.005f, "0.00", "1.01", "1.00"},
+      {7.46f, "0#.0", "07.5", "07.5"},
+      {6.5e-5f, "#.#0e+00", "6.50e-05", "6.50e-05"},
+      {-0.125f, "#0.00", "-0.13", "-0.13"},
+      {0.00146484375f, "#0.000", "0.001", "0.001"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(format_single(c.value, c.mask), c.single) << c.value;
+    EXPECT_EQ(format_mask(c.value, c.mask), c.as_double) << c.value;
+  }
+  EXPECT_EQ(format_single(2.675f, "0.00", ','), "2,68");
+}
+
+}  // namespace
+}  // namespace ferolan
