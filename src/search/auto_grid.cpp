@@ -5,6 +5,7 @@
 #include "import/number.h"
 #include "model/fit.h"
 #include "model/uncertainty.h"
+#include "search/grid_scan.h"
 #include "search/optimisation.h"
 #include "search/run_control.h"
 #include "search/searches.h"
@@ -19,17 +20,13 @@ constexpr float kNotScanned = 10;  // step of a held or zeroed slot
 constexpr float kStopMark = 0.0001f;
 constexpr int kLongestBar = 32766;
 
-struct AutoGrid {
-  Module& m;
-  Arr1<float, kSlots> start{}, end{}, step{}, p{}, best{};
-  bool stopped = false;
-  int progress_len = 2;
+struct AutoGrid : GridScan {
+  using GridScan::GridScan;
 
   bool prepare();
   void show_ranges();
   void pass();
-  void slot(int k);
-  void trial();
+  void trial() override;
   void end_of_pass();
   bool finished() const;
   void narrow();
@@ -82,28 +79,6 @@ void AutoGrid::pass() {
   stopped = false;
   slot(1);
   if (!stopped) show_elapsed(m);
-}
-
-void AutoGrid::slot(int k) {
-  CalcState& c = m.st.calc;
-  for (p[k] = start[k]; p[k] <= end[k]; p[k] += step[k]) {
-    bool skip = false;
-    if (k == 1) {
-      c.ka[1] = ka_of(p[1]);
-    } else {
-      if (c.ka[k] > 0) c.ka[k] = ka_of(p[k]);
-      skip = c.ka[k] > c.ka[k - 1];
-    }
-    if (!skip) {
-      if (k < kSlots)
-        slot(k + 1);
-      else
-        trial();
-      if (stopped) return;
-    }
-    if (k == kSlots) m.pf.yield();
-  }
-  if (k == 3) show_elapsed(m);
 }
 
 void AutoGrid::trial() {

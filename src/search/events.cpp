@@ -22,17 +22,38 @@ void on_click(Module& m, Control& c) {
   // The stop request enables Command2 while the stopped search still runs: never nest.
   if (m.st.search.running && is_search_button(c)) return;
   switch (c.id) {
-    case Ctl::Command1: Command1_Click(m); break;
-    case Ctl::Command2: Command2_Click(m); break;
-    case Ctl::Command4: Command4_Click(m); break;
-    case Ctl::Command5: Command5_Click(m); break;
-    case Ctl::Command6: Command6_Click(m); break;
-    case Ctl::Command7: Command7_Click(m); break;
-    case Ctl::Command8: Command8_Click(m); break;
-    case Ctl::Command9: Command9_Click(m); break;
-    case Ctl::load: load_Click(m); break;
-    case Ctl::Picture2: m.pf.open_document("help.doc"); break;
-    default: break;
+    case Ctl::Command1:
+      Command1_Click(m);
+      break;
+    case Ctl::Command2:
+      Command2_Click(m);
+      break;
+    case Ctl::Command4:
+      Command4_Click(m);
+      break;
+    case Ctl::Command5:
+      Command5_Click(m);
+      break;
+    case Ctl::Command6:
+      Command6_Click(m);
+      break;
+    case Ctl::Command7:
+      Command7_Click(m);
+      break;
+    case Ctl::Command8:
+      Command8_Click(m);
+      break;
+    case Ctl::Command9:
+      Command9_Click(m);
+      break;
+    case Ctl::load:
+      load_Click(m);
+      break;
+    case Ctl::Picture2:
+      m.pf.open_document("help.doc");
+      break;
+    default:
+      break;
   }
 }
 
@@ -51,10 +72,17 @@ void on_mouse_move(Module& m, Control& c, double x, double y) {
   show_hint(m.ui, c);
   std::string tip;
   switch (c.id) {
-    case Ctl::spectrs: tip = spectrs_readout(m.st.data, m.st.settings, x, y, m.dec()); break;
-    case Ctl::Pict_e: tip = pict_e_readout(m.st.data, m.st.settings, x, m.dec()); break;
-    case Ctl::Picture1: tip = picture1_readout(m.st.data, m.st.settings, x, m.dec()); break;
-    default: return;
+    case Ctl::spectrs:
+      tip = spectrs_readout(m.st.data, m.st.settings, x, y, m.dec());
+      break;
+    case Ctl::Pict_e:
+      tip = pict_e_readout(m.st.data, m.st.settings, x, m.dec());
+      break;
+    case Ctl::Picture1:
+      tip = picture1_readout(m.st.data, m.st.settings, x, m.dec());
+      break;
+    default:
+      return;
   }
   if (!tip.empty()) m.ui.set_tooltip(c, std::move(tip));
 }

@@ -8,8 +8,8 @@
 
 namespace ferolan {
 
-void on_click(Module& m, Control& c);                // buttons and Picture2
-void on_user_check(Module& m, Control& c, bool checked);  // check boxes and options
+void on_click(Module& m, Control& c);                        // buttons and Picture2
+void on_user_check(Module& m, Control& c, bool checked);     // check boxes and options
 void on_user_text(Module& m, Control& c, std::string text);  // text boxes
 // Pointer at pixel (x, y) of c (for the picture boxes: of their drawing area).
 void on_mouse_move(Module& m, Control& c, double x, double y);

@@ -6,6 +6,7 @@
 #include "import/number.h"
 #include "model/fit.h"
 #include "model/uncertainty.h"
+#include "search/grid_scan.h"
 #include "search/run_control.h"
 #include "search/searches.h"
 #include "view/constants.h"
@@ -17,19 +18,15 @@ namespace {
 
 constexpr const char* kNoTrialText = " Жодної комбінації рКа не розраховано: перевірте діапазони.";
 
-struct ManualGrid {
-  Module& m;
-  Arr1<float, kSlots> start{}, end{}, step{}, p{}, best{};
+struct ManualGrid : GridScan {
+  using GridScan::GridScan;
   bool have_best = false;
-  bool stopped = false;
   int32_t planned = 0;
   long done = 0;
-  int progress_len = 2;
 
   bool read_slots();
   bool plan();
-  void slot(int k);
-  void trial();
+  void trial() override;
 };
 
 // A float loop p += step must move at every value up to end, or it would never finish.
@@ -82,28 +79,6 @@ bool ManualGrid::plan() {
   }
   planned = static_cast<int32_t>(n);
   return true;
-}
-
-void ManualGrid::slot(int k) {
-  CalcState& c = m.st.calc;
-  for (p[k] = start[k]; p[k] <= end[k]; p[k] += step[k]) {
-    bool skip = false;
-    if (k == 1) {
-      c.ka[1] = ka_of(p[1]);
-    } else {
-      if (c.ka[k] > 0) c.ka[k] = ka_of(p[k]);
-      skip = c.ka[k] > c.ka[k - 1];
-    }
-    if (!skip) {
-      if (k < kSlots)
-        slot(k + 1);
-      else
-        trial();
-      if (stopped) return;
-    }
-    if (k == kSlots) m.pf.yield();
-  }
-  if (k == 3) show_elapsed(m);
 }
 
 void ManualGrid::trial() {
