@@ -27,9 +27,19 @@ int main(int argc, char** argv) {
   }
   // Pictures need Qt's font and image machinery, but never a display.
   std::unique_ptr<QGuiApplication> app;
+  char runtime_dir[] = "/tmp/ferolan-cli-XXXXXX";
+  bool own_runtime_dir = false;
   if (!o.plots_dir.empty()) {
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // Qt warns on standard error without a runtime folder; a private one keeps it quiet.
+    if (!std::getenv("XDG_RUNTIME_DIR") && mkdtemp(runtime_dir)) {
+      setenv("XDG_RUNTIME_DIR", runtime_dir, 1);
+      own_runtime_dir = true;
+    }
     app = std::make_unique<QGuiApplication>(argc, argv);
   }
-  return run_batch(o, std::cin, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
+  const int status = run_batch(o, std::cin, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
+  app.reset();
+  if (own_runtime_dir) rmdir(runtime_dir);
+  return status;
 }

@@ -190,8 +190,13 @@ int run_batch(const Options& o, std::istream& in, std::ostream& out, std::ostrea
     };
   }
 
+  const auto seconds = [&] {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  };
   if (o.compare) {
+    const long fits_before = m.st.calc.fits;
     report.compare(err_is_terminal && !o.quiet ? &err : nullptr);
+    report.searched(m.st.calc.fits - fits_before, seconds());
   } else if (o.evaluate) {
     if (!report.evaluate(problem)) {
       err << "ferolan-cli: " << problem << "\n";
@@ -203,8 +208,7 @@ int run_batch(const Options& o, std::istream& in, std::ostream& out, std::ostrea
     if (s.pf.on_yield) err << "\r" << std::string(60, ' ') << "\r" << std::flush;
     for (const CliMessage& msg : s.pf.messages) err << msg.title << " " << msg.text << "\n";
     if (!started) return kRefused;
-    report.searched(m.st.calc.fits - fits_before,
-                    std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+    report.searched(m.st.calc.fits - fits_before, seconds());
     if (report.no_result()) {
       err << "ferolan-cli:" << m.ui.Label9.text << "\n";
       return kRefused;

@@ -71,9 +71,7 @@ void Report::compare(std::ostream* progress) {
   };
   auto run = [&](int k) {
     set_model(k);
-    const long fits = m.st.calc.fits;
     on_click(m, ui.Command9);
-    d_->fits += m.st.calc.fits - fits;
   };
   for (int k = 1; k <= top; ++k) {
     if (progress) *progress << "\rcomparing: " << k << " of " << top << " constants" << std::flush;
@@ -90,7 +88,6 @@ void Report::compare(std::ostream* progress) {
   // Leave the window state on the preferred model, as if it had been searched alone.
   const int best = d_->choice->preferred >= 0 ? d_->compared[d_->choice->preferred].constants : top;
   if (best != top) run(best);
-  d_->searched = true;
 }
 
 int Report::Impl::se_index(int k) const {
