@@ -21,14 +21,14 @@ using namespace ferolan::testing;
 
 const DataSet& largest() {
   static const std::unique_ptr<DataSet> d = [] {
-    AcidSpec spec;
-    spec.pka = {4.2, 7.1};
-    spec.n_spectra = kMaxSpectra;
-    spec.n_points = kMaxPoints;
-    spec.wl_first = 200;
-    spec.wl_step = 1;
-    spec.noise = 0.002;
-    return std::make_unique<DataSet>(make_acid_data(spec));
+    AcidSpec recipe;
+    recipe.pka = {4.2, 7.1};
+    recipe.n_spectra = kMaxSpectra;
+    recipe.n_points = kMaxPoints;
+    recipe.wl_first = 200;
+    recipe.wl_step = 1;
+    recipe.noise = 0.002;
+    return std::make_unique<DataSet>(make_acid_data(recipe));
   }();
   return *d;
 }

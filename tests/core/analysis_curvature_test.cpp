@@ -33,13 +33,13 @@ TEST_P(StandardErrorScatter, MatchesTheScatterOfNoiseReplicates) {
   std::vector<std::vector<double>> fitted(kReplicates);
   std::vector<double> mean_se(k, 0.0), mean_corr(k * k, 0.0);
   for (int r = 0; r < kReplicates; ++r) {
-    SyntheticSpec spec;
-    spec.pk = c.pk;
-    spec.ph_lo = c.ph_lo;
-    spec.ph_hi = c.ph_hi;
-    spec.noise = c.noise;
-    spec.seed = 1000 + r;
-    auto syn = make_synthetic(spec);
+    SyntheticSpec recipe;
+    recipe.pk = c.pk;
+    recipe.ph_lo = c.ph_lo;
+    recipe.ph_hi = c.ph_hi;
+    recipe.noise = c.noise;
+    recipe.seed = 1000 + r;
+    auto syn = make_synthetic(recipe);
     const testing::Refined best = refine_pka(*syn.data, ka_of(c.start), slots);
     ASSERT_TRUE(best.converged) << "replicate " << r;
     const StandardErrors se = standard_errors(*syn.data, best.ka, slots);
@@ -95,11 +95,11 @@ TEST(StandardErrors, CountsTheDegreesOfFreedomAndAgreesWithTheFit) {
 }
 
 TEST(StandardErrors, HoldingAConstantCannotWidenTheOther) {
-  SyntheticSpec spec;
-  spec.pk = {4.5, 5.3};
-  spec.ph_lo = 2.5;
-  spec.ph_hi = 7.5;
-  auto syn = make_synthetic(spec);
+  SyntheticSpec recipe;
+  recipe.pk = {4.5, 5.3};
+  recipe.ph_lo = 2.5;
+  recipe.ph_hi = 7.5;
+  auto syn = make_synthetic(recipe);
   const StandardErrors both = standard_errors(*syn.data, syn.ka, {1, 2});
   const StandardErrors held = standard_errors(*syn.data, syn.ka, {2});
   ASSERT_TRUE(both.ok && held.ok);

@@ -21,15 +21,15 @@ class FactorsByConstants : public ::testing::TestWithParam<FormsCase> {};
 
 TEST_P(FactorsByConstants, FindsOneFormMoreThanConstants) {
   const FormsCase& c = GetParam();
-  SyntheticSpec spec;
-  spec.pk = c.pk;
-  spec.ph_lo = c.ph_lo;
-  spec.ph_hi = c.ph_hi;
-  spec.noise = c.noise;
+  SyntheticSpec recipe;
+  recipe.pk = c.pk;
+  recipe.ph_lo = c.ph_lo;
+  recipe.ph_hi = c.ph_hi;
+  recipe.noise = c.noise;
   const int forms = int(c.pk.size()) + 1;
   for (uint32_t seed : {1u, 2u, 3u}) {
-    spec.seed = seed;
-    auto syn = make_synthetic(spec);
+    recipe.seed = seed;
+    auto syn = make_synthetic(recipe);
     const FactorAnalysis fa = factor_analysis(*syn.data);
     EXPECT_EQ(fa.suggested_forms, forms) << "seed " << seed;
     EXPECT_TRUE(fa.reached_noise);
@@ -81,11 +81,11 @@ TEST(Factors, CountsOnlyIncludedSpectra) {
 }
 
 TEST(Factors, FewSpectraLeaveOnlyTheLastValueForTheNoise) {
-  SyntheticSpec spec;
-  spec.spectra = 6;
+  SyntheticSpec recipe;
+  recipe.spectra = 6;
   for (uint32_t seed : {1u, 2u, 3u}) {
-    spec.seed = seed;
-    auto syn = make_synthetic(spec);
+    recipe.seed = seed;
+    auto syn = make_synthetic(recipe);
     const FactorAnalysis fa = factor_analysis(*syn.data);
     EXPECT_EQ(fa.noise_from, 5);
     EXPECT_EQ(fa.suggested_forms, 3) << "seed " << seed;

@@ -35,10 +35,10 @@ TEST(ModelChoice, UnusableCandidatesAreNeverPreferred) {
 // two, although three fit the noise a little better.
 TEST(ModelChoice, PrefersTheTrueNumberOfConstants) {
   for (uint32_t seed : {5u, 6u}) {
-    testing::SyntheticSpec spec;
-    spec.pk = {4.0, 7.0};
-    spec.seed = seed;
-    auto syn = testing::make_synthetic(spec);
+    testing::SyntheticSpec recipe;
+    recipe.pk = {4.0, 7.0};
+    recipe.seed = seed;
+    auto syn = testing::make_synthetic(recipe);
     const std::vector<std::vector<double>> starts = {{5.5}, {4.3, 6.6}, {4.0, 7.0, 8.5}};
     std::vector<ModelCandidate> candidates;
     for (const auto& start : starts) {

@@ -36,9 +36,9 @@ TEST(Speciation, HalfAndHalfAtEachPkaAndTheFitsConcentrations) {
   EXPECT_NEAR(sp.at(0, 0), 0.5, 1e-5);
 
   // The fit's form_conc is C times the same fractions.
-  testing::SyntheticSpec spec;
-  spec.pk = {4.0, 9.0};
-  auto syn = testing::make_synthetic(spec);
+  testing::SyntheticSpec recipe;
+  recipe.pk = {4.0, 9.0};
+  auto syn = testing::make_synthetic(recipe);
   const auto fitted = fit_full(*syn.data, ka);
   for (int s = 1; s <= syn.data->n_spectra; ++s) {
     const Speciation one = speciation(ka, syn.data->ph_values[s], 0, 1);

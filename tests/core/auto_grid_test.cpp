@@ -28,18 +28,18 @@ TEST(AutoGrid, RecoversKnownConstantsFromNoisyData) {
   for (int n = 1; n <= 3; ++n) {
     SCOPED_TRACE(n);
     TestModule t;
-    const AcidSpec spec = recovery_acid(n);
-    load_data(*t, make_acid_data(spec));
+    const AcidSpec recipe = recovery_acid(n);
+    load_data(*t, make_acid_data(recipe));
     set_slots(*t, std::vector<SlotSetup>(n, SlotSetup{'f', ""}));
     Command9_Click(*t);
     EXPECT_TRUE(t.pf.messages.empty());
     for (int k = 1; k <= n; ++k) {
-      EXPECT_NEAR(t->st.search.pk_best[k], spec.pka[k - 1], 0.01) << k;
+      EXPECT_NEAR(t->st.search.pk_best[k], recipe.pka[k - 1], 0.01) << k;
       EXPECT_NE(t->ui.txt_pK[k].text.find(" ± "), std::string::npos) << t->ui.txt_pK[k].text;
     }
     const double s_a = std::sqrt(t->st.calc.s_a_sq);
-    EXPECT_GT(s_a, 0.7 * spec.noise);
-    EXPECT_LT(s_a, 1.1 * spec.noise);
+    EXPECT_GT(s_a, 0.7 * recipe.noise);
+    EXPECT_LT(s_a, 1.1 * recipe.noise);
     expect_finished(t);
   }
 }
@@ -96,9 +96,9 @@ TEST(AutoGrid, FirstPassScansOneToThirteenInOrder) {
 
 TEST(AutoGrid, HeldSlotBoundsTheScanAndItsRangeBoxesStayEmpty) {
   TestModule t;
-  AcidSpec spec = recovery_acid(3);
-  spec.pka = {3.2, 4.5, 8.1};
-  load_data(*t, make_acid_data(spec));
+  AcidSpec recipe = recovery_acid(3);
+  recipe.pka = {3.2, 4.5, 8.1};
+  load_data(*t, make_acid_data(recipe));
   set_slots(*t, {{'f', ""}, {'h', "4.5"}, {'f', ""}});
   SearchProbe probe(t);
   long grid_trials = 0;
@@ -175,8 +175,8 @@ TEST(AutoGrid, RefusalsBeforeTheGrid) {
 
 TEST(AutoGrid, StopInTheSecondPassEndsTheGridAndRunsTheFinalStage) {
   TestModule t;
-  const AcidSpec spec = recovery_acid(2);
-  load_data(*t, make_acid_data(spec));
+  const AcidSpec recipe = recovery_acid(2);
+  load_data(*t, make_acid_data(recipe));
   set_slots(*t, {{'f', ""}, {'f', ""}});
   SearchProbe probe(t);
   std::string boxes_after_grid;
@@ -189,8 +189,8 @@ TEST(AutoGrid, StopInTheSecondPassEndsTheGridAndRunsTheFinalStage) {
   EXPECT_EQ(probe.step_texts, (std::vector<std::string>{"3.000", "1.500"}));
   EXPECT_EQ(boxes_after_grid.size(), 9u) << boxes_after_grid;  // "d.dd d.dd"
   EXPECT_GT(t->st.search.trials, 21);                          // the final stage ran
-  EXPECT_NEAR(t->st.search.pk_best[1], spec.pka[0], 0.05);
-  EXPECT_NEAR(t->st.search.pk_best[2], spec.pka[1], 0.05);
+  EXPECT_NEAR(t->st.search.pk_best[1], recipe.pka[0], 0.05);
+  EXPECT_NEAR(t->st.search.pk_best[2], recipe.pka[1], 0.05);
   EXPECT_NE(t->ui.txt_pK[1].text.find(" ± "), std::string::npos);
   expect_finished(t);
 }

@@ -34,8 +34,8 @@ TEST(ManualGrid, RecoversKnownConstantsFromNoisyData) {
   for (int n = 1; n <= 3; ++n) {
     SCOPED_TRACE(n);
     TestModule t;
-    const AcidSpec spec = recovery_acid(n);
-    load_data(*t, make_acid_data(spec));
+    const AcidSpec recipe = recovery_acid(n);
+    load_data(*t, make_acid_data(recipe));
     std::vector<SlotSetup> slots(n, SlotSetup{'f', ""});
     set_slots(*t, slots);
     const char* ranges[][2] = {{"3.1", "3.3"}, {"5.6", "5.8"}, {"8", "8.2"}};
@@ -44,12 +44,12 @@ TEST(ManualGrid, RecoversKnownConstantsFromNoisyData) {
     EXPECT_TRUE(t.pf.messages.empty());
     for (int k = 1; k <= n; ++k) {
       // Within the grid step of 0.01 (the grid value itself is a float sum).
-      EXPECT_NEAR(t->st.search.pk_best[k], spec.pka[k - 1], 0.01 + 1e-5) << k;
+      EXPECT_NEAR(t->st.search.pk_best[k], recipe.pka[k - 1], 0.01 + 1e-5) << k;
       EXPECT_NE(t->ui.txt_pK[k].text.find(" ± "), std::string::npos) << t->ui.txt_pK[k].text;
     }
     const double s_a = std::sqrt(t->st.calc.s_a_sq);
-    EXPECT_GT(s_a, 0.7 * spec.noise);
-    EXPECT_LT(s_a, 1.1 * spec.noise);
+    EXPECT_GT(s_a, 0.7 * recipe.noise);
+    EXPECT_LT(s_a, 1.1 * recipe.noise);
     EXPECT_EQ(t->ui.Label9.text, kDone);
     EXPECT_EQ(t->ui.Label5.text, "  ");
     expect_unlocked(t);

@@ -30,19 +30,19 @@ TEST(Optimisation, RecoversKnownConstantsFromNoisyData) {
   for (int n = 1; n <= 3; ++n) {
     SCOPED_TRACE(n);
     TestModule t;
-    const AcidSpec spec = recovery_acid(n);
-    load_data(*t, make_acid_data(spec));
+    const AcidSpec recipe = recovery_acid(n);
+    load_data(*t, make_acid_data(recipe));
     std::vector<SlotSetup> slots;
-    for (int k = 0; k < n; ++k) slots.push_back({'f', std::to_string(spec.pka[k] + 0.4)});
+    for (int k = 0; k < n; ++k) slots.push_back({'f', std::to_string(recipe.pka[k] + 0.4)});
     set_slots(*t, slots);
     Command2_Click(*t);
     for (int k = 1; k <= n; ++k) {
-      EXPECT_NEAR(t->st.search.pk_best[k], spec.pka[k - 1], 0.01) << k;
+      EXPECT_NEAR(t->st.search.pk_best[k], recipe.pka[k - 1], 0.01) << k;
       EXPECT_NE(t->ui.txt_pK[k].text.find(" ± "), std::string::npos) << t->ui.txt_pK[k].text;
     }
     const double s_a = std::sqrt(t->st.calc.s_a_sq);
-    EXPECT_GT(s_a, 0.7 * spec.noise);
-    EXPECT_LT(s_a, 1.1 * spec.noise);
+    EXPECT_GT(s_a, 0.7 * recipe.noise);
+    EXPECT_LT(s_a, 1.1 * recipe.noise);
     EXPECT_TRUE(t.pf.messages.empty());
     expect_idle_after_finish(t);
   }
@@ -253,8 +253,8 @@ TEST(Optimisation, ZeroedSlotsMayBeEmpty) {
 
 TEST(Optimisation, StopKeepsTheCentreAndScoresTheTrialOfItsYield) {
   TestModule t;
-  const AcidSpec spec = recovery_acid(2);
-  load_data(*t, make_acid_data(spec));
+  const AcidSpec recipe = recovery_acid(2);
+  load_data(*t, make_acid_data(recipe));
   set_slots(*t, {{'f', "3.5"}, {'f', "6"}});
   SearchProbe probe(t);
   probe.at_yield = [&](long n) {
@@ -269,7 +269,7 @@ TEST(Optimisation, StopKeepsTheCentreAndScoresTheTrialOfItsYield) {
   EXPECT_EQ(t->ui.txt_pK[1].text.rfind("3.50 ± ", 0), 0u) << t->ui.txt_pK[1].text;
   EXPECT_EQ(t->ui.txt_pK[2].text.rfind("6.00 ± ", 0), 0u) << t->ui.txt_pK[2].text;
   expect_idle_after_finish(t);
-  for (int s = 1; s <= kMaxSpectra; ++s) EXPECT_EQ(t->ui.Check3[s].enabled, s <= spec.n_spectra);
+  for (int s = 1; s <= kMaxSpectra; ++s) EXPECT_EQ(t->ui.Check3[s].enabled, s <= recipe.n_spectra);
 }
 
 TEST(Optimisation, AStopPressedWhileIdleDoesNotStopTheNextRun) {

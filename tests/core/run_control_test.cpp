@@ -115,10 +115,10 @@ TEST(OptimisationLevel, OptionsSetTheExponentStep) {
 
 TEST(RunLock, LocksTheSpectrumBoxesAndRestoresOnlyTheHeldOnes) {
   TestModule t;
-  AcidSpec spec;
-  spec.pka = {4};
-  spec.n_spectra = 6;
-  load_data(*t, make_acid_data(spec));
+  AcidSpec recipe;
+  recipe.pka = {4};
+  recipe.n_spectra = 6;
+  load_data(*t, make_acid_data(recipe));
   Controls& ui = t->ui;
   ui.set_text(ui.Label5, "      ");
   run_lock(*t);

@@ -23,41 +23,42 @@ struct Noise {
 
 }  // namespace
 
-double acid_eps(int j, double wl, const AcidSpec& spec) {
-  const double span = spec.wl_step * (spec.n_points - 1);
-  const double centre = spec.wl_first + span * (0.15 + 0.14 * (j - 1));
+double acid_eps(int j, double wl, const AcidSpec& recipe) {
+  const double span = recipe.wl_step * (recipe.n_points - 1);
+  const double centre = recipe.wl_first + span * (0.15 + 0.14 * (j - 1));
   const double width = span * 0.12;
   const double height = 6000.0 + 1500.0 * j;
   const double d = (wl - centre) / width;
   return height * std::exp(-d * d) + 500.0;
 }
 
-DataSet make_acid_data(const AcidSpec& spec) {
+DataSet make_acid_data(const AcidSpec& recipe) {
   DataSet d;
-  d.acid_conc = static_cast<float>(spec.acid_conc);
-  d.n_spectra = static_cast<int16_t>(spec.n_spectra);
-  d.n_wavelengths = static_cast<int16_t>(spec.n_points);
-  for (int w = 1; w <= spec.n_points; ++w)
-    d.wavelengths[w] = static_cast<int16_t>(spec.wl_first + spec.wl_step * (w - 1));
-  const int forms = static_cast<int>(spec.pka.size()) + 1;
-  Noise noise{spec.seed * 0x9E3779B97F4A7C15ull + 1};
-  for (int s = 1; s <= spec.n_spectra; ++s) {
-    const double ph = spec.n_spectra == 1 ? spec.ph_first
-                                          : spec.ph_first + (spec.ph_last - spec.ph_first) *
-                                                                (s - 1) / (spec.n_spectra - 1);
+  d.acid_conc = static_cast<float>(recipe.acid_conc);
+  d.n_spectra = static_cast<int16_t>(recipe.n_spectra);
+  d.n_wavelengths = static_cast<int16_t>(recipe.n_points);
+  for (int w = 1; w <= recipe.n_points; ++w)
+    d.wavelengths[w] = static_cast<int16_t>(recipe.wl_first + recipe.wl_step * (w - 1));
+  const int forms = static_cast<int>(recipe.pka.size()) + 1;
+  Noise noise{recipe.seed * 0x9E3779B97F4A7C15ull + 1};
+  for (int s = 1; s <= recipe.n_spectra; ++s) {
+    const double ph = recipe.n_spectra == 1
+                          ? recipe.ph_first
+                          : recipe.ph_first + (recipe.ph_last - recipe.ph_first) * (s - 1) /
+                                                  (recipe.n_spectra - 1);
     d.ph_values[s] = static_cast<float>(ph);
     // Relative amounts of the forms: form j+1 over form j is 10^(pH - pKa_j).
     std::vector<double> rel(forms, 1.0);
     double sum = 1.0;
     for (int j = 1; j < forms; ++j) {
-      rel[j] = rel[j - 1] * std::pow(10.0, ph - spec.pka[j - 1]);
+      rel[j] = rel[j - 1] * std::pow(10.0, ph - recipe.pka[j - 1]);
       sum += rel[j];
     }
-    for (int w = 1; w <= spec.n_points; ++w) {
+    for (int w = 1; w <= recipe.n_points; ++w) {
       double a = 0;
       for (int j = 0; j < forms; ++j)
-        a += spec.acid_conc * rel[j] / sum * acid_eps(j + 1, d.wavelengths[w], spec);
-      if (spec.noise > 0) a += spec.noise * noise.normal();
+        a += recipe.acid_conc * rel[j] / sum * acid_eps(j + 1, d.wavelengths[w], recipe);
+      if (recipe.noise > 0) a += recipe.noise * noise.normal();
       d.absorbance[w][s] = static_cast<float>(a);
       if (a > d.a_max) d.a_max = a;
     }
@@ -66,22 +67,22 @@ DataSet make_acid_data(const AcidSpec& spec) {
 }
 
 AcidSpec recovery_acid(int n) {
-  AcidSpec spec;
-  spec.pka = {3.2, 5.7, 8.1};
-  spec.pka.resize(n);
-  spec.n_spectra = 12;
-  spec.n_points = 100;
-  spec.noise = 0.001;
-  spec.seed = static_cast<uint64_t>(n);
-  return spec;
+  AcidSpec recipe;
+  recipe.pka = {3.2, 5.7, 8.1};
+  recipe.pka.resize(n);
+  recipe.n_spectra = 12;
+  recipe.n_points = 100;
+  recipe.noise = 0.001;
+  recipe.seed = static_cast<uint64_t>(n);
+  return recipe;
 }
 
 DataSet make_flat_data(int n_spectra, int n_points) {
-  AcidSpec spec;
-  spec.pka = {5};
-  spec.n_spectra = n_spectra;
-  spec.n_points = n_points;
-  DataSet d = make_acid_data(spec);
+  AcidSpec recipe;
+  recipe.pka = {5};
+  recipe.n_spectra = n_spectra;
+  recipe.n_points = n_points;
+  DataSet d = make_acid_data(recipe);
   for (auto& row : d.absorbance) row.fill(0.0f);
   d.a_max = 0;
   return d;

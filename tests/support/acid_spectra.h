@@ -22,9 +22,9 @@ struct AcidSpec {
 
 // Absorbance per mol/L of form j (1..6) at wavelength wl: a band that each form places
 // elsewhere, so that the forms can be told apart.
-double acid_eps(int j, double wl, const AcidSpec& spec);
+double acid_eps(int j, double wl, const AcidSpec& recipe);
 
-DataSet make_acid_data(const AcidSpec& spec);
+DataSet make_acid_data(const AcidSpec& recipe);
 
 // The recovery set-up of the search tests: n (1..3) constants out of 3.2, 5.7, 8.1,
 // 12 spectra at pH 1..11, 100 points, noise of standard deviation 0.001.

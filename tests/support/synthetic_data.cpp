@@ -37,22 +37,23 @@ analysis::KaSet ka_of(const std::vector<double>& pk) {
   return ka;
 }
 
-Synthetic make_synthetic(const SyntheticSpec& spec) {
+Synthetic make_synthetic(const SyntheticSpec& recipe) {
   Synthetic out;
   out.data = std::make_unique<DataSet>();
   DataSet& d = *out.data;
-  out.ka = ka_of(spec.pk);
-  const int forms = static_cast<int>(spec.pk.size()) + 1;
-  d.acid_conc = static_cast<float>(spec.acid_conc);
-  d.n_spectra = static_cast<int16_t>(spec.spectra);
-  d.n_wavelengths = static_cast<int16_t>(spec.points);
-  for (int w = 1; w <= spec.points; ++w)
-    d.wavelengths[w] = static_cast<int16_t>(spec.wl_first + (w - 1) * spec.wl_step);
+  out.ka = ka_of(recipe.pk);
+  const int forms = static_cast<int>(recipe.pk.size()) + 1;
+  d.acid_conc = static_cast<float>(recipe.acid_conc);
+  d.n_spectra = static_cast<int16_t>(recipe.spectra);
+  d.n_wavelengths = static_cast<int16_t>(recipe.points);
+  for (int w = 1; w <= recipe.points; ++w)
+    d.wavelengths[w] = static_cast<int16_t>(recipe.wl_first + (w - 1) * recipe.wl_step);
 
-  Gauss noise(spec.seed);
-  const double span = spec.wl_step * (spec.points - 1.0);
-  for (int s = 1; s <= spec.spectra; ++s) {
-    const double ph = spec.ph_lo + (spec.ph_hi - spec.ph_lo) * (s - 1) / (spec.spectra - 1.0);
+  Gauss noise(recipe.seed);
+  const double span = recipe.wl_step * (recipe.points - 1.0);
+  for (int s = 1; s <= recipe.spectra; ++s) {
+    const double ph =
+        recipe.ph_lo + (recipe.ph_hi - recipe.ph_lo) * (s - 1) / (recipe.spectra - 1.0);
     d.ph_values[s] = static_cast<float>(ph);
     d.spectrum_used[s] = 1;
     // Fractions by the same terms as the fit: h^(6-j)·Ka1·…·Ka(j-1).
@@ -63,22 +64,24 @@ Synthetic make_synthetic(const SyntheticSpec& spec) {
       for (int k = 1; k < j; ++k) v *= out.ka[k];
       sum += t[j - 1] = v;
     }
-    for (int w = 1; w <= spec.points; ++w) {
+    for (int w = 1; w <= recipe.points; ++w) {
       const double wl = d.wavelengths[w];
       double a = 0;
       for (int j = 1; j <= forms; ++j) {
         // Each form its own main band moving to the red and a weaker one of fixed place.
-        const double centre = spec.wl_first + span * (0.2 + 0.6 * (j - 1) / std::max(forms - 1, 1));
+        const double centre =
+            recipe.wl_first + span * (0.2 + 0.6 * (j - 1) / std::max(forms - 1, 1));
         const double eps = (0.9 - 0.08 * j) * band(wl, centre, span / 8) +
-                           (0.1 + 0.07 * j) * band(wl, spec.wl_first + 0.1 * span, span / 12);
+                           (0.1 + 0.07 * j) * band(wl, recipe.wl_first + 0.1 * span, span / 12);
         a += t[j - 1] / sum * eps;  // eps scaled so that a pure form peaks near 1
       }
-      d.absorbance[w][s] = static_cast<float>(a + spec.noise * noise());
+      d.absorbance[w][s] = static_cast<float>(a + recipe.noise * noise());
     }
   }
   d.a_max = 0;
-  for (int w = 1; w <= spec.points; ++w)
-    for (int s = 1; s <= spec.spectra; ++s) d.a_max = std::max<double>(d.a_max, d.absorbance[w][s]);
+  for (int w = 1; w <= recipe.points; ++w)
+    for (int s = 1; s <= recipe.spectra; ++s)
+      d.a_max = std::max<double>(d.a_max, d.absorbance[w][s]);
   return out;
 }
 

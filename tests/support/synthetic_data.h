@@ -27,8 +27,8 @@ struct Synthetic {
 };
 
 // Forms' spectra are one or two Gaussian bands per form peaking near absorbance 1 at the
-// spec's concentration; the noise comes from std::mt19937 through Box-Muller (portable).
-Synthetic make_synthetic(const SyntheticSpec& spec);
+// recipe's concentration; the noise comes from std::mt19937 through Box-Muller (portable).
+Synthetic make_synthetic(const SyntheticSpec& recipe);
 
 // Adds Gaussian noise of σ = sigma to every point of spectrum s (a corrupted measurement).
 void corrupt_spectrum(DataSet& data, int s, double sigma, uint32_t seed);
