@@ -114,11 +114,9 @@ Controls::Controls() {
     def(Check3[i], Ctl::Check3, i, Kind::CheckBox, "Check3", r, "", &Frame3);
     Check3[i].enabled = false;
   }
-  def(Command7, Ctl::Command7, -1, Kind::Button, "Command7", {60, 6480, 1635, 315},
-      "Вибрати всі");
+  def(Command7, Ctl::Command7, -1, Kind::Button, "Command7", {60, 6480, 1635, 315}, "Вибрати всі");
   Command7.enabled = false;
-  def(Command8, Ctl::Command8, -1, Kind::Button, "Command8", {60, 6840, 1635, 315},
-      "Зняти всі");
+  def(Command8, Ctl::Command8, -1, Kind::Button, "Command8", {60, 6840, 1635, 315}, "Зняти всі");
   Command8.enabled = false;
 
   def(Label1[0], Ctl::Label1, 0, Kind::Label, "Label1", {1740, 120, 5955, 255},
@@ -135,8 +133,7 @@ Controls::Controls() {
   Command4.enabled = false;
   Command4.tooltip =
       " Копіювати спектри форм кислоти у форматі \"довжина хвилі - молярний коеф.поглинання\" ";
-  def(Command5, Ctl::Command5, -1, Kind::Button, "Command5", {1740, 4380, 2295, 375},
-      "Вставити");
+  def(Command5, Ctl::Command5, -1, Kind::Button, "Command5", {1740, 4380, 2295, 375}, "Вставити");
   Command5.tooltip = " Вставити спектри з буферу памяті (paste) ";
   def(load, Ctl::load, -1, Kind::Button, "load", {1740, 4860, 2295, 375}, "Витягнути з data.mdf");
   load.tooltip = " Завантажити спектри з файлу data.mdf (він має бути в тій же папці) ";
@@ -215,8 +212,7 @@ Controls::Controls() {
     Control& pl = Label2[pka_label[k]];
     def(pl, Ctl::Label2, pka_label[k], Kind::Label, "Label2", {9780, top, 795, 315},
         "pKa" + std::to_string(k) + "=");
-    def(txt_pK[k], Ctl::txt_pK, k, Kind::TextBox, "txt_pK", {10620, top, 1155, 315},
-        pk_start[k]);
+    def(txt_pK[k], Ctl::txt_pK, k, Kind::TextBox, "txt_pK", {10620, top, 1155, 315}, pk_start[k]);
     txt_pK[k].back = kLightYellow;
     Control& kl = Label2[ka_label[k]];
     def(kl, Ctl::Label2, ka_label[k], Kind::Label, "Label2", {11820, top, 615, 315},
@@ -247,8 +243,8 @@ std::vector<Control*> Controls::all() {
   v.reserve(160);
   for (Control* c : {&Form1, &Frame1, &Frame2, &Frame3, &Frame4}) v.push_back(c);
   for (int i = 1; i <= kMaxSpectra; ++i) v.push_back(&Check3[i]);
-  for (Control* c : {&Command7, &Command8, &Label1[0], &spectrs, &Label1[1], &Pict_e,
-                     &Command4, &Command5, &load, &Lab_chas, &Picture2, &Picture1})
+  for (Control* c : {&Command7, &Command8, &Label1[0], &spectrs, &Label1[1], &Pict_e, &Command4,
+                     &Command5, &load, &Lab_chas, &Picture2, &Picture1})
     v.push_back(c);
   for (int k = 1; k <= 3; ++k) v.push_back(&Option1[k]);
   for (int k : {1, 2, 3, 5}) v.push_back(&Option2[k]);
@@ -256,8 +252,8 @@ std::vector<Control*> Controls::all() {
   for (Control* c : {&Label4, &Label8, &Label5, &LabC, &Command2, &Command9, &Command6})
     v.push_back(c);
   for (int k = 1; k <= kSlots; ++k)
-    for (Control* c : {&txt_poch[k], &txt_kin[k], &txt_krok[k], &Check1[k], &txt_pK[k],
-                       &Lab_K[k], &Check2[k]})
+    for (Control* c :
+         {&txt_poch[k], &txt_kin[k], &txt_krok[k], &Check1[k], &txt_pK[k], &Lab_K[k], &Check2[k]})
       v.push_back(c);
   for (Control& c : Label7) v.push_back(&c);
   for (Control* c : {&Command1, &Label3, &Label9}) v.push_back(c);
@@ -266,10 +262,20 @@ std::vector<Control*> Controls::all() {
 
 bool Controls::is_array(Ctl id) const {
   switch (id) {
-    case Ctl::Check1: case Ctl::Check2: case Ctl::Check3: case Ctl::Option1:
-    case Ctl::Option2: case Ctl::txt_pK: case Ctl::txt_poch: case Ctl::txt_kin:
-    case Ctl::txt_krok: case Ctl::Label1: case Ctl::Label2: case Ctl::Label7:
-    case Ctl::Lab_K: case Ctl::Frame1:
+    case Ctl::Check1:
+    case Ctl::Check2:
+    case Ctl::Check3:
+    case Ctl::Option1:
+    case Ctl::Option2:
+    case Ctl::txt_pK:
+    case Ctl::txt_poch:
+    case Ctl::txt_kin:
+    case Ctl::txt_krok:
+    case Ctl::Label1:
+    case Ctl::Label2:
+    case Ctl::Label7:
+    case Ctl::Lab_K:
+    case Ctl::Frame1:
       return true;
     default:
       return false;
@@ -337,31 +343,52 @@ void form_load(State& st, Controls& ui) {
 
 const char* hint_text(const Control& c) {
   switch (c.id) {
-    case Ctl::Form1: return "";
-    case Ctl::Check1: return kHintCheck1;
-    case Ctl::Check2: return kHintCheck2;
-    case Ctl::Check3: return kHintCheck3;
-    case Ctl::txt_pK: return kHintTxtPk;
-    case Ctl::Command2: return kHintCommand2;
-    case Ctl::Command4: return kHintCommand4;
-    case Ctl::Command5: return kHintCommand5;
-    case Ctl::Command6: return kHintCommand6;
-    case Ctl::Command9: return kHintCommand9;
-    case Ctl::load: return kHintLoad;
-    case Ctl::Frame1: return kHintFrame1;
-    case Ctl::Frame4: return kHintFrame4;
-    case Ctl::Lab_K: return kHintLabK;
-    case Ctl::LabC: return kHintConc;
+    case Ctl::Form1:
+      return "";
+    case Ctl::Check1:
+      return kHintCheck1;
+    case Ctl::Check2:
+      return kHintCheck2;
+    case Ctl::Check3:
+      return kHintCheck3;
+    case Ctl::txt_pK:
+      return kHintTxtPk;
+    case Ctl::Command2:
+      return kHintCommand2;
+    case Ctl::Command4:
+      return kHintCommand4;
+    case Ctl::Command5:
+      return kHintCommand5;
+    case Ctl::Command6:
+      return kHintCommand6;
+    case Ctl::Command9:
+      return kHintCommand9;
+    case Ctl::load:
+      return kHintLoad;
+    case Ctl::Frame1:
+      return kHintFrame1;
+    case Ctl::Frame4:
+      return kHintFrame4;
+    case Ctl::Lab_K:
+      return kHintLabK;
+    case Ctl::LabC:
+      return kHintConc;
     case Ctl::Label2:
       if (c.index == 0) return kHintConc;
       if (c.index == 1) return kHintSA;
       return nullptr;
-    case Ctl::Label4: return kHintSA;
-    case Ctl::Picture2: return kHintPicture2;
-    case Ctl::spectrs: return kHintSpectrs;
-    case Ctl::Pict_e: return kHintPictE;
-    case Ctl::Picture1: return kHintPicture1;
-    default: return nullptr;
+    case Ctl::Label4:
+      return kHintSA;
+    case Ctl::Picture2:
+      return kHintPicture2;
+    case Ctl::spectrs:
+      return kHintSpectrs;
+    case Ctl::Pict_e:
+      return kHintPictE;
+    case Ctl::Picture1:
+      return kHintPicture1;
+    default:
+      return nullptr;
   }
 }
 

@@ -14,12 +14,44 @@ enum class Kind : uint8_t { Form, Button, CheckBox, Option, TextBox, Label, Fram
 
 // Control (array) identity; with Control::index it names one control.
 enum class Ctl : uint8_t {
-  Form1, Frame1, Frame2, Frame3, Frame4,
-  Command1, Command2, Command4, Command5, Command6, Command7, Command8, Command9, load,
-  Check1, Check2, Check3, Option1, Option2,
-  txt_pK, txt_poch, txt_kin, txt_krok,
-  Label1, Label2, Label3, Label4, Label5, Label7, Label8, Label9, LabC, Lab_chas, Lab_K,
-  spectrs, Pict_e, Picture1, Picture2,
+  Form1,
+  Frame1,
+  Frame2,
+  Frame3,
+  Frame4,
+  Command1,
+  Command2,
+  Command4,
+  Command5,
+  Command6,
+  Command7,
+  Command8,
+  Command9,
+  load,
+  Check1,
+  Check2,
+  Check3,
+  Option1,
+  Option2,
+  txt_pK,
+  txt_poch,
+  txt_kin,
+  txt_krok,
+  Label1,
+  Label2,
+  Label3,
+  Label4,
+  Label5,
+  Label7,
+  Label8,
+  Label9,
+  LabC,
+  Lab_chas,
+  Lab_K,
+  spectrs,
+  Pict_e,
+  Picture1,
+  Picture2,
 };
 
 constexpr uint32_t kNoColour = 0xFFFFFFFFu;  // toolkit default
@@ -75,7 +107,7 @@ struct Controls {
   Control Command4, Command5, load;
   std::array<Control, 13> Label2;  // 0..12
   Control Lab_chas, Picture2, Picture1;
-  Control Frame1;               // index 0
+  Control Frame1;                  // index 0
   std::array<Control, 4> Option1;  // 1..3
   Control Frame4;
   std::array<Control, 6> Option2;  // 1, 2, 3, 5
@@ -108,7 +140,9 @@ struct Controls {
 };
 
 // Row k (1..5) of the pKa block: top in twips.
-constexpr int pka_row_top(int k) { return 4740 + 420 * (k - 1); }
+constexpr int pka_row_top(int k) {
+  return 4740 + 420 * (k - 1);
+}
 
 // Start-up of the window: the start values and the disabled selection boxes.
 void form_load(State& st, Controls& ui);

@@ -12,12 +12,23 @@ Module::Module(Platform& platform, Canvas& spectrs_box, Canvas& pict_e_box, Canv
 
 void Module::check_changed(Control& c) {
   switch (c.id) {
-    case Ctl::Check1: Check1_Click(ui, c.index); break;
-    case Ctl::Check2: Check2_Click(ui, c.index); break;
-    case Ctl::Check3: Check3_changed(*this, c.index); break;
-    case Ctl::Option1: Option1_Click(st.search, c.index); break;
-    case Ctl::Option2: Option2_Click(st.settings, c.index); break;
-    default: break;
+    case Ctl::Check1:
+      Check1_Click(ui, c.index);
+      break;
+    case Ctl::Check2:
+      Check2_Click(ui, c.index);
+      break;
+    case Ctl::Check3:
+      Check3_changed(*this, c.index);
+      break;
+    case Ctl::Option1:
+      Option1_Click(st.search, c.index);
+      break;
+    case Ctl::Option2:
+      Option2_Click(st.settings, c.index);
+      break;
+    default:
+      break;
   }
 }
 

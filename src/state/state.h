@@ -24,7 +24,7 @@ struct DataSet {
   int16_t n_spectra = 0;
   Arr1<float, kMaxSpectra> ph_values{};
   int16_t n_wavelengths = 0;
-  Arr1<int16_t, kMaxPoints> wavelengths{};              // nm, in source order
+  Arr1<int16_t, kMaxPoints> wavelengths{};            // nm, in source order
   Arr2<float, kMaxPoints, kMaxSpectra> absorbance{};  // absorbance[w][s]
   double a_max = 0;
   Arr1<int16_t, kMaxSpectra> spectrum_used{};  // 1 = takes part in the fit
@@ -57,7 +57,7 @@ struct FitWork {
 };
 
 struct CalcState {
-  Arr1<double, kSlots> ka{};  // 10^-pKa, exactly 0 for a removed constant
+  Arr1<double, kSlots> ka{};                     // 10^-pKa, exactly 0 for a removed constant
   Arr2<float, kMaxSpectra, kForms> form_conc{};  // form_conc[s][j], mol/L
   Arr2<float, kMaxPoints, kForms> eps_forms{};   // eps_forms[w][j], absorbance per mol/L
   Arr2<double, kForms, kForms> norm_matrix{};
@@ -81,8 +81,8 @@ struct SearchState {
   float step_factor_start = 1.5f;
   float opt_factor_min = 1.0001f;
   float opt_exponent_step = 1.0f;
-  float run_start_time = 0;  // seconds since midnight
-  bool running = false;      // a search is between its run lock and its end
+  float run_start_time = 0;           // seconds since midnight
+  bool running = false;               // a search is between its run lock and its end
   Arr1<float, kSlots> uncertainty{};  // u of the last uncertainty estimate, per fitted slot
   long trials = 0;                    // trials scored by the last search
 };

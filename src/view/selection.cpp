@@ -19,11 +19,19 @@ void set_all(Module& m, bool on) {
 }
 }  // namespace
 
-void Check3_changed(Module& m, int s) { m.st.data.spectrum_used[s] = m.ui.Check3[s].checked ? 1 : 0; }
+void Check3_changed(Module& m, int s) {
+  m.st.data.spectrum_used[s] = m.ui.Check3[s].checked ? 1 : 0;
+}
 
-void Check3_Click(Module& m, int /*s*/) { redraw(m); }
+void Check3_Click(Module& m, int /*s*/) {
+  redraw(m);
+}
 
-void Command7_Click(Module& m) { set_all(m, true); }
-void Command8_Click(Module& m) { set_all(m, false); }
+void Command7_Click(Module& m) {
+  set_all(m, true);
+}
+void Command8_Click(Module& m) {
+  set_all(m, false);
+}
 
 }  // namespace ferolan

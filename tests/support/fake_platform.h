@@ -48,8 +48,8 @@ class FakePlatform : public Platform {
   std::vector<Message> messages;
   std::string clipboard;
   int clipboard_writes = 0;
-  double clock = 3600.0;     // seconds since midnight at the next reading
-  double clock_step = 0.0;   // added after every reading
+  double clock = 3600.0;    // seconds since midnight at the next reading
+  double clock_step = 0.0;  // added after every reading
   long yields = 0;
   std::function<void(long)> on_yield;  // called with the count of yields so far
   std::vector<std::string> opened;

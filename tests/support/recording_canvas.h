@@ -19,8 +19,12 @@ class RecordingCanvas : public Canvas {
     ops.clear();
     ++clears;
   }
-  void point(double x, double y, int colour) override { ops.push_back({DrawOp::Point, x, y, colour}); }
-  void line_to(double x, double y, int colour) override { ops.push_back({DrawOp::Line, x, y, colour}); }
+  void point(double x, double y, int colour) override {
+    ops.push_back({DrawOp::Point, x, y, colour});
+  }
+  void line_to(double x, double y, int colour) override {
+    ops.push_back({DrawOp::Line, x, y, colour});
+  }
   void set_scale(double left, double top, double width, double height) override {
     scale_left = left;
     scale_top = top;
