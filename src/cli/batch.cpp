@@ -33,19 +33,8 @@ bool import_text(Session& s, std::string_view text, InputFormat format, std::str
   m.ui.set_text(m.ui.Label9, "");
   bool ok = false;
   if (format == InputFormat::Table) {
-    // Rows of a pasted table end at carriage returns; a file saved with bare line feeds
-    // would otherwise be one long row.
-    std::string t(text);
-    if (t.find('\r') == std::string::npos) {
-      std::string crlf;
-      crlf.reserve(t.size() + t.size() / 8);
-      for (char c : t) {
-        if (c == '\n') crlf += '\r';
-        crlf += c;
-      }
-      t = std::move(crlf);
-    }
-    s.pf.clipboard = std::move(t);
+    // A file saved with bare line feeds would otherwise be one long row.
+    s.pf.clipboard = with_row_ends(text);
     ok = Command5_Click(m);
   } else {
     s.pf.mdf_text = std::string(text);
@@ -55,13 +44,9 @@ bool import_text(Session& s, std::string_view text, InputFormat format, std::str
   return ok;
 }
 
-namespace {
-
 void user_check(Module& m, Control& c, bool on) {
   if (c.checked != on) on_user_check(m, c, on);
 }
-
-}  // namespace
 
 bool apply_options(Session& s, const Options& o, int constants, std::string& problem) {
   Module& m = *s.m;

@@ -35,6 +35,9 @@ InputFormat detect_format(std::string_view text);
 // false with the hint line's sentence in problem.
 bool import_text(Session& s, std::string_view text, InputFormat format, std::string& problem);
 
+// Ticks or clears a box as the user would, running its handler only when it changes.
+void user_check(Module& m, Control& c, bool on);
+
 // Sets the window's controls from the options (path length, level, slots, ranges, spectra).
 // constants is the number of constants to keep when neither --pk nor --zero decides it.
 bool apply_options(Session& s, const Options& o, int constants, std::string& problem);

@@ -8,6 +8,7 @@
 #include "cli/report_impl.h"
 #include "import/number.h"
 #include "model/fit.h"
+#include "search/run_control.h"
 #include "view/constants.h"
 #include "view/export.h"
 #include "view/format.h"
@@ -24,14 +25,13 @@ bool Report::evaluate(std::string& problem) {
       calc.ka[k] = 0;
       continue;
     }
-    const double pk = static_cast<float>(leading_number(m.ui.txt_pK[k].text));
-    const double ka = std::pow(10.0, -pk);
-    if (pk == 0 || !std::isfinite(ka) || ka == 0) {
+    const float pk = static_cast<float>(leading_number(m.ui.txt_pK[k].text));
+    if (pk == 0 || !ka_fits(pk)) {
       problem = "--evaluate needs a pKa value for slot " + std::to_string(k);
       return false;
     }
-    m.st.search.pk[k] = static_cast<float>(pk);
-    calc.ka[k] = ka;
+    m.st.search.pk[k] = pk;
+    calc.ka[k] = ka_of(pk);
   }
   chy_dostatno_spektriv(m.st.data, m.ui, calc);
   if (calc.used_spectra_count == 0) {

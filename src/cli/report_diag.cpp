@@ -21,10 +21,6 @@ std::string fixed4(double v) {
   return format_mask(v, "0.0000");
 }
 
-void user_check(Module& m, Control& c, bool on) {
-  if (c.checked != on) on_user_check(m, c, on);
-}
-
 }  // namespace
 
 void Report::factors() {

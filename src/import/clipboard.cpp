@@ -119,6 +119,17 @@ bool parse_clipboard_table(std::string_view text, DataSet& out, std::string& pro
   return true;
 }
 
+std::string with_row_ends(std::string_view text) {
+  if (text.find('\r') != std::string_view::npos) return std::string(text);
+  std::string crlf;
+  crlf.reserve(text.size() + text.size() / 8);
+  for (char c : text) {
+    if (c == '\n') crlf += '\r';
+    crlf += c;
+  }
+  return crlf;
+}
+
 bool Command5_Click(Module& m) {
   const std::string text = m.pf.clipboard_text();
   return run_import(m, parse_clipboard_table, text, m.ui.Command5);

@@ -15,6 +15,11 @@ namespace ferolan {
 bool parse_clipboard_table(std::string_view text, DataSet& out, std::string& problem);
 bool parse_mdf(std::string_view text, DataSet& out, std::string& problem);
 
+// A text whose lines end in bare line feeds (as spreadsheets outside Windows copy them) with
+// CR LF line ends, so that its lines become the table's rows; a text that has carriage
+// returns already is returned as it is.
+std::string with_row_ends(std::string_view text);
+
 // Sort by pH (stable bubble passes) and find a_max.
 void sort_by_ph(DataSet& data);
 void find_a_max(DataSet& data);

@@ -12,6 +12,8 @@
 #include <QUrl>
 #include <cstdio>
 
+#include "import/import.h"
+
 namespace ferolan {
 
 namespace {
@@ -31,17 +33,9 @@ void QtPlatform::message_box(std::string_view text, std::string_view title) {
 }
 
 std::string QtPlatform::clipboard_text() {
-  std::string text = QGuiApplication::clipboard()->text().toStdString();
-  // Rows of a pasted table end at carriage returns. Spreadsheets on Linux and macOS copy
-  // lines ending in a bare line feed; give those the line ends a spreadsheet on Windows uses.
-  if (text.find('\r') != std::string::npos) return text;
-  std::string crlf;
-  crlf.reserve(text.size() + text.size() / 8);
-  for (char c : text) {
-    if (c == '\n') crlf += '\r';
-    crlf += c;
-  }
-  return crlf;
+  // Rows of a pasted table end at carriage returns; spreadsheets on Linux and macOS copy
+  // lines ending in a bare line feed.
+  return with_row_ends(QGuiApplication::clipboard()->text().toStdString());
 }
 
 void QtPlatform::set_clipboard_text(std::string_view text) {

@@ -11,19 +11,6 @@
 namespace ferolan::testing {
 namespace {
 
-constexpr const char* kDone = " РОЗРАХУНОК ЗАВЕРШЕНО !!!";
-
-void expect_finished(TestModule& t) {
-  EXPECT_FALSE(t->st.search.running);
-  EXPECT_FALSE(t->ui.Command1.enabled);
-  EXPECT_TRUE(t->ui.Command2.enabled && t->ui.Command6.enabled && t->ui.Command9.enabled);
-  for (int s = 1; s <= kMaxSpectra; ++s)
-    EXPECT_EQ(t->ui.Check3[s].enabled, s <= t->st.data.n_spectra) << s;
-  EXPECT_EQ(t->ui.Label5.text, "  ");
-  EXPECT_EQ(t->ui.Label9.text, kDone);
-  EXPECT_EQ(t->ui.focused, &t->ui.Command2);
-}
-
 TEST(AutoGrid, RecoversKnownConstantsFromNoisyData) {
   for (int n = 1; n <= 3; ++n) {
     SCOPED_TRACE(n);

@@ -13,15 +13,6 @@ namespace {
 
 constexpr const char* kDone = " РОЗРАХУНОК ЗАВЕРШЕНО !!!";
 
-void expect_unlocked(TestModule& t) {
-  EXPECT_FALSE(t->st.search.running);
-  EXPECT_FALSE(t->ui.Command1.enabled);
-  EXPECT_TRUE(t->ui.Command2.enabled && t->ui.Command6.enabled && t->ui.Command9.enabled);
-  for (int k = 1; k <= kSlots; ++k) EXPECT_TRUE(t->ui.Check1[k].enabled);
-  for (int s = 1; s <= kMaxSpectra; ++s)
-    EXPECT_EQ(t->ui.Check3[s].enabled, s <= t->st.data.n_spectra) << s;
-}
-
 // Two fitted slots over the given ranges, the rest zeroed.
 void two_slots(TestModule& t, const char* a0, const char* a1, const char* as, const char* b0,
                const char* b1, const char* bs) {

@@ -1,10 +1,13 @@
 // Slot set-ups for the search tests, made through the boxes as the user would.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
 #include "state/module.h"
+#include "support/test_module.h"
 
 namespace ferolan::testing {
 
@@ -36,6 +39,24 @@ inline void set_range(Module& m, int k, std::string start, std::string end, std:
   m.ui.set_text(m.ui.txt_poch[k], std::move(start));
   m.ui.set_text(m.ui.txt_kin[k], std::move(end));
   m.ui.set_text(m.ui.txt_krok[k], std::move(step));
+}
+
+// After a run: the window is unlocked for the next one.
+inline void expect_unlocked(TestModule& t) {
+  EXPECT_FALSE(t->st.search.running);
+  EXPECT_FALSE(t->ui.Command1.enabled);
+  EXPECT_TRUE(t->ui.Command2.enabled && t->ui.Command6.enabled && t->ui.Command9.enabled);
+  for (int k = 1; k <= kSlots; ++k) EXPECT_TRUE(t->ui.Check1[k].enabled);
+  for (int s = 1; s <= kMaxSpectra; ++s)
+    EXPECT_EQ(t->ui.Check3[s].enabled, s <= t->st.data.n_spectra) << s;
+}
+
+// After the finish block of the optimisation and the automatic grid.
+inline void expect_finished(TestModule& t) {
+  expect_unlocked(t);
+  EXPECT_EQ(t->ui.Label5.text, "  ");
+  EXPECT_EQ(t->ui.Label9.text, " РОЗРАХУНОК ЗАВЕРШЕНО !!!");
+  EXPECT_EQ(t->ui.focused, &t->ui.Command2);
 }
 
 }  // namespace ferolan::testing
