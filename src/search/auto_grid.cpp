@@ -90,7 +90,7 @@ void AutoGrid::trial() {
     return;
   }
   rozrah(m.st.data, c);
-  ++s.trials;
+  note_trial(m, p);
   if (accept_trial(c)) {
     best = p;
     s.pk = p;

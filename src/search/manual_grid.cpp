@@ -98,7 +98,7 @@ void ManualGrid::trial() {
     m.pf.yield();
   }
   rozrah(m.st.data, c);
-  ++s.trials;
+  note_trial(m, p);
   if (accept_trial(c)) {
     best = p;
     have_best = true;

@@ -59,7 +59,7 @@ void Sweep::trial() {
   }
   m.pf.yield();
   rozrah(m.st.data, m.st.calc);
-  ++m.st.search.trials;
+  note_trial(m, m.st.search.pk);
   if (accept_trial(m.st.calc)) {
     best_exp = exp;
     improved = true;

@@ -92,6 +92,11 @@ bool accept_trial(CalcState& calc) {
   return true;
 }
 
+void note_trial(Module& m, const Arr1<float, kSlots>& pk) {
+  ++m.st.search.trials;
+  if (m.on_trial) m.on_trial(pk, m.st.calc);
+}
+
 double ka_of(float pk) {
   return std::pow(10.0, -static_cast<double>(pk));
 }

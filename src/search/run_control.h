@@ -29,6 +29,9 @@ inline bool stop_requested(const SearchState& search) {
 // A trial becomes the best when its score, rounded to a float, is strictly lower.
 bool accept_trial(CalcState& calc);
 
+// Counts a scored trial and tells the module's trial listener of it.
+void note_trial(Module& m, const Arr1<float, kSlots>& pk);
+
 // 10^-pKa; ka_fits says whether it is a positive, finite double for a finite pKa.
 double ka_of(float pk);
 bool ka_fits(float pk);

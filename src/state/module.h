@@ -1,6 +1,8 @@
 // Everything one window owns: the state, the control model, and what the desktop lends it.
 #pragma once
 
+#include <functional>
+
 #include "platform/canvas.h"
 #include "platform/platform.h"
 #include "state/controls.h"
@@ -24,6 +26,8 @@ struct Module : CheckHandler {
   Canvas& spectrs;
   Canvas& pict_e;
   Canvas& picture1;
+  // Told of every scored trial (not display or uncertainty fits), with the trial's pKa set.
+  std::function<void(const Arr1<float, kSlots>& pk, const CalcState& calc)> on_trial;
 };
 
 }  // namespace ferolan
