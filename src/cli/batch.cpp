@@ -9,13 +9,14 @@
 #include <sstream>
 
 #include "cli/report.h"
-#include "import/import.h"
-#include "import/number.h"
-#include "model/fit.h"
-#include "search/events.h"
-#include "search/searches.h"
-#include "search/trace.h"
-#include "view/format.h"
+#include "engine/format/format.h"
+#include "engine/import/import.h"
+#include "engine/import/number.h"
+#include "engine/model/fit.h"
+#include "engine/search/trace.h"
+#include "window/search/searches.h"
+#include "window/ui/events.h"
+#include "window/ui/import_buttons.h"
 
 namespace ferolan::cli {
 

@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "search/events.h"
-#include "search/trace.h"
+#include "engine/search/trace.h"
 #include "support/test_module.h"
+#include "window/ui/events.h"
 
 namespace ferolan::testing {
 namespace {
