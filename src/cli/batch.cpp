@@ -171,9 +171,7 @@ int run_batch(const Options& o, std::istream& in, std::ostream& out, std::ostrea
       err << "ferolan-cli: " << o.trace_file << ": cannot be written\n";
       return kOutput;
     }
-    m.on_trial = [&](const Arr1<float, kSlots>& pk, const CalcState& calc) {
-      trace << trace_line(m.st.search.trials, pk, calc);
-    };
+    m.on_trial = [&](const TrialScore& trial) { trace << trace_line(trial); };
   }
   const auto t0 = std::chrono::steady_clock::now();
   auto last = t0;
