@@ -82,11 +82,14 @@ bool run_import(Module& m, ImportParser parse, std::string_view text, const Cont
   auto work = std::make_unique<DataSet>(m.st.data);
   std::string problem;
   if (!parse(text, *work, problem)) {
-    m.ui.set_text(m.ui.Label9, problem);
+    m.ui.say(button, problem);
     return false;
   }
   // The problem of an earlier attempt no longer holds.
-  if (std::string_view(m.ui.Label9.text).starts_with(kImportProblem)) show_hint(m.ui, button);
+  if (std::string_view(m.ui.Label9.text).starts_with(kImportProblem)) {
+    m.ui.said_by = nullptr;
+    show_hint(m.ui, button);
+  }
   commit_import(m, *work);
   return true;
 }

@@ -166,8 +166,8 @@ bool parse_mdf(std::string_view text, DataSet& out, std::string& problem) {
 bool load_Click(Module& m) {
   const std::optional<std::string> text = m.pf.read_file("data.mdf");
   if (!text) {
-    m.ui.set_text(m.ui.Label9,
-                  import_problem("не вдалося прочитати файл data.mdf з робочої папки."));
+    m.ui.say(m.ui.load, import_problem("не вдалося прочитати файл data.mdf з робочої папки " +
+                                       m.pf.working_folder() + "."));
     return false;
   }
   return run_import(m, parse_mdf, *text, m.ui.load);

@@ -396,4 +396,16 @@ void show_hint(Controls& ui, const Control& c) {
   if (const char* h = hint_text(c)) ui.set_text(ui.Label9, h);
 }
 
+void Controls::say(const Control& source, std::string text) {
+  said_by = &source;
+  said = text;
+  set_text(Label9, std::move(text));
+}
+
+bool keeps_said(Controls& ui, const Control& c) {
+  if (ui.said_by == &c && ui.Label9.text == ui.said) return true;
+  ui.said_by = nullptr;
+  return false;
+}
+
 }  // namespace ferolan

@@ -219,8 +219,9 @@ TEST(MdfImport, MissingFileChangesNothing) {
   const Snapshot before(t);
   EXPECT_FALSE(load_Click(*t));
   before.expect_unchanged(t);
-  EXPECT_EQ("Помилка імпорту: не вдалося прочитати файл data.mdf з робочої папки.",
-            t->ui.Label9.text);
+  EXPECT_EQ(
+      "Помилка імпорту: не вдалося прочитати файл data.mdf з робочої папки /home/lab/spectra.",
+      t->ui.Label9.text);
 }
 
 }  // namespace
