@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "search/events.h"
+#include "ui/clipboard_handover.h"
 #include "ui/control_widgets.h"
 #include "ui/picture_box.h"
 #include "ui/pictures.h"
@@ -18,6 +19,10 @@
 namespace ferolan {
 
 namespace {
+// A manager takes the text within milliseconds; one that does not answer must not hold up
+// the close for long.
+constexpr int kClipboardHandOverMs = 500;
+
 // Narrow boxes ("10.35", "дуже високий") need their caption close to the indicator.
 class CompactStyle : public QProxyStyle {
  public:
@@ -36,7 +41,14 @@ QFont window_font() {
 }
 
 MainWindow::MainWindow(Module& m, QtCanvas& spectrs, QtCanvas& pict_e, QtCanvas& picture1)
-    : m_(m), close_action_([] { std::_Exit(0); }) {
+    : m_(m), close_action_([] {
+        // Copied forms' spectra outlive the program only in the desktop's clipboard manager.
+        static bool closing = false;
+        if (closing) return;
+        closing = true;
+        hand_over_clipboard(kClipboardHandOverMs);
+        std::_Exit(0);
+      }) {
   const Control& form = m_.ui.Form1;
   setWindowTitle(qstr(form.text));
   setFont(window_font());
