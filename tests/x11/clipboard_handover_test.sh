@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Under Xvfb: the forms' spectra copied in the window can still be pasted after the window is
 # closed, through a clipboard manager; without a manager, and with one that never answers,
-# the window still ends. Prints how long each run of the window took.
+# the window still ends, also inside a search. Prints how long each run of the window took.
 # Arguments: clipboard_keeper ferolan ferolan-cli examples-folder install-deps.sh
 set -u
 keeper=$1 app=$2 cli=$3 examples=$4 deps=$5
@@ -69,6 +69,14 @@ run_window "without a clipboard manager"
 start_keeper mute
 run_window "with a manager that never answers"
 "$keeper" paste >/dev/null && fail "a manager that never answered gave text"
+
+# Closing in the middle of a long search (five constants, the most thorough level).
+t0=$(date +%s%N)
+out=$(cd "$examples" && timeout 30 "$app" --load --level 3 --search opt --close-after 500 2>/dev/null)
+rc=$?
+echo "inside a search: window ran $((($(date +%s%N) - t0) / 1000000)) ms (closed 500 ms after start), exit $rc"
+[ "$rc" -eq 0 ] || fail "closing inside a search ended with $rc"
+[[ "$out" == *"search finished"* ]] && fail "the search finished before the close"
 
 [ "$failures" -eq 0 ] && echo "clipboard hand-over: all checks passed"
 exit "$failures"
