@@ -97,6 +97,7 @@ TEST(MdfImport, AFirstFieldAboveTwentyGivesNoSpectraAndTheSearchesRefuse) {
       (std::vector<int>{400, 402, 402, 21}),
       (std::vector<int>{d.wavelengths[1], d.wavelengths[2], d.wavelengths[3], d.wavelengths[4]}));
   EXPECT_EQ(0.0, d.a_max);
+  expect_import_invariants(t, 0);
   for (int s = 1; s <= kMaxSpectra; ++s) {
     EXPECT_EQ(0, d.spectrum_used[s]) << s;
     EXPECT_FALSE(t->ui.Check3[s].enabled) << s;
