@@ -7,8 +7,9 @@
 #include <sstream>
 
 #include "core/data_fixture.h"
-#include "import/import.h"
-#include "search/events.h"
+#include "engine/import/import.h"
+#include "window/ui/events.h"
+#include "window/ui/import_buttons.h"
 
 namespace ferolan::testing {
 namespace {
@@ -145,7 +146,7 @@ TEST(MdfImport, FieldsAfterTheThousandthRowAreNotRead) {
 }
 
 TEST(MdfImport, TheBundledExampleLoads) {
-  const auto path = std::filesystem::path(__FILE__).parent_path() / "../../examples/data.mdf";
+  const auto path = std::filesystem::path(FEROLAN_EXAMPLES) / "data.mdf";
   std::ifstream in(path, std::ios::binary);
   ASSERT_TRUE(in) << path;
   std::stringstream text;
