@@ -1,6 +1,8 @@
 #include "cli/options.h"
 
+#include <cctype>
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <string_view>
 
@@ -25,12 +27,16 @@ bool to_int(std::string_view s, int& v) {
   return ec == std::errc() && p == s.data() + s.size();
 }
 
+}  // namespace
+
 bool to_double(const std::string& s, double& v) {
-  if (s.empty()) return false;
+  if (s.empty() || std::isspace(static_cast<unsigned char>(s[0]))) return false;
   char* end = nullptr;
   v = std::strtod(s.c_str(), &end);
-  return end == s.c_str() + s.size();
+  return end == s.c_str() + s.size() && std::isfinite(v);
 }
+
+namespace {
 
 bool slot_list(const std::string& text, std::vector<int>& out, std::string& error, int lo, int hi,
                const char* what) {
@@ -70,6 +76,23 @@ bool parse_options(int argc, const char* const* argv, Options& o, std::string& e
       o.quiet = true;
     } else if (arg == "--evaluate") {
       o.evaluate = true;
+    } else if (arg == "--strict") {
+      o.strict = true;
+    } else if (arg == "--manifest") {
+      if (!value(o.manifest)) return false;
+    } else if (arg == "--summary") {
+      if (!value(o.summary_file)) return false;
+    } else if (arg == "--by-sample") {
+      if (!value(o.by_sample_file)) return false;
+    } else if (arg == "--jobs" || arg == "-j") {
+      if (!value(v)) return false;
+      if (!to_int(v, o.jobs) || o.jobs < 1 || o.jobs > 256)
+        return error = "--jobs takes a number from 1 to 256", false;
+    } else if (arg == "--constants") {
+      int n = 0;
+      if (!value(v)) return false;
+      if (!to_int(v, n) || n < 1 || n > 5) return error = "--constants takes 1 to 5", false;
+      o.constants = n;
     } else if (arg == "--factors") {
       o.factors_only = true;
     } else if (arg == "--compare") {
@@ -114,7 +137,11 @@ bool parse_options(int argc, const char* const* argv, Options& o, std::string& e
       if (!value(v) || !slot_list(v, o.exclude, error, 1, 50, "--exclude")) return false;
     } else if (arg == "--exclude-ph") {
       if (!value(v)) return false;
-      for (auto& p : split(v, ',')) o.exclude_ph.push_back(p);
+      for (auto& p : split(v, ',')) {
+        double d = 0;
+        if (!to_double(p, d)) return error = "--exclude-ph takes pH values, got '" + p + "'", false;
+        o.exclude_ph.push_back(p);
+      }
     } else if (arg == "--range") {
       if (!value(v)) return false;
       auto parts = split(v, ':');
@@ -141,7 +168,8 @@ bool parse_options(int argc, const char* const* argv, Options& o, std::string& e
     } else if (arg == "--noise") {
       double d = 0;
       if (!value(v)) return false;
-      if (!to_double(v, d) || !(d > 0)) return error = "--noise takes a positive number", false;
+      if (!to_double(v, d) || !(d > 0))
+        return error = "--noise takes a finite positive number", false;
       o.noise = d;
     } else if (arg == "--ionic-strength") {
       double d = 0;
@@ -152,17 +180,30 @@ bool parse_options(int argc, const char* const* argv, Options& o, std::string& e
     } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
       error = "unknown option " + arg + " (see --help)";
       return false;
-    } else if (o.file.empty()) {
-      o.file = arg;
     } else {
-      error = "only one input file is taken, got also '" + arg + "'";
-      return false;
+      o.inputs.push_back(arg);
     }
   }
-  if (!o.help && !o.version && o.file.empty()) {
-    error = "no input file (see --help)";
-    return false;
+  if (o.help || o.version) return true;
+  if (o.inputs.empty() && o.manifest.empty()) return error = "no input file (see --help)", false;
+  if (!o.inputs.empty() && !o.manifest.empty())
+    return error = "give either input files or --manifest, not both", false;
+  if (o.factors_only) {
+    const char* other = o.compare                   ? "--compare"
+                        : o.evaluate                ? "--evaluate"
+                        : !o.forms_file.empty()     ? "--forms"
+                        : !o.calc_file.empty()      ? "--calc"
+                        : !o.plots_dir.empty()      ? "--plots"
+                        : !o.trace_file.empty()     ? "--trace"
+                        : !o.summary_file.empty()   ? "--summary"
+                        : !o.by_sample_file.empty() ? "--by-sample"
+                                                    : nullptr;
+    if (other)
+      return error = std::string("--factors writes no constants, so ") + other +
+                     " has nothing to write",
+             false;
   }
+  if (o.compare && o.evaluate) return error = "--compare and --evaluate exclude each other", false;
   return true;
 }
 

@@ -9,7 +9,7 @@
 
 #include "analysis/residual_map.h"
 #include "analysis/speciation.h"
-#include "cli/batch.h"
+#include "cli/session.h"
 #include "ui/pictures.h"
 #include "ui/qt_canvas.h"
 
