@@ -155,6 +155,19 @@ FileResult analyse_file(const FileJob& job) {
   report.factors();
   const Diagnostics& diag = *report.diagnostics();
   r.diagnostics = report.diagnostics();
+  if (diag.fa) {
+    r.preferred_constants = std::max(0, diag.fa->suggested_forms - 1);
+    r.preferred_by = "factor_analysis";
+  }
+  if (!r.input->warnings.empty()) {
+    // An ok file still says in its one sentence that it was not read as written.
+    const CellWarning& w = r.input->warnings.front();
+    r.message = "row " + std::to_string(w.row) +
+                (w.column > 0 ? ", column " + std::to_string(w.column) : std::string()) + ": " +
+                w.text;
+    if (r.input->warnings.size() > 1)
+      r.message += " (and " + std::to_string(r.input->warnings.size() - 1) + " more warnings)";
+  }
   auto finish_data = [&] {
     int used = 0;
     for (int i = 1; i <= d.n_spectra; ++i) used += d.spectrum_used[i] != 0;
@@ -176,9 +189,8 @@ FileResult analyse_file(const FileJob& job) {
   if (constants_from_data && !o.compare && diag.fa && diag.fa->suggested_forms < 2) {
     finish_data();
     fail(r, Status::Refused, kRefused, "too_few_forms",
-         "the factor analysis finds " + std::to_string(diag.fa->suggested_forms) +
-             " absorbing form, so the data support no dissociation constant (--constants or "
-             "--pk fits one anyway)");
+         "the factor analysis finds fewer than two absorbing forms, so the data support no "
+         "dissociation constant (--constants or --pk fits one anyway)");
     return r;
   }
   std::string code, problem;
@@ -276,8 +288,10 @@ FileResult analyse_file(const FileJob& job) {
     r.fits = diag.fits;
     r.elapsed_s = diag.seconds;
   }
-  if (diag.choice && diag.choice->preferred >= 0)
+  if (diag.choice && diag.choice->preferred >= 0) {
     r.preferred_constants = diag.compared[diag.choice->preferred].constants;
+    r.preferred_by = "compare";
+  }
   text();
   if (!o.forms_file.empty()) r.forms_text = report.forms_text();
   if (!o.calc_file.empty()) r.calc_text = report.calc_text();

@@ -54,6 +54,7 @@ struct FileResult {
   std::optional<double> s_a, s_a_thinned;
   std::string s_a_text, elapsed_text;
   std::optional<int> preferred_constants;
+  std::string preferred_by;  // "compare" or "factor_analysis"
   std::optional<long> trials, fits;
   std::optional<double> elapsed_s, ionic_strength;
   std::shared_ptr<const Diagnostics> diagnostics;

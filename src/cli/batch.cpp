@@ -90,8 +90,11 @@ std::vector<FileJob> jobs_of(const Options& o, std::istream& in, std::vector<std
       }
     } else if (fs::is_directory(input, ec)) {
       std::vector<fs::path> names;
-      for (const auto& e : fs::directory_iterator(input, ec))
-        if (is_data_name(e.path()) && !fs::is_directory(e.path(), ec)) names.push_back(e.path());
+      for (const auto& e : fs::directory_iterator(input, ec)) {
+        std::error_code ignored;  // a broken link is named, and found unreadable later
+        if (is_data_name(e.path()) && !fs::is_directory(e.path(), ignored))
+          names.push_back(e.path());
+      }
       if (ec) {
         problems.push_back(input + ": cannot be read: " + ec.message());
         status = std::max(status, static_cast<int>(kInput));

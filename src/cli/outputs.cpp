@@ -94,6 +94,7 @@ std::string one_object(const FileResult& r) {
   maybe(j, "s_a", r.s_a);
   maybe(j, "s_a_thinned", r.s_a_thinned);
   maybe(j, "preferred_constants", r.preferred_constants);
+  maybe(j, "preferred_by", r.preferred_by);
   maybe(j, "trials", r.trials);
   maybe(j, "fits", r.fits);
   maybe(j, "elapsed_s", r.elapsed_s);
@@ -242,10 +243,11 @@ std::string by_sample_csv(const std::vector<FileResult>& results) {
   std::string out = row(head);
   for (const SampleRow& s : by_sample(results)) {
     std::vector<std::string> c = {csv_field(s.sample), std::to_string(s.n)};
+    // The constants are single precision; so are their statistics.
     for (int k = 1; k <= kSlots; ++k) {
-      c.push_back(csv_number(s.pka[k].mean));
-      c.push_back(csv_number(s.pka[k].sd));
-      c.push_back(csv_number(s.pka[k].sem));
+      c.push_back(csv_number(as_float(s.pka[k].mean)));
+      c.push_back(csv_number(as_float(s.pka[k].sd)));
+      c.push_back(csv_number(as_float(s.pka[k].sem)));
     }
     c.push_back(csv_number(s.s_a_max));
     out += row(c);
