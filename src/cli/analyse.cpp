@@ -125,7 +125,7 @@ FileResult analyse_file(const FileJob& job) {
     return r;
   }
   DataFile df = read_data_file(job.path, bytes, o.format);
-  std::unique_ptr<DataSet> data = std::move(df.data);
+  std::shared_ptr<DataSet> data = std::move(df.data);
   r.input = std::move(df);
   if (!r.input->ok) {
     fail(r, Status::Refused, kInput, r.input->code, r.input->message);

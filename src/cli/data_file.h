@@ -30,7 +30,7 @@ struct DataFile {
   Separator separator = Separator::None;  // of a table
   char decimal_mark = '.';
   std::vector<CellWarning> warnings;
-  std::unique_ptr<DataSet> data;  // as read, before the import sorts it by pH
+  std::shared_ptr<DataSet> data;  // as read, before the import sorts it by pH
 };
 
 constexpr size_t kMaxInputBytes = 64u << 20;
