@@ -13,6 +13,7 @@
 #include "cli/report.h"
 #include "cli/report_impl.h"
 #include "cli/session.h"
+#include "cli/svg.h"
 #include "import/import.h"
 #include "search/run_control.h"
 #include "search/trace.h"
@@ -297,7 +298,21 @@ FileResult analyse_file(const FileJob& job) {
   if (!o.calc_file.empty()) r.calc_text = report.calc_text();
   if (!job.plots_dir.empty()) {
     std::ostringstream err;
-    if (!report.write_plots(pictures, job.plots_dir, err)) {
+    bool ok = report.write_plots(pictures, job.plots_dir, err);
+    for (const SvgFile& f :
+         result_svgs(d, ka, m.st.settings.path_len, diag.species ? &*diag.species : nullptr,
+                     diag.residuals ? &*diag.residuals : nullptr)) {
+      if (!ok) break;
+      const std::string path = job.plots_dir + "/" + f.name;
+      std::ofstream out(path, std::ios::binary);
+      out << f.text;
+      out.flush();
+      if (!out) {
+        err << "ferolan-cli: " << path << ": cannot be written\n";
+        ok = false;
+      }
+    }
+    if (!ok) {
       r.exit_status = kOutput;
       r.notes.push_back(err.str());
     }

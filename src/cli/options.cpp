@@ -212,27 +212,52 @@ const char* version_text() {
 }
 
 const char* help_text() {
-  return R"(Usage: ferolan-cli FILE [options]
+  return R"(Usage: ferolan-cli FILE_OR_FOLDER... [options]
+       ferolan-cli --manifest PLAN.csv [options]
 
 Determines the acid dissociation constants pKa1..pKa5 from UV-Vis spectra measured at a
-series of pH values, with the same import, fit, searches, uncertainty and formats as the
-Ferolan window. FILE is a data.mdf-style file or a text table laid out as for pasting
-(concentration top-left, pH values in the first row, wavelengths in the first column);
-'-' reads standard input. Results go to standard output; messages go to standard error.
+series of pH values, with the same fit, searches, uncertainty and formats as the Ferolan
+window. Each FILE is a data.mdf-style stream of numbers (*.mdf) or a table (concentration
+top-left, pH values in the first row, wavelengths in the first column) whose cells are
+separated by tabs, spaces, ';' (then ',' is the decimal mark) or ',' (then '.' is);
+'-' reads standard input. A FOLDER stands for its *.mdf, *.txt, *.csv and *.tsv files,
+sorted by name. Results go to standard output in input order; messages go to standard
+error as "ferolan-cli: FILE: ...".
 
 Input
-  --format mdf|table     how FILE is laid out (default: detected)
+  --format mdf|table     how the files are laid out (default: *.mdf a stream of numbers,
+                         *.csv and *.tsv a table, others a table when the first line has a
+                         tab or ';')
+  --strict               refuse a file with a cell that is not a number or rows beyond
+                         the limits (999 points of a table, 1000 of data.mdf); without it
+                         they are warnings and such a cell reads as 0
   --path-len 1|2|3|5     cuvette path length in cm, for the forms' spectra (default 1)
   --exclude 3,7          leave out spectra by number, after sorting by pH
   --exclude-ph 7.00      leave out the spectra measured at this pH (as shown, "0.00")
 
+Many files
+  --jobs N               analyse N files at a time (default: one per core); the output
+                         is the same for every N
+  --manifest PLAN.csv    a plan naming the files instead of FILE: a CSV with a header row
+                         and the columns file (required, relative to the plan's folder),
+                         sample, constants, search (opt|manual|auto), pk1..pk5, hold (slot
+                         numbers separated by spaces), ionic_strength, exclude_ph (pH values
+                         separated by spaces); an empty cell keeps the command line's setting
+  --summary FILE.csv     one row per file: file, sample, status (ok|refused|unreadable),
+                         message, counts, constants, search, pKa1..5, u1..5, se1..5, s_a,
+                         preferred_constants, pKa1_conc..pKa5_conc
+  --by-sample FILE.csv   one row per sample over its ok replicates: n, mean, sd (n - 1) and
+                         sem of each pKa (sd and sem empty when n < 2), the largest s_a
+
 Constants (slots 1..5 stand for pKa1..pKa5)
   --pk 4.2,8.9           start values of the optimisation, values of held slots;
                          without --zero, slots after the last value given are removed
+  --constants N          the model has N constants (slots after N are removed)
   --hold 2               hold these slots at their --pk value (not fitted)
   --zero 3               remove this step and all after it from the model
-                         (without --pk and --zero the number of constants comes from
-                         the factor analysis)
+                         (without --pk, --constants and --zero the number of constants comes
+                         from the factor analysis; data that support fewer than two forms
+                         are refused)
 
 Search
   --search opt|manual|auto   optimisation (default), manual grid, automatic grid
@@ -243,14 +268,18 @@ Search
                          and on the thinned grid of the searches
 
 Output
-  --json                 results as JSON with full-precision numbers
+  --json                 results as JSON (docs/json.md): one object, or an array of them
+                         for several files; the same keys in every mode
   --forms FILE           the forms' molar absorptivities, exactly as the copy button
-  --trace FILE           one line per scored trial: number, pKa1..pKa5 ('-' removed),
-                         s(A)^2, thinning step
+                         (a single input only)
   --calc FILE            the calculated spectra (wavelength, then one column per spectrum)
+                         (a single input only)
+  --trace FILE|DIR       one line per scored trial: number, pKa1..pKa5 ('-' removed),
+                         s(A)^2, thinning step; with several inputs DIR/NAME.trace each
   --plots DIR            spectra.png, forms.png, dadph.png (as the window draws them),
-                         speciation.png and residuals.png
-  --quiet                no progress line on standard error
+                         speciation.png and residuals.png, and SVG versions with axes and
+                         legends; with several inputs DIR/NAME/ each
+  --quiet                no progress bar on standard error (there is none on a pipe)
 
 Diagnostics
   --factors              only the factor analysis: how many absorbing forms the data support
@@ -260,18 +289,23 @@ Diagnostics
                          s(A), AIC and BIC; k from the factor analysis, at most 5
   --ionic-strength 0.1   also give the constants on the concentration scale at this ionic
                          strength (mol/L): Davies equation at 25 C,
-                         log g(z) = -0.509 z^2 (sqrt(I)/(1+sqrt(I)) - 0.3 I)
+                         log g(z) = -0.51 z^2 (sqrt(I)/(1+sqrt(I)) - 0.3 I)
 
   --help, --version
 
-Exit status: 0 results; 1 wrong options; 2 the input could not be read; 3 the search
-refused to start (its message is on standard error); 4 an output file could not be written.
+Exit status: 0 when every file is ok; otherwise the highest status of any file or of the
+run: 1 wrong options, or an option that does not fit a file's data; 2 a file could not be
+read or is not spectra (also --strict); 3 a file was refused before or by its search (no
+model the data support, a search that refused to start); 4 an output (a table, a picture,
+standard output) could not be written.
 
 Examples
   ferolan-cli examples/data.mdf --search auto --pk 4,9
   ferolan-cli spectra.txt --format table --pk 4,9 --hold 2 --json > result.json
   ferolan-cli examples/data.mdf --search manual --zero 3 --range 1:3:6:0.1 --range 2:8:10:0.1
+  ferolan-cli acids/ --search auto --summary summary.csv
   ferolan-cli examples/data.mdf --compare --plots out/
+  ferolan-cli --manifest plan.csv --summary s.csv --by-sample r.csv --jobs 2
 )";
 }
 

@@ -15,6 +15,7 @@
 #include "cli/data_file.h"
 #include "cli/manifest.h"
 #include "cli/outputs.h"
+#include "cli/svg.h"
 #include "import/import.h"
 #include "support/synthetic_data.h"
 
@@ -484,6 +485,42 @@ TEST(Batch, JsonCarriesEveryDocumentedKeyInEveryMode) {
     for (const std::string& k : keys)
       EXPECT_NE(r.out.find("\"" + k + "\": "), std::string::npos) << mode << ": " << k;
   }
+}
+
+}  // namespace
+}  // namespace ferolan::cli
+
+namespace ferolan::cli {
+namespace {
+
+TEST(Svg, TicksCoverTheRangeInRoundStepsWhateverTheNumbers) {
+  struct Case {
+    double lo, hi, step;  // step 0: not checked
+  } cases[] = {
+      {250, 700, 100},  {0, 1, 0.2},         {1.5, 12.3, 2},     {-0.0043, 0.0041, 0.002},
+      {5, 5, 0},        {0, 1e30, 0},        {-1e308, 1e308, 0}, {NAN, 3, 0},
+      {0, INFINITY, 0}, {1e-300, 2e-300, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.lo) + " " + std::to_string(c.hi));
+    const std::vector<double> t = tick_values(c.lo, c.hi);
+    ASSERT_GE(t.size(), 2u);
+    EXPECT_LE(t.size(), 12u);
+    for (double v : t) EXPECT_TRUE(std::isfinite(v));
+    const double span = c.hi - c.lo;
+    if (std::isfinite(span) && span > 1e-200) {
+      EXPECT_LE(t.front(), c.lo + span * 1e-9);
+      EXPECT_GE(t.back(), c.hi - span * 1e-9);
+    }
+    if (c.step > 0) {
+      for (size_t i = 1; i < t.size(); ++i) EXPECT_NEAR(t[i] - t[i - 1], c.step, c.step * 1e-9);
+    }
+  }
+  SvgPlot flat{"Flat", "pH", "fraction", {{"A⁻ & <b>", "#000000", {1, 2, 3}, {0.5, 0.5, 0.5}}}};
+  const std::string svg = svg_text(flat);
+  EXPECT_NE(svg.find(">A⁻ &amp; &lt;b&gt;</text>"), std::string::npos) << svg;
+  EXPECT_NE(svg.find(">pH</text>"), std::string::npos);
+  EXPECT_EQ(svg.find("nan"), std::string::npos);
 }
 
 }  // namespace
