@@ -12,12 +12,12 @@
 #include <cstring>
 #include <string>
 
-#include "search/events.h"
-#include "state/module.h"
-#include "ui/main_window.h"
-#include "ui/pictures.h"
-#include "ui/qt_canvas.h"
-#include "ui/qt_platform.h"
+#include "qt/main_window.h"
+#include "qt/pictures.h"
+#include "qt/qt_canvas.h"
+#include "qt/qt_platform.h"
+#include "window/state/module.h"
+#include "window/ui/events.h"
 
 namespace {
 

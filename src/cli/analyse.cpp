@@ -14,10 +14,12 @@
 #include "cli/report_impl.h"
 #include "cli/session.h"
 #include "cli/svg.h"
-#include "import/import.h"
-#include "search/run_control.h"
-#include "search/trace.h"
-#include "view/format.h"
+#include "engine/format/format.h"
+#include "engine/import/import.h"
+#include "engine/model/fit.h"
+#include "engine/search/trace.h"
+#include "window/search/run_control.h"
+#include "window/ui/import_buttons.h"
 
 namespace ferolan::cli {
 

@@ -14,7 +14,7 @@
 
 #include "cli/manifest.h"
 #include "cli/outputs.h"
-#include "view/format.h"
+#include "engine/format/format.h"
 
 namespace ferolan::cli {
 

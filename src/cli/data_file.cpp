@@ -5,8 +5,8 @@
 #include <cmath>
 #include <optional>
 
-#include "import/import_common.h"
-#include "import/number.h"
+#include "engine/import/import_common.h"
+#include "engine/import/number.h"
 
 namespace ferolan::cli {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "cli/options.h"
-#include "state/state.h"
+#include "engine/data/state.h"
 
 namespace ferolan::cli {
 

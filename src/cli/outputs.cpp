@@ -4,9 +4,9 @@
 #include <charconv>
 #include <cmath>
 
-#include "analysis/ph_scale.h"
 #include "cli/json.h"
 #include "cli/report_impl.h"
+#include "engine/analysis/ph_scale.h"
 
 namespace ferolan::cli {
 

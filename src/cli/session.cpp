@@ -2,10 +2,11 @@
 
 #include <algorithm>
 
-#include "import/number.h"
-#include "search/events.h"
-#include "search/run_control.h"
-#include "view/format.h"
+#include "engine/format/format.h"
+#include "engine/import/number.h"
+#include "engine/search/messages.h"
+#include "window/search/run_control.h"
+#include "window/ui/events.h"
 
 namespace ferolan::cli {
 
@@ -93,33 +94,12 @@ bool run_search(Session& s, Search search) {
 }
 
 bool refusal_of(const std::string& text, std::string& code, std::string& english) {
-  struct Meaning {
-    Msg msg;
-    const char* code;
-    const char* english;  // {} stands for the slot number
-  };
-  static const Meaning meanings[] = {
-      {Msg::TooFewSpectra, "too_few_spectra", "too few spectra for the calculation"},
-      {Msg::StartValues, "start_value_missing", "give the start values of every pKa to fit"},
-      {Msg::HeldValue, "held_value_missing", "give the value of pKa{}"},
-      {Msg::HeldValueAuto, "held_value_missing", "give the value of pKa{} in the form #.##"},
-      {Msg::RangeStart, "range_start",
-       "the start of the range of pKa{} is not valid (it must be from 0 to 14)"},
-      {Msg::RangeEnd, "range_end",
-       "the end of the range of pKa{} is not valid (it must be from 1 to 14)"},
-      {Msg::RangeOrder, "range_order",
-       "the end of the range of pKa{} must be greater than its start"},
-      {Msg::Step, "range_step", "the step of the range of pKa{} is not valid"},
-  };
-  for (const Meaning& mn : meanings)
+  for (int i = 0; i <= static_cast<int>(Msg::AbsorbanceTooLarge); ++i)
     for (int n = 0; n <= kSlots; ++n) {
-      if (message_text(mn.msg, n) != text) continue;
-      code = mn.code;
-      const std::string_view e = mn.english;
-      const size_t at = e.find("{}");
-      english = at == std::string_view::npos ? std::string(e)
-                                             : std::string(e.substr(0, at)) + std::to_string(n) +
-                                                   std::string(e.substr(at + 2));
+      const Msg msg = static_cast<Msg>(i);
+      if (message_text(msg, n) != text) continue;
+      code = message_code(msg);
+      english = message_english(msg, n);
       return true;
     }
   return false;

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/fit_access.h"
+#include "engine/analysis/fit_access.h"
 
 namespace ferolan::analysis {
 struct Speciation;

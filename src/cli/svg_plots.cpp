@@ -1,8 +1,8 @@
 #include <cstdio>
 
-#include "analysis/residual_map.h"
-#include "analysis/speciation.h"
 #include "cli/svg.h"
+#include "engine/analysis/residual_map.h"
+#include "engine/analysis/speciation.h"
 
 namespace ferolan::cli {
 

@@ -16,7 +16,7 @@
 #include "cli/manifest.h"
 #include "cli/outputs.h"
 #include "cli/svg.h"
-#include "import/import.h"
+#include "engine/import/import.h"
 #include "support/synthetic_data.h"
 
 namespace ferolan::cli {

@@ -13,12 +13,13 @@
 #include <sstream>
 #include <string>
 
-#include "analysis/fit_access.h"
-#include "import/import.h"
-#include "search/events.h"
+#include "engine/analysis/fit_access.h"
+#include "engine/format/format.h"
+#include "engine/import/import.h"
 #include "support/test_module.h"
-#include "view/export.h"
-#include "view/format.h"
+#include "window/ui/events.h"
+#include "window/ui/import_buttons.h"
+#include "window/view/export.h"
 
 namespace ferolan {
 namespace {
@@ -295,9 +296,9 @@ TEST(Cli, ErrorsAreClearAndNonZero) {
       {"- --format mdf", "0.001 2 4 7 400 0.1 0.2 0.3 401 0.1", 2,
        "ferolan-cli: -: the file ends in the middle of the row of wavelength 401 nm"},
       {kExample + " --pk 4,9 --exclude 1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18", "", 3,
-       "data.mdf: too few spectra for the calculation"},
+       "data.mdf: too few spectra for the number of constants"},
       {kExample + " --search manual --zero 3 --range 1:3:2:0.5", "", 3,
-       "data.mdf: the end of the range of pKa1 must be greater than its start"},
+       "data.mdf: the range end of pKa1 must be greater than its start"},
       {kExample + " --pk 4,9 --quiet --forms /nonexistent/dir/f.txt", "", 4,
        "ferolan-cli: /nonexistent/dir/f.txt: cannot be written"},
   };

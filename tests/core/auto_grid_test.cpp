@@ -2,11 +2,11 @@
 
 #include <cmath>
 
-#include "search/run_control.h"
-#include "search/searches.h"
 #include "support/acid_spectra.h"
 #include "support/search_probe.h"
 #include "support/search_setup.h"
+#include "window/search/run_control.h"
+#include "window/search/searches.h"
 
 namespace ferolan::testing {
 namespace {

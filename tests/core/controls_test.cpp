@@ -1,10 +1,10 @@
 // The window's start-up state, the control table and the hint line.
-#include "state/controls.h"
+#include "window/ui/controls.h"
 
 #include <gtest/gtest.h>
 
-#include "search/events.h"
 #include "support/test_module.h"
+#include "window/ui/events.h"
 
 namespace ferolan {
 namespace {

@@ -8,7 +8,8 @@
 #include <random>
 
 #include "core/data_fixture.h"
-#include "import/import.h"
+#include "engine/import/import.h"
+#include "window/ui/import_buttons.h"
 
 namespace ferolan::testing {
 namespace {

@@ -1,11 +1,12 @@
 // The clipboard import: splitting into cells, conversion, sort, selection rebuild, and the
 // refusals that leave the earlier data set as it was.
-#include "import/import.h"
+#include "engine/import/import.h"
 
 #include <gtest/gtest.h>
 
 #include "core/data_fixture.h"
-#include "search/events.h"
+#include "window/ui/events.h"
+#include "window/ui/import_buttons.h"
 
 namespace ferolan::testing {
 namespace {

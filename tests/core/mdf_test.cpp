@@ -7,8 +7,9 @@
 #include <sstream>
 
 #include "core/data_fixture.h"
-#include "import/import.h"
-#include "search/events.h"
+#include "engine/import/import.h"
+#include "window/ui/events.h"
+#include "window/ui/import_buttons.h"
 
 namespace ferolan::testing {
 namespace {

@@ -1,15 +1,16 @@
-#include "search/run_control.h"
+#include "window/search/run_control.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 
-#include "search/events.h"
+#include "engine/model/fit.h"
 #include "support/acid_spectra.h"
 #include "support/search_probe.h"
 #include "support/search_setup.h"
 #include "support/test_module.h"
+#include "window/ui/events.h"
 
 namespace ferolan::testing {
 namespace {

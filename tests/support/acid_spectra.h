@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "state/module.h"
+#include "window/state/module.h"
 
 namespace ferolan::testing {
 

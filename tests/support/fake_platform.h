@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
+#include "window/platform/platform.h"
 
 namespace ferolan::testing {
 

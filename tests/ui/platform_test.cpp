@@ -10,7 +10,7 @@
 #include <QTime>
 #include <QTimer>
 
-#include "ui/qt_platform.h"
+#include "qt/qt_platform.h"
 
 using namespace ferolan;
 

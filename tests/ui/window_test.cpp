@@ -8,8 +8,8 @@
 #include <QStyle>
 #include <QTest>
 
-#include "ui/control_widgets.h"
-#include "ui/picture_box.h"
+#include "qt/control_widgets.h"
+#include "qt/picture_box.h"
 #include "ui_fixture.h"
 
 using namespace ferolan;

@@ -1,0 +1,147 @@
+#include "qt/main_window.h"
+
+#include <QAbstractButton>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QProxyStyle>
+#include <QToolTip>
+#include <cstdlib>
+
+#include "qt/control_widgets.h"
+#include "qt/picture_box.h"
+#include "qt/pictures.h"
+#include "qt/qt_canvas.h"
+#include "window/ui/events.h"
+
+namespace ferolan {
+
+namespace {
+// Narrow boxes ("10.35", "дуже високий") need their caption close to the indicator.
+class CompactStyle : public QProxyStyle {
+ public:
+  int pixelMetric(PixelMetric metric, const QStyleOption* option,
+                  const QWidget* widget) const override {
+    if (metric == PM_CheckBoxLabelSpacing || metric == PM_RadioButtonLabelSpacing) return 3;
+    return QProxyStyle::pixelMetric(metric, option, widget);
+  }
+};
+}  // namespace
+
+QFont window_font() {
+  QFont f(QStringLiteral("DejaVu Sans"));
+  f.setPixelSize(10);
+  return f;
+}
+
+MainWindow::MainWindow(Module& m, QtCanvas& spectrs, QtCanvas& pict_e, QtCanvas& picture1)
+    : m_(m), close_action_([] { std::_Exit(0); }) {
+  const Control& form = m_.ui.Form1;
+  setWindowTitle(qstr(form.text));
+  setFont(window_font());
+  const QColor grey((form.back >> 16) & 0xFF, (form.back >> 8) & 0xFF, form.back & 0xFF);
+  setPalette(QPalette(grey, grey));
+  setAutoFillBackground(true);
+  setFixedSize(control_rect(form).size());
+  setMouseTracking(true);
+  compact_ = new CompactStyle;
+  compact_->setParent(this);
+  build(spectrs, pict_e, picture1);
+  m_.ui.observer = this;
+}
+
+MainWindow::~MainWindow() {
+  if (m_.ui.observer == this) m_.ui.observer = nullptr;
+}
+
+void MainWindow::build(QtCanvas& spectrs, QtCanvas& pict_e, QtCanvas& picture1) {
+  widgets_[&m_.ui.Form1] = this;
+  for (Control* c : m_.ui.all()) {
+    if (c->kind == Kind::Form) continue;
+    QWidget* parent = c->parent ? widgets_.at(c->parent) : this;
+    QWidget* w = make_widget(*c, parent);
+    // A control's own mouse moves must not reach the frame or window behind it.
+    w->setAttribute(Qt::WA_NoMousePropagation);
+    w->installEventFilter(this);
+    if (c->kind == Kind::CheckBox || c->kind == Kind::Option) w->setStyle(compact_);
+    widgets_[c] = w;
+    controls_[w] = c;
+    connect_actions(*c, w);
+  }
+  static_cast<PictureBox*>(widgets_.at(&m_.ui.spectrs))->set_canvas(&spectrs);
+  static_cast<PictureBox*>(widgets_.at(&m_.ui.Pict_e))->set_canvas(&pict_e);
+  static_cast<PictureBox*>(widgets_.at(&m_.ui.Picture1))->set_canvas(&picture1);
+  static_cast<PictureBox*>(widgets_.at(&m_.ui.Picture2))->set_picture(help_picture());
+}
+
+void MainWindow::connect_actions(Control& c, QWidget* w) {
+  switch (c.kind) {
+    case Kind::Button:
+      connect(static_cast<QAbstractButton*>(w), &QAbstractButton::clicked, this,
+              [this, &c] { on_click(m_, c); });
+      break;
+    case Kind::CheckBox:
+    case Kind::Option:
+      // clicked, not toggled: changes made by the model must not come back as user clicks.
+      connect(static_cast<QAbstractButton*>(w), &QAbstractButton::clicked, this,
+              [this, &c, w](bool checked) {
+                on_user_check(m_, c, checked);
+                static_cast<QAbstractButton*>(w)->setChecked(c.checked);
+              });
+      break;
+    case Kind::TextBox:
+      connect(static_cast<QLineEdit*>(w), &QLineEdit::textEdited, this,
+              [this, &c](const QString& text) { on_user_text(m_, c, text.toStdString()); });
+      break;
+    case Kind::Picture:
+      connect(static_cast<PictureBox*>(w), &PictureBox::clicked, this,
+              [this, &c] { on_click(m_, c); });
+      break;
+    default:
+      break;
+  }
+}
+
+QWidget* MainWindow::widget(const Control& c) const {
+  auto it = widgets_.find(&c);
+  return it == widgets_.end() ? nullptr : it->second;
+}
+
+void MainWindow::control_changed(const Control& c) {
+  QWidget* w = widget(c);
+  if (!w || w == this) return;
+  apply_state(w, c);
+  // The plots' read-out is their tooltip: keep it next to the pointer while it changes.
+  if (c.kind == Kind::Picture && w->underMouse() && !c.tooltip.empty())
+    QToolTip::showText(QCursor::pos(), w->toolTip(), w);
+}
+
+void MainWindow::focus_changed(const Control& c) {
+  if (QWidget* w = widget(c)) w->setFocus(Qt::OtherFocusReason);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseMove) {
+    auto it = controls_.find(watched);
+    if (it != controls_.end()) {
+      const QPointF pos = static_cast<QMouseEvent*>(event)->position();
+      const int border =
+          it->second->kind == Kind::Picture ? static_cast<PictureBox*>(watched)->border() : 0;
+      on_mouse_move(m_, *it->second, pos.x() - border, pos.y() - border);
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void MainWindow::mouseMoveEvent(QMouseEvent* event) {
+  on_mouse_move(m_, m_.ui.Form1, event->position().x(), event->position().y());
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  // Ends the program at once, also from inside a search's yield: nothing to save or ask.
+  close_action_();
+  event->accept();
+}
+
+}  // namespace ferolan
