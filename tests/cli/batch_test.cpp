@@ -426,6 +426,23 @@ TEST(Batch, MixedFolderNamesEveryProblemAndExitsWithTheHighestStatus) {
     const Outcome x = run(c.args, lab);
     EXPECT_EQ(x.status, c.status) << c.args << "\n" << x.err;
   }
+  // Too large to read (refused from its size alone), a folder named as a file in a plan.
+  std::ofstream(lab / "huge.txt") << "";
+  fs::resize_file(lab / "huge.txt", (64u << 20) + 1);
+  std::ofstream(lab / "folder-plan.csv") << "file\nacids\nacids/b.txt\n";
+  struct Named {
+    std::string args, err;
+    int status;
+  } named[] = {
+      {"huge.txt", "ferolan-cli: huge.txt: is larger than 64 MiB", 2},
+      {"--manifest folder-plan.csv", "ferolan-cli: acids: is a folder, not a file", 2},
+      {"--manifest nothing.csv", "ferolan-cli: nothing.csv: cannot be read", 2},
+  };
+  for (const Named& c : named) {
+    const Outcome x = run(c.args, lab);
+    EXPECT_EQ(x.status, c.status) << c.args << "\n" << x.err;
+    EXPECT_NE(x.err.find(c.err), std::string::npos) << x.err;
+  }
   // Standard output that cannot be written.
   for (const char* redirect : {">&-", ">/dev/full"}) {
     const std::string cmd = "cd " + lab.string() + " && " + FEROLAN_CLI + " acids/b.txt --json " +
