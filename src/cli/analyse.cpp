@@ -214,10 +214,11 @@ FileResult analyse_file(const FileJob& job) {
     }
   }
 
-  if (job.trace)
-    m.on_trial = [&](const Arr1<float, kSlots>& pk, const CalcState& calc) {
-      r.trace += trace_line(m.st.search.trials, pk, calc);
-    };
+  std::optional<double> last_trial_s_a_sq;
+  m.on_trial = [&](const Arr1<float, kSlots>& pk, const CalcState& calc) {
+    last_trial_s_a_sq = calc.s_a_sq;
+    if (job.trace) r.trace += trace_line(m.st.search.trials, pk, calc);
+  };
   const auto t0 = std::chrono::steady_clock::now();
   const long fits_before = m.st.calc.fits;
   const auto seconds = [&] {
@@ -284,7 +285,7 @@ FileResult analyse_file(const FileJob& job) {
     r.s_a_thinned = diag.s_thinned;
   } else {
     r.s_a = diag.s_a_full;
-    r.s_a_thinned = std::sqrt(static_cast<double>(m.st.calc.s_a_sq_best));
+    if (last_trial_s_a_sq) r.s_a_thinned = std::sqrt(*last_trial_s_a_sq);
     r.s_a_text = m.ui.Label4.text;
     r.elapsed_text = m.ui.Lab_chas.text;
     r.trials = m.st.search.trials;

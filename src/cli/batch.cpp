@@ -1,5 +1,7 @@
 #include "cli/batch.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -217,8 +219,13 @@ int run_batch(const Options& o, std::istream& in, std::ostream& out, std::ostrea
     bar_shown = false;
   };
   size_t printed = 0;
+  // The bar is cleared only for lines that would land on it.
+  const bool out_on_terminal = isatty(STDOUT_FILENO) != 0;
   auto done = [&](const FileResult& r) {
-    clear_bar();
+    const bool says = r.status != Status::Ok || !r.notes.empty() ||
+                      (r.input && !r.input->warnings.empty()) ||
+                      (out_on_terminal && !o.json && r.status == Status::Ok);
+    if (says) clear_bar();
     if (r.input)
       for (const CellWarning& w : r.input->warnings) {
         err << "ferolan-cli: " << r.file << ": row " << w.row;
