@@ -125,7 +125,7 @@ QImage residual_image(const analysis::ResidualDiagnostics& rd) {
 bool save_png(const QImage& img, const QDir& dir, const char* name, std::ostream& err) {
   const QString path = dir.filePath(name);
   if (img.save(path, "PNG")) return true;
-  err << "ferolan-cli: cannot write " << path.toStdString() << "\n";
+  err << "ferolan-cli: " << path.toStdString() << ": cannot be written\n";
   return false;
 }
 
@@ -135,7 +135,7 @@ bool Pictures::save(const std::string& dir_name, const analysis::Speciation* spe
                     const analysis::ResidualDiagnostics* residuals, std::ostream& err) {
   QDir dir(QString::fromStdString(dir_name));
   if (!dir.exists() && !QDir().mkpath(dir.absolutePath())) {
-    err << "ferolan-cli: cannot create " << dir_name << "\n";
+    err << "ferolan-cli: " << dir_name << ": cannot create the folder\n";
     return false;
   }
   if (!d_->spectrs) return false;
