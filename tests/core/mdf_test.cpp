@@ -109,7 +109,7 @@ TEST(MdfImport, FieldsAfterTheThousandthRowAreNotRead) {
 }
 
 TEST(MdfImport, TheBundledExampleLoads) {
-  const auto path = std::filesystem::path(__FILE__).parent_path() / "../../examples/data.mdf";
+  const auto path = std::filesystem::path(FEROLAN_EXAMPLES) / "data.mdf";
   std::ifstream in(path, std::ios::binary);
   ASSERT_TRUE(in) << path;
   std::stringstream text;

@@ -207,6 +207,15 @@ TEST(ElapsedTime, ShownWithTwoIntegerDigitsAndAcrossMidnight) {
     EXPECT_EQ(t->ui.Lab_chas.text, c.shown);
   }
   EXPECT_DOUBLE_EQ(elapsed_seconds(10.0, 86390.0f), 20.0);
+  // 70000.005 s read into a float is 70000.0078125: a short evening run is no day long.
+  EXPECT_DOUBLE_EQ(elapsed_seconds(70000.005, static_cast<float>(70000.005)), 0.0);
+  EXPECT_DOUBLE_EQ(elapsed_seconds(43100.0, 86399.0f), 43101.0);
+  EXPECT_DOUBLE_EQ(elapsed_seconds(43300.0, 86399.0f), 0.0);
+  TestModule t;
+  t->st.search.run_start_time = static_cast<float>(70000.005);
+  t.pf.clock = 70000.005;
+  show_elapsed(*t);
+  EXPECT_EQ(t->ui.Lab_chas.text, "00.0");
 }
 
 TEST(FinishBlock, UnlocksAndAnnouncesTheEnd) {

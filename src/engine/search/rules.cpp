@@ -26,9 +26,11 @@ bool range_end_ok(float v) {
   return !(v < 1 || v > 14);
 }
 
-// A float loop p += step must move at every value up to end, or it would never finish.
+// A float loop p += step must move at every value up to end, or it would never finish: a
+// step above half an ulp of end rounds p + step upwards there (and at every smaller p).
 bool range_step_ok(float start, float end, float step) {
-  const bool advances = std::nextafter(end, std::numeric_limits<float>::infinity()) - end <= step;
+  const float ulp = std::nextafter(end, std::numeric_limits<float>::infinity()) - end;
+  const bool advances = step > ulp / 2;
   return !(step <= 0 || step > end - start || !advances);
 }
 

@@ -48,6 +48,7 @@ void Command9_Click(Module& m) {
   const SearchResult r = auto_grid(workspace(m), setup, obs);
   if (r.outcome == Outcome::Refused) {
     if (obs.final_stage_refused) return finish_block(m);
+    if (unscorable(r.refusal)) return refuse_unscorable(m, r.refusal);
     show_message(m, r.refusal);
     return run_unlock(m);
   }

@@ -9,6 +9,7 @@ namespace ferolan {
 namespace {
 
 constexpr const char* kNoTrialText = " Жодної комбінації рКа не розраховано: перевірте діапазони.";
+constexpr const char* kStoppedText = " Розрахунок зупинено до першої комбінації рКа.";
 
 // Reads the slot boxes in slot order, stopping at the first problem with its message.
 bool read_slots(Module& m, ModelSetup& setup) {
@@ -60,19 +61,19 @@ void Command6_Click(Module& m) {
   WindowObserver obs(m);
   const SearchResult r = manual_grid(workspace(m), setup, obs);
   if (r.outcome == Outcome::Refused) {
-    show_message(m, r.refusal);
-    if (r.refusal.msg != Msg::Step) {
-      // The data could not be scored: the previous results stay as they are shown.
-      c.ka = ka_before;
-      m.ui.set_text(m.ui.Label5, "  ");
+    if (!unscorable(r.refusal)) {
+      show_message(m, r.refusal);
+      return run_unlock(m);
     }
-    return run_unlock(m);
+    // The previous results stay as they are shown.
+    c.ka = ka_before;
+    return refuse_unscorable(m, r.refusal);
   }
   if (r.outcome == Outcome::NothingScored) {
     // Nothing was scored: the previous results stay as they are shown.
     c.ka = ka_before;
     m.ui.set_text(m.ui.Label5, "  ");
-    m.ui.set_text(m.ui.Label9, kNoTrialText);
+    m.ui.set_text(m.ui.Label9, stop_requested(s) ? kStoppedText : kNoTrialText);
     return run_unlock(m);
   }
   vyvid_pohybky(s, r.modes, m.ui, m.dec());

@@ -13,6 +13,7 @@ void Command2_Click(Module& m) {
   WindowObserver obs(m);
   const SearchResult r = optimise(workspace(m), setup, obs);
   if (r.outcome == Outcome::Refused) {
+    if (unscorable(r.refusal)) return refuse_unscorable(m, r.refusal);
     show_message(m, r.refusal);
     return finish_block(m);
   }

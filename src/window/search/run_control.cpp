@@ -89,8 +89,10 @@ void run_unlock(Module& m) {
 
 double elapsed_seconds(double now, float run_start) {
   double t = now - static_cast<double>(run_start);
-  if (t < 0) t += 86400.0;  // the clock restarts at midnight
-  return t;
+  // The clock restarts at midnight. A start read into a float can lie a few milliseconds
+  // after the real clock: that small negative difference is no day.
+  if (t < -43200.0) t += 86400.0;
+  return t < 0 ? 0.0 : t;
 }
 
 void show_elapsed(Module& m) {
@@ -125,6 +127,16 @@ void show_message(Module& m, Msg msg, int n) {
 
 void show_message(Module& m, const Refusal& r) {
   show_message(m, r.msg, r.slot);
+}
+
+bool unscorable(const Refusal& r) {
+  return r.msg == Msg::PhOutOfRange || r.msg == Msg::AbsorbanceTooLarge;
+}
+
+void refuse_unscorable(Module& m, const Refusal& r) {
+  show_message(m, r);
+  m.ui.set_text(m.ui.Label5, "  ");
+  run_unlock(m);
 }
 
 SlotModes slot_modes(const Controls& ui) {
@@ -240,11 +252,11 @@ bool read_start_values(Module& m, ModelSetup& setup) {
     }
     s.pk[k] = static_cast<float>(leading_number(text));
     setup.slot[k].value = s.pk[k];
+    c.ka[k] = ka_of(s.pk[k]);
     if (!start_value_ok(s.pk[k])) {
       show_message(m, Msg::StartValues);
       return false;
     }
-    c.ka[k] = ka_of(s.pk[k]);
   }
   return true;
 }

@@ -23,7 +23,7 @@ void run_lock(Module& m);
 void run_unlock(Module& m);
 
 // Seconds since run_start, read at now (both seconds since midnight); a run that crossed
-// midnight gets the day back.
+// midnight gets the day back, a start rounded past now gives 0.
 double elapsed_seconds(double now, float run_start);
 
 void show_elapsed(Module& m);             // Lab_chas, "0#.0"
@@ -37,6 +37,11 @@ constexpr const char* kDoneText = " РОЗРАХУНОК ЗАВЕРШЕНО !!!"
 
 void show_message(Module& m, Msg msg, int n = 0);
 void show_message(Module& m, const Refusal& r);
+
+// Data that no fit can score: the message, an empty progress bar and the unlock, without the
+// completion text.
+bool unscorable(const Refusal& r);
+void refuse_unscorable(Module& m, const Refusal& r);
 
 // The slot states as the boxes say: "Обнулити?" removes, else "Розраховувати?" fits, else held.
 SlotModes slot_modes(const Controls& ui);
