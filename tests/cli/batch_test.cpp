@@ -7,15 +7,18 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <regex>
 #include <set>
 #include <sstream>
 
+#include "cli/analyse.h"
 #include "cli/data_file.h"
 #include "cli/manifest.h"
 #include "cli/outputs.h"
 #include "cli/svg.h"
+#include "engine/analysis/fit_access.h"
 #include "engine/import/import.h"
 #include "support/synthetic_data.h"
 
@@ -538,6 +541,96 @@ TEST(Svg, TicksCoverTheRangeInRoundStepsWhateverTheNumbers) {
   EXPECT_NE(svg.find(">A⁻ &amp; &lt;b&gt;</text>"), std::string::npos) << svg;
   EXPECT_NE(svg.find(">pH</text>"), std::string::npos);
   EXPECT_EQ(svg.find("nan"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace ferolan::cli
+
+namespace ferolan::cli {
+namespace {
+
+FileJob job_of(const std::string& text, Options o) {
+  FileJob job;
+  job.path = "x.txt";
+  job.sample = "x";
+  job.bytes = text;
+  job.settings = std::move(o);
+  return job;
+}
+
+TEST(AnalyseFile, ConstantsAndScoreAreThoseOfTheResult) {
+  testing::SyntheticSpec spec;  // pKa 4 and 7
+  const std::string text = table_text(*testing::make_synthetic(spec).data);
+  Options o;
+  o.search = Search::Manual;
+  o.zero = {3};
+  o.ranges = {{1, "3", "5", "0.25"}, {2, "6", "8", "0.25"}};
+  const FileResult r = analyse_file(job_of(text, o));
+  ASSERT_EQ(r.status, Status::Ok) << r.message;
+  EXPECT_EQ(r.constants, 2);
+  EXPECT_EQ(*r.per_slot[1].pka, 4.0);  // on the grid
+  EXPECT_EQ(*r.per_slot[2].pka, 7.0);
+  EXPECT_STREQ(r.per_slot[3].state, "removed");
+  EXPECT_FALSE(r.per_slot[3].pka);
+
+  // Ka of the printed pKa, and s(A) of every point at that result, computed here anew.
+  DataFile f = read_data_file("x.txt", text, InputFormat::Detect);
+  DataSet& d = *f.data;
+  sort_by_ph(d);
+  for (int s = 1; s <= d.n_spectra; ++s) d.spectrum_used[s] = 1;
+  analysis::KaSet ka{};
+  for (int k = 1; k <= 2; ++k) {
+    ka[k] = std::pow(10.0, -static_cast<double>(static_cast<float>(*r.per_slot[k].pka)));
+    EXPECT_EQ(*r.per_slot[k].ka, ka[k]) << k;
+  }
+  EXPECT_EQ(*r.s_a, std::sqrt(analysis::fit_full(d, ka)->s_a_sq));
+  EXPECT_GT(*r.trials, 0);
+}
+
+TEST(AnalyseFile, RefusalsCarryTheirCodeStatusAndTheWindowsText) {
+  testing::SyntheticSpec spec;
+  const std::string good = table_text(*testing::make_synthetic(spec).data);
+  testing::SyntheticSpec flat_spec;
+  flat_spec.pk = {30.0};
+  const std::string flat = table_text(*testing::make_synthetic(flat_spec).data);
+  std::string typo = good;
+  typo.replace(typo.find('\t', typo.find('\n')) + 1, 1, "x");
+  struct Case {
+    std::string text;
+    std::function<void(Options&)> set;
+    Status status;
+    const char* code;
+    int exit;
+    const char* display;  // part of the window's text, or ""
+  } cases[] = {
+      {flat, [](Options&) {}, Status::Refused, "too_few_forms", 3, ""},
+      {good, [](Options& o) { o.search = Search::Auto, o.pk = {"4"}, o.hold = {1}; },
+       Status::Refused, "no_fitted_slot", 3, ""},
+      {good,
+       [](Options& o) {
+         o.search = Search::Manual, o.zero = {2}, o.ranges = {{1, "5", "3", "0.5"}};
+       },
+       Status::Refused, "range_order", 3, "має бути більшим за початкове"},
+      {good, [](Options& o) { o.exclude = {30}; }, Status::Refused, "exclude_out_of_range", 1, ""},
+      {typo, [](Options& o) { o.strict = true; }, Status::Refused, "not_a_number", 2, ""},
+      {std::string("0.1\t2\n400\0", 10), [](Options&) {}, Status::Refused, "not_text", 2, ""},
+      {good,
+       [](Options& o) {
+         o.pk = {"4", "7"}, o.factors_only = true;
+       },
+       Status::Ok, "", 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.code);
+    Options o;
+    c.set(o);
+    const FileResult r = analyse_file(job_of(c.text, o));
+    EXPECT_EQ(r.status, c.status) << r.message;
+    EXPECT_EQ(r.code, c.code);
+    EXPECT_EQ(r.exit_status, c.exit);
+    EXPECT_EQ(r.message.empty(), c.status == Status::Ok) << r.message;
+    EXPECT_NE(r.display_message.find(c.display), std::string::npos) << r.display_message;
+  }
 }
 
 }  // namespace
