@@ -5,9 +5,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
-#include <cstring>
 #include <fstream>
 #include <sstream>
+#include <system_error>
 
 #include "cli/pictures.h"
 #include "cli/report.h"
@@ -70,7 +70,7 @@ std::optional<std::string> read_input_file(const std::string& path, FileResult& 
   struct stat st {};
   if (stat(path.c_str(), &st) != 0) {
     fail(r, Status::Unreadable, kInput, "cannot_open",
-         std::string("cannot be read: ") + std::strerror(errno));
+         "cannot be read: " + std::generic_category().message(errno));
     return std::nullopt;
   }
   if (S_ISDIR(st.st_mode)) {
@@ -84,7 +84,7 @@ std::optional<std::string> read_input_file(const std::string& path, FileResult& 
   std::ifstream f(path, std::ios::binary);
   if (!f) {
     fail(r, Status::Unreadable, kInput, "cannot_open",
-         std::string("cannot be read: ") + std::strerror(errno));
+         "cannot be read: " + std::generic_category().message(errno));
     return std::nullopt;
   }
   std::string bytes;
@@ -136,10 +136,8 @@ FileResult analyse_file(const FileJob& job) {
   }
   if (o.strict && !r.input->warnings.empty()) {
     const CellWarning& w = r.input->warnings.front();
-    std::string where = "row " + std::to_string(w.row);
-    if (w.column > 0) where += ", column " + std::to_string(w.column);
     fail(r, Status::Refused, kInput, w.column > 0 ? "not_a_number" : "row_not_read",
-         where + ": " + w.text + " (refused by --strict)");
+         located(w) + " (refused by --strict)");
     return r;
   }
 
@@ -164,10 +162,7 @@ FileResult analyse_file(const FileJob& job) {
   }
   if (!r.input->warnings.empty()) {
     // An ok file still says in its one sentence that it was not read as written.
-    const CellWarning& w = r.input->warnings.front();
-    r.message = "row " + std::to_string(w.row) +
-                (w.column > 0 ? ", column " + std::to_string(w.column) : std::string()) + ": " +
-                w.text;
+    r.message = located(r.input->warnings.front());
     if (r.input->warnings.size() > 1)
       r.message += " (and " + std::to_string(r.input->warnings.size() - 1) + " more warnings)";
   }

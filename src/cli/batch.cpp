@@ -227,11 +227,8 @@ int run_batch(const Options& o, std::istream& in, std::ostream& out, std::ostrea
                       (out_on_terminal && !o.json && r.status == Status::Ok);
     if (says) clear_bar();
     if (r.input)
-      for (const CellWarning& w : r.input->warnings) {
-        err << "ferolan-cli: " << r.file << ": row " << w.row;
-        if (w.column > 0) err << ", column " << w.column;
-        err << ": " << w.text << "\n";
-      }
+      for (const CellWarning& w : r.input->warnings)
+        err << "ferolan-cli: " << r.file << ": " << located(w) << "\n";
     if (r.status != Status::Ok) err << "ferolan-cli: " << r.file << ": " << r.message << "\n";
     for (const std::string& note : r.notes) err << note;
     if (!o.json && r.status == Status::Ok) {

@@ -26,6 +26,12 @@ const char* separator_name(Separator s) {
   return "";
 }
 
+std::string located(const CellWarning& w) {
+  std::string at = "row " + std::to_string(w.row);
+  if (w.column > 0) at += ", column " + std::to_string(w.column);
+  return at + ": " + w.text;
+}
+
 namespace {
 
 constexpr int kMaxColumns = kMaxSpectra + 1;

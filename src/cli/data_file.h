@@ -20,6 +20,9 @@ struct CellWarning {
   std::string text;  // "\"n/a\" is not a number, read as 0"
 };
 
+// "row 12, column 7: ..." (or "row 12: ..." for a whole row).
+std::string located(const CellWarning& w);
+
 enum class Separator { None, Tab, Space, Semicolon, Comma };
 const char* separator_name(Separator s);  // "tab", "space", "semicolon", "comma"
 
