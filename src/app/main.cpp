@@ -4,6 +4,7 @@
 //   --level 1|2|3       optimisation level (Option1)
 //   --zero K            remove pKa K..5 from the model (Check2(K), K = 2..5)
 //   --search opt|manual|auto   then run that search
+//   --copy              then press "Копіювати спектри форм"
 //   --close-after MS    close the window MS milliseconds after start
 #include <QApplication>
 #include <QStyleFactory>
@@ -28,6 +29,7 @@ struct Options {
   int level = 0;
   int zero = 0;
   int close_after_ms = -1;
+  bool copy = false;
 };
 
 bool parse(int argc, char** argv, Options& o) {
@@ -38,6 +40,8 @@ bool parse(int argc, char** argv, Options& o) {
       o.screenshot = argv[++i];
     else if (!std::strcmp(a, "--load"))
       o.load = true;
+    else if (!std::strcmp(a, "--copy"))
+      o.copy = true;
     else if (!std::strcmp(a, "--level") && has_value)
       o.level = std::atoi(argv[++i]);
     else if (!std::strcmp(a, "--zero") && has_value)
@@ -62,7 +66,7 @@ int main(int argc, char** argv) {
   if (!parse(argc, argv, opt)) {
     std::fprintf(stderr,
                  "usage: ferolan [--screenshot FILE] [--load] [--level 1|2|3] [--zero 2..5] "
-                 "[--search opt|manual|auto] [--close-after MS]\n");
+                 "[--search opt|manual|auto] [--copy] [--close-after MS]\n");
     return 2;
   }
   if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) app.setStyle(fusion);
@@ -79,7 +83,7 @@ int main(int argc, char** argv) {
   window.show();
 
   if (opt.close_after_ms >= 0) QTimer::singleShot(opt.close_after_ms, &window, &QWidget::close);
-  if (opt.load || opt.level || opt.zero || !opt.search.empty()) {
+  if (opt.load || opt.level || opt.zero || !opt.search.empty() || opt.copy) {
     QApplication::processEvents();
     if (opt.load) on_click(m, m.ui.load);
     if (opt.level) on_user_check(m, m.ui.Option1[opt.level], true);
@@ -88,6 +92,7 @@ int main(int argc, char** argv) {
     if (opt.search == "manual") on_click(m, m.ui.Command6);
     if (opt.search == "auto") on_click(m, m.ui.Command9);
     if (!opt.search.empty()) std::printf("search finished\n");
+    if (opt.copy) on_click(m, m.ui.Command4);
     std::fflush(stdout);
   }
   if (opt.screenshot) {

@@ -210,9 +210,9 @@ FileResult analyse_file(const FileJob& job) {
   }
 
   std::optional<double> last_trial_s_a_sq;
-  m.on_trial = [&](const Arr1<float, kSlots>& pk, const CalcState& calc) {
-    last_trial_s_a_sq = calc.s_a_sq;
-    if (job.trace) r.trace += trace_line(m.st.search.trials, pk, calc);
+  m.on_trial = [&](const TrialScore& trial) {
+    last_trial_s_a_sq = trial.s_a_sq;
+    if (job.trace) r.trace += trace_line(trial);
   };
   const auto t0 = std::chrono::steady_clock::now();
   const long fits_before = m.st.calc.fits;

@@ -60,6 +60,8 @@ QWidget* create(const Control& c, QWidget* parent) {
   label->setTextFormat(Qt::PlainText);
   label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   label->setWordWrap(c.id != Ctl::Label5);
+  // The indicator's track has the window's own grey: its sunken edge shows where it lies.
+  if (c.id == Ctl::Label8) label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   return label;
 }
 

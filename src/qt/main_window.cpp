@@ -9,6 +9,7 @@
 #include <QToolTip>
 #include <cstdlib>
 
+#include "qt/clipboard_handover.h"
 #include "qt/control_widgets.h"
 #include "qt/picture_box.h"
 #include "qt/pictures.h"
@@ -18,6 +19,10 @@
 namespace ferolan {
 
 namespace {
+// A manager takes the text within milliseconds; one that does not answer must not hold up
+// the close for long.
+constexpr int kClipboardHandOverMs = 500;
+
 // Narrow boxes ("10.35", "дуже високий") need their caption close to the indicator.
 class CompactStyle : public QProxyStyle {
  public:
@@ -36,7 +41,14 @@ QFont window_font() {
 }
 
 MainWindow::MainWindow(Module& m, QtCanvas& spectrs, QtCanvas& pict_e, QtCanvas& picture1)
-    : m_(m), close_action_([] { std::_Exit(0); }) {
+    : m_(m), close_action_([] {
+        // Copied forms' spectra outlive the program only in the desktop's clipboard manager.
+        static bool closing = false;
+        if (closing) return;
+        closing = true;
+        hand_over_clipboard(kClipboardHandOverMs);
+        std::_Exit(0);
+      }) {
   const Control& form = m_.ui.Form1;
   setWindowTitle(qstr(form.text));
   setFont(window_font());

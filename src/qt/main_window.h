@@ -20,7 +20,8 @@ class MainWindow : public QWidget, public ControlObserver {
 
   // The widget that shows c (the window itself for Form1).
   QWidget* widget(const Control& c) const;
-  // What closing the window does; by default the process ends at once.
+  // What closing the window does; by default the process ends at once (after handing the
+  // clipboard to the desktop's clipboard manager).
   void set_close_action(std::function<void()> action) { close_action_ = std::move(action); }
 
   void control_changed(const Control& c) override;

@@ -5,6 +5,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLocale>
 #include <QMessageBox>
@@ -52,9 +53,15 @@ void QtPlatform::yield() {
   QCoreApplication::processEvents();
 }
 
-void QtPlatform::open_document(std::string_view file_name) {
+bool QtPlatform::open_document(std::string_view file_name) {
+  const QString path = QDir::current().absoluteFilePath(qs(file_name));
+  if (!QFileInfo(path).isFile()) return false;
   // The desktop's handler runs detached: the program does not wait for it.
-  QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::current().absoluteFilePath(qs(file_name))));
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+std::string QtPlatform::working_folder() {
+  return QDir::toNativeSeparators(QDir::currentPath()).toStdString();
 }
 
 std::optional<std::string> QtPlatform::read_file(std::string_view file_name) {

@@ -20,7 +20,8 @@ class QtPlatform : public Platform {
   void set_clipboard_text(std::string_view text) override;
   double clock_seconds() override;
   void yield() override;
-  void open_document(std::string_view file_name) override;
+  bool open_document(std::string_view file_name) override;
+  std::string working_folder() override;
   std::optional<std::string> read_file(std::string_view file_name) override;
   char decimal_separator() const override;
 

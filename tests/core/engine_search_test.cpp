@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -40,7 +41,7 @@ ModelSetup two_constants() {
 // Counts what the observer is told.
 struct Counter : SearchObserver {
   long scored_n = 0, yields = 0, bests = 0;
-  void scored(const Arr1<float, kSlots>&, const CalcState&) override { ++scored_n; }
+  void scored(const TrialScore&) override { ++scored_n; }
   void yield() override { ++yields; }
   void best(BestKind, double) override { ++bests; }
 };
@@ -192,6 +193,61 @@ TEST(EngineSearch, AStopAtAYieldEndsTheSearchWithItsBestSoFar) {
     EXPECT_EQ(r.outcome, Outcome::Stopped);
     EXPECT_GT(r.trials, 0);
     EXPECT_TRUE(std::isfinite(r.s_a));
+  }
+}
+
+}  // namespace
+}  // namespace ferolan::testing
+
+namespace ferolan::testing {
+namespace {
+
+// Records every scored trial; scores the sweeps on `threads` threads.
+struct Recorder : SearchObserver {
+  explicit Recorder(int n) : threads(n) {}
+  int threads;
+  std::vector<TrialScore> trials;
+  void scored(const TrialScore& t) override { trials.push_back(t); }
+  int sweep_threads() const override { return threads; }
+};
+
+TEST(EngineSearch, SweepsScoredOnSeveralThreadsGiveTheSameTrialsAndResult) {
+  struct Case {
+    const char* what;
+    SearchFn run;
+    int level;
+  } cases[] = {
+      {"optimisation, very high", optimise, 3},
+      {"optimisation, high", optimise, 2},
+      {"automatic grid", auto_grid, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ModelSetup setup = two_constants();
+    setup.slot[3] = {SlotMode::Fitted, 9.0f};
+    setup.level = c.level;
+    AcidSpec recipe = recovery_acid(3);
+    Engine one(make_acid_data(recipe)), two(make_acid_data(recipe));
+    Recorder r1(1), r2(3);
+    const SearchResult a = c.run(one.ws(), setup, r1);
+    const SearchResult b = c.run(two.ws(), setup, r2);
+    ASSERT_EQ(r1.trials.size(), r2.trials.size());
+    EXPECT_GT(r1.trials.size(), 512u);
+    for (size_t i = 0; i < r1.trials.size(); ++i) {
+      ASSERT_EQ(r1.trials[i].trial_no, r2.trials[i].trial_no);
+      ASSERT_EQ(r1.trials[i].pk, r2.trials[i].pk) << i;
+      ASSERT_EQ(r1.trials[i].ka, r2.trials[i].ka) << i;
+      ASSERT_EQ(r1.trials[i].s_a_sq, r2.trials[i].s_a_sq) << i;
+    }
+    EXPECT_EQ(a.pk_best, b.pk_best);
+    EXPECT_EQ(a.s_a, b.s_a);
+    EXPECT_EQ(std::memcmp(&a.u, &b.u, sizeof a.u), 0);
+    EXPECT_EQ(a.fits, b.fits);
+    // What the search leaves behind is the same as well.
+    EXPECT_EQ(one.search.pk, two.search.pk);
+    EXPECT_EQ(one.calc->ka, two.calc->ka);
+    EXPECT_EQ(one.calc->s_a_sq, two.calc->s_a_sq);
+    EXPECT_EQ(one.calc->eps_forms, two.calc->eps_forms);
   }
 }
 

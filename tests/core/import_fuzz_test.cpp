@@ -166,7 +166,7 @@ void import_once(TestModule& t, bool file, const std::string& text, const Table*
   }
   if (done) {
     ++tally.ok;
-    expect_import_invariants(t);
+    expect_import_invariants(t, file ? 0 : 1);
     if (valid) {
       expect_table(t->st.data, *valid);
     }

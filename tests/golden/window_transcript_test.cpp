@@ -101,9 +101,7 @@ class Session {
     t_.pf.files["data.mdf"] = read_all(std::string(FEROLAN_EXAMPLES) + "/data.mdf");
     t_.pf.clock = 3600.0;
     t_.pf.clock_step = 0.01;
-    t_->on_trial = [this](const Arr1<float, kSlots>& pk, const CalcState& calc) {
-      trace_ += trace_line(t_->st.search.trials, pk, calc);
-    };
+    t_->on_trial = [this](const TrialScore& trial) { trace_ += trace_line(trial); };
     t_.pf.on_yield = [this](long n) {
       if (stop_at_ > 0 && n - yields_before_ == stop_at_) on_click(*t_, t_->ui.Command1);
     };

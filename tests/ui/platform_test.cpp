@@ -87,6 +87,18 @@ class PlatformTest : public QObject {
     QVERIFY(!pf.read_file("folder").has_value());
   }
 
+  void a_missing_document_does_not_open_and_the_folder_is_named() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QDir::setCurrent(dir.path());
+    QVERIFY(QDir(dir.path()).mkdir("help.doc"));  // a folder is no document either
+    QtPlatform pf;
+    QVERIFY(!pf.open_document("help.doc"));
+    QVERIFY(!pf.open_document("missing.doc"));
+    QCOMPARE(QString::fromStdString(pf.working_folder()),
+             QDir::toNativeSeparators(QDir::currentPath()));
+  }
+
   void clock_counts_seconds_since_midnight() {
     QtPlatform pf;
     const double before = QTime::currentTime().msecsSinceStartOfDay() / 1000.0;

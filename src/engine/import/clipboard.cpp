@@ -20,14 +20,14 @@ struct Cell {
   double value;
 };
 
-// "inf", "-NaN" and the like: a program's text for a value that is no number. The
-// leading-number rule would read 0 there; such a table is refused instead.
+// "inf", "-Infinity", "NaN": a program's text for a value that is no number. The
+// leading-number rule would read 0 there; such a table is refused instead. Words that only
+// begin like these ("info", "nanoM") are ordinary text.
 bool names_non_finite(std::string_view cell) {
   if (!cell.empty() && (cell[0] == '+' || cell[0] == '-')) cell.remove_prefix(1);
-  if (cell.size() < 3) return false;
-  std::string head(cell.substr(0, 3));
-  for (char& c : head) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return head == "inf" || head == "nan";
+  std::string word(cell);
+  for (char& c : word) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return word == "inf" || word == "infinity" || word == "nan";
 }
 
 std::string at(int row, int col) {

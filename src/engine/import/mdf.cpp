@@ -124,7 +124,8 @@ bool parse_mdf(std::string_view text, DataSet& out, std::string& problem) {
   if (!single(kNoWavelength, conc)) return false;
   out.acid_conc = conc == 0 ? 10.0f : conc;
 
-  // The pH list ends at the first value above 20, which is the first wavelength.
+  // The pH list ends at the first value above 20, which is the first wavelength. Above 20
+  // already after the concentration means no spectra: every further field is a wavelength.
   int n = kMaxSpectra;
   for (int i = 1; i <= kMaxSpectra; ++i) {
     if (!single(kNoWavelength, out.ph_values[i])) return false;
@@ -134,11 +135,6 @@ bool parse_mdf(std::string_view text, DataSet& out, std::string& problem) {
       out.ph_values[i] = 0;
       break;
     }
-  }
-  if (n == 0) {
-    problem =
-        import_problem("у data.mdf немає значень pH: перше число після концентрації більше 20.");
-    return false;
   }
   if (n == kMaxSpectra) {
     const std::optional<double> v = in.next(problem, kNoWavelength);

@@ -1,6 +1,8 @@
 // The optimisation: a multiplicative pattern search around the start values.
-#include <chrono>
 #include <cmath>
+#include <memory>
+#include <thread>
+#include <vector>
 
 #include "engine/model/fit.h"
 #include "engine/model/uncertainty.h"
@@ -10,6 +12,20 @@
 namespace ferolan {
 
 namespace {
+
+// A trial of a sweep planned for scoring on several threads.
+struct Planned {
+  Arr1<float, kSlots> pk;
+  Arr1<double, kSlots> ka;
+  Arr1<float, kSlots> exp;
+};
+
+// Fit states of the extra threads, kept for the whole search (a fit never allocates).
+struct Helpers {
+  std::vector<std::unique_ptr<CalcState>> calc;
+  std::vector<Planned> plan;
+  std::vector<double> scores;
+};
 
 // One sweep: every combination of exponents -1, -1 + h, ..., 1 of the varied slots whose
 // pKa values do not fall from slot to slot, slot 1 outermost.
@@ -22,9 +38,11 @@ struct Sweep {
   Arr1<float, kSlots> best_exp{};
   bool improved = false;
   bool stopped = false;
+  std::vector<Planned>* plan = nullptr;  // set: trials are collected, not scored
 
   void slot(int k);
   void trial();
+  void take(const Arr1<float, kSlots>& e, double score);
 };
 
 void Sweep::slot(int k) {
@@ -56,11 +74,59 @@ void Sweep::trial() {
     stopped = true;
     return;
   }
+  if (plan) {
+    plan->push_back({w.search.pk, w.calc.ka, exp});
+    return;
+  }
   obs.yield();
   score_trial(w, obs, w.search.pk);
-  if (accept_trial(w.calc)) {
-    best_exp = exp;
+  take(exp, w.calc.s_a_sq);
+}
+
+void Sweep::take(const Arr1<float, kSlots>& e, double score) {
+  if (accept_score(w.calc, score)) {
+    best_exp = e;
     improved = true;
+  }
+}
+
+// Scores the collected trials: the extra threads take the first chunks, this thread the last
+// one, so that calc ends with the last trial's fit as a sequential sweep leaves it. Then the
+// trials are counted, told and accepted in loop order.
+void score_planned(Workspace w, SearchObserver& obs, Sweep& sweep, Helpers& h) {
+  const std::vector<Planned>& plan = h.plan;
+  const size_t n = plan.size();
+  if (n == 0) return;
+  // Threads pay off only for the larger sweeps of the higher levels.
+  const size_t parts = n < 512 ? 1 : h.calc.size() + 1;
+  h.scores.assign(n, 0.0);
+  auto run = [&](CalcState& calc, size_t from, size_t to) {
+    for (size_t i = from; i < to; ++i) {
+      calc.ka = plan[i].ka;
+      rozrah(w.data, calc);
+      h.scores[i] = calc.s_a_sq;
+    }
+  };
+  std::vector<std::thread> threads;
+  std::vector<long> fits_before;
+  for (size_t t = 0; t + 1 < parts; ++t) {
+    CalcState& c = *h.calc[t];
+    c.fit_step = w.calc.fit_step;
+    c.used_spectra_count = w.calc.used_spectra_count;
+    c.active_ka_count = w.calc.active_ka_count;
+    fits_before.push_back(c.fits);
+    threads.emplace_back(run, std::ref(c), n * t / parts, n * (t + 1) / parts);
+  }
+  const Arr1<double, kSlots> ka_after = w.calc.ka;
+  run(w.calc, n * (parts - 1) / parts, n);
+  w.calc.ka = ka_after;
+  for (std::thread& t : threads) t.join();
+  for (size_t t = 0; t + 1 < parts; ++t) w.calc.fits += h.calc[t]->fits - fits_before[t];
+  for (size_t i = 0; i < n; ++i) {
+    ++w.search.trials;
+    w.search.s_a_sq_trial = h.scores[i];
+    obs.scored(TrialScore{w.search.trials, plan[i].pk, plan[i].ka, h.scores[i], w.calc.fit_step});
+    sweep.take(plan[i].exp, h.scores[i]);
   }
 }
 
@@ -70,9 +136,19 @@ bool optimisation_sweeps(Workspace w, SearchObserver& obs, Arr1<float, kSlots>& 
                          int progress_len) {
   SearchState& s = w.search;
   CalcState& c = w.calc;
+  Helpers helpers;
+  for (int t = 1; t < obs.sweep_threads(); ++t)
+    helpers.calc.push_back(std::make_unique<CalcState>(c));
   for (;;) {
     Sweep sweep{w, obs, base_pk, h};
-    sweep.slot(1);
+    if (!helpers.calc.empty()) {
+      helpers.plan.clear();
+      sweep.plan = &helpers.plan;
+      sweep.slot(1);
+      score_planned(w, obs, sweep, helpers);
+    } else {
+      sweep.slot(1);
+    }
     if (sweep.stopped) return true;
     obs.yield();
     if (sweep.improved) {

@@ -66,7 +66,11 @@ std::optional<Refusal> check_setup(SearchKind kind, const ModelSetup& setup, Cal
 }
 
 bool accept_trial(CalcState& calc) {
-  const float s = static_cast<float>(calc.s_a_sq);
+  return accept_score(calc, calc.s_a_sq);
+}
+
+bool accept_score(CalcState& calc, double s_a_sq) {
+  const float s = static_cast<float>(s_a_sq);
   if (!std::isfinite(s) || !(s < calc.s_a_sq_best)) return false;
   calc.s_a_sq_best = s;
   return true;

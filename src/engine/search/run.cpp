@@ -46,7 +46,7 @@ void score_trial(Workspace w, SearchObserver& obs, const Arr1<float, kSlots>& pk
   rozrah(w.data, w.calc);
   ++w.search.trials;
   w.search.s_a_sq_trial = w.calc.s_a_sq;
-  obs.scored(pk, w.calc);
+  obs.scored(TrialScore{w.search.trials, pk, w.calc.ka, w.calc.s_a_sq, w.calc.fit_step});
 }
 
 std::optional<Refusal> data_problem(const DataSet& data) {

@@ -55,6 +55,15 @@ struct SearchResult {
   double seconds = 0;             // monotonic clock
 };
 
+// One scored trial, as the trace writes it.
+struct TrialScore {
+  long trial_no = 0;  // from 1 in each search
+  Arr1<float, kSlots> pk{};
+  Arr1<double, kSlots> ka{};  // 0 for a removed constant
+  double s_a_sq = 0;
+  int16_t fit_step = 10;
+};
+
 // When a new best set is shown, which search found it.
 enum class BestKind {
   OptimisationStart,  // the score at the start values
@@ -69,11 +78,12 @@ class SearchObserver {
   virtual ~SearchObserver() = default;
   // The window's event loop may run here; a stop request sets step_factor to exactly 1.
   virtual void yield() {}
-  // A trial was scored; calc holds its fit on the thinned grid.
-  virtual void scored(const Arr1<float, kSlots>& pk, const CalcState& calc) {
-    (void)pk;
-    (void)calc;
-  }
+  // A trial was scored (told in the order of the trial sequence).
+  virtual void scored(const TrialScore& trial) { (void)trial; }
+  // How many threads may score the trials of one optimisation sweep at once. Above 1 the
+  // sweep's trials are scored first and then taken in loop order, with no yield between
+  // them: only for a caller whose stop never arrives at a yield.
+  virtual int sweep_threads() const { return 1; }
   // The manual grid is about to score search.pk.
   virtual void trying(const SearchState& search, const CalcState& calc) {
     (void)search;
@@ -133,6 +143,7 @@ inline bool stop_requested(const SearchState& search) {
 }
 // A trial becomes the best when its score, rounded to a float, is finite and strictly lower.
 bool accept_trial(CalcState& calc);
+bool accept_score(CalcState& calc, double s_a_sq);
 // A full-resolution fit of the current constants, leaving fit_step at the searches' 10.
 void full_fit(const DataSet& data, CalcState& calc);
 

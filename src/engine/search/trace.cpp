@@ -4,18 +4,18 @@
 
 namespace ferolan {
 
-std::string trace_line(long trial_no, const Arr1<float, kSlots>& pk, const CalcState& calc) {
+std::string trace_line(const TrialScore& trial) {
   char buf[64];
-  std::string line = std::to_string(trial_no);
+  std::string line = std::to_string(trial.trial_no);
   for (int k = 1; k <= kSlots; ++k) {
-    if (calc.ka[k] == 0) {
+    if (trial.ka[k] == 0) {
       line += "\t-";
       continue;
     }
-    std::snprintf(buf, sizeof buf, "\t%.9g", static_cast<double>(pk[k]));
+    std::snprintf(buf, sizeof buf, "\t%.9g", static_cast<double>(trial.pk[k]));
     line += buf;
   }
-  std::snprintf(buf, sizeof buf, "\t%.17g\t%d\n", calc.s_a_sq, static_cast<int>(calc.fit_step));
+  std::snprintf(buf, sizeof buf, "\t%.17g\t%d\n", trial.s_a_sq, static_cast<int>(trial.fit_step));
   line += buf;
   return line;
 }

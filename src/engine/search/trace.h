@@ -3,12 +3,12 @@
 
 #include <string>
 
-#include "engine/data/state.h"
+#include "engine/search/search.h"
 
 namespace ferolan {
 
 // "trial_no<TAB>pk1 … pk5<TAB>s_a_sq<TAB>fit_step\n": pKa as the floats they are (9 significant
 // digits, enough to read back the same float), "-" for a removed constant, s_a_sq with 17.
-std::string trace_line(long trial_no, const Arr1<float, kSlots>& pk, const CalcState& calc);
+std::string trace_line(const TrialScore& trial);
 
 }  // namespace ferolan

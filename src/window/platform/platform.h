@@ -19,8 +19,11 @@ class Platform {
   virtual double clock_seconds() = 0;
   // Lets the window process every pending event, then returns.
   virtual void yield() = 0;
-  // Opens a document of the working folder with the desktop's handler; does not wait.
-  virtual void open_document(std::string_view file_name) = 0;
+  // Opens a document of the working folder with the desktop's handler; does not wait. False
+  // when the file is missing or no handler could be started.
+  virtual bool open_document(std::string_view file_name) = 0;
+  // The working folder, as a path to show the user.
+  virtual std::string working_folder() = 0;
   // Whole content of a file of the working folder; nullopt when it cannot be read.
   virtual std::optional<std::string> read_file(std::string_view file_name) = 0;
   // Decimal separator of the user's locale, for every number mask.

@@ -166,8 +166,8 @@ void WindowObserver::yield() {
   m.pf.yield();
 }
 
-void WindowObserver::scored(const Arr1<float, kSlots>& pk, const CalcState& calc) {
-  if (m.on_trial) m.on_trial(pk, calc);
+void WindowObserver::scored(const TrialScore& trial) {
+  if (m.on_trial) m.on_trial(trial);
 }
 
 void WindowObserver::trying(const SearchState& search, const CalcState& calc) {

@@ -56,7 +56,7 @@ class WindowObserver : public SearchObserver {
  public:
   explicit WindowObserver(Module& module) : m(module) {}
   void yield() override;
-  void scored(const Arr1<float, kSlots>& pk, const CalcState& calc) override;
+  void scored(const TrialScore& trial) override;
   void trying(const SearchState& search, const CalcState& calc) override;
   void best(BestKind kind, double s_a_sq_thinned) override;
   void progress(int length) override;

@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "engine/data/state.h"
+#include "engine/search/search.h"
 #include "window/platform/canvas.h"
 #include "window/platform/platform.h"
 #include "window/ui/controls.h"
@@ -27,7 +28,7 @@ struct Module : CheckHandler {
   Canvas& pict_e;
   Canvas& picture1;
   // Told of every scored trial (not display or uncertainty fits), with the trial's pKa set.
-  std::function<void(const Arr1<float, kSlots>& pk, const CalcState& calc)> on_trial;
+  std::function<void(const TrialScore& trial)> on_trial;
 };
 
 }  // namespace ferolan

@@ -15,7 +15,6 @@ constexpr uint32_t kDarkBlue = 0x000080;
 constexpr uint32_t kBlue = 0x0000FF;
 constexpr uint32_t kDarkRed = 0x800000;
 constexpr uint32_t kNavy = 0x000080;
-constexpr uint32_t kTrackGrey = 0xE0E0E0;
 
 void def(Control& c, Ctl id, int index, Kind kind, const char* name, Rect pos,
          std::string text = {}, const Control* parent = nullptr) {
@@ -170,7 +169,7 @@ Controls::Controls() {
   Label4.fore = kDarkBlue;
   def(Label8, Ctl::Label8, -1, Kind::Label, "Label8", {4140, 6660, 3600, 555},
       std::string(28, ' '));
-  Label8.back = kTrackGrey;
+  Label8.back = kLightGrey;
   Label8.tooltip = " Індикатор тривалості розрахунку - не переймайтесь цим! ";
   def(Label5, Ctl::Label5, -1, Kind::Label, "Label5", {4140, 6660, 300, 540}, "  ");
   Label5.back = kNavy;
@@ -394,6 +393,18 @@ const char* hint_text(const Control& c) {
 
 void show_hint(Controls& ui, const Control& c) {
   if (const char* h = hint_text(c)) ui.set_text(ui.Label9, h);
+}
+
+void Controls::say(const Control& source, std::string text) {
+  said_by = &source;
+  said = text;
+  set_text(Label9, std::move(text));
+}
+
+bool keeps_said(Controls& ui, const Control& c) {
+  if (ui.said_by == &c && ui.Label9.text == ui.said) return true;
+  ui.said_by = nullptr;
+  return false;
 }
 
 }  // namespace ferolan

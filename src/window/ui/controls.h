@@ -121,6 +121,8 @@ struct Controls {
   Control* focused = nullptr;
   ControlObserver* observer = nullptr;
   CheckHandler* handler = nullptr;
+  const Control* said_by = nullptr;  // see say()
+  std::string said;
 
   void set_text(Control& c, std::string text);
   void set_tooltip(Control& c, std::string text);
@@ -129,6 +131,9 @@ struct Controls {
   // checked clears its siblings first and then runs its handler.
   void set_checked(Control& c, bool checked);
   void set_focus(Control& c);
+  // A sentence that an action of source puts into the hint line (an import's failure, say):
+  // source's own hint does not replace it while the pointer stays over source.
+  void say(const Control& source, std::string text);
 
   // Every control, parents before the controls inside them.
   std::vector<Control*> all();
@@ -153,5 +158,8 @@ const char* hint_text(const Control& c);
 
 // The mouse moved over c: its hint goes to the hint line.
 void show_hint(Controls& ui, const Control& c);
+// The mouse moved over c: true while the hint line still holds what c said (the sentence
+// then stays); otherwise the pointer has left the sayer and its sentence may be replaced.
+bool keeps_said(Controls& ui, const Control& c);
 
 }  // namespace ferolan

@@ -51,7 +51,10 @@ void on_click(Module& m, Control& c) {
       load_Click(m);
       break;
     case Ctl::Picture2:
-      m.pf.open_document("help.doc");
+      if (!m.pf.open_document("help.doc"))
+        m.ui.say(c, "Не вдалося відкрити довідку help.doc з робочої папки " +
+                        m.pf.working_folder() +
+                        ": файла там немає або на комп'ютері немає програми для файлів .doc.");
       break;
     default:
       break;
@@ -70,7 +73,7 @@ void on_user_text(Module& /*m*/, Control& c, std::string text) {
 }
 
 void on_mouse_move(Module& m, Control& c, double x, double y) {
-  show_hint(m.ui, c);
+  if (!keeps_said(m.ui, c)) show_hint(m.ui, c);
   std::string tip;
   switch (c.id) {
     case Ctl::spectrs:

@@ -48,11 +48,14 @@ bool run_import(Module& m, ImportParser parse, std::string_view text, const Cont
   auto work = std::make_unique<DataSet>(m.st.data);
   std::string problem;
   if (!parse(text, *work, problem)) {
-    m.ui.set_text(m.ui.Label9, problem);
+    m.ui.say(button, problem);
     return false;
   }
   // The problem of an earlier attempt no longer holds.
-  if (std::string_view(m.ui.Label9.text).starts_with(kImportProblem)) show_hint(m.ui, button);
+  if (std::string_view(m.ui.Label9.text).starts_with(kImportProblem)) {
+    m.ui.said_by = nullptr;
+    show_hint(m.ui, button);
+  }
   commit_import(m, *work);
   return true;
 }
@@ -65,8 +68,8 @@ bool Command5_Click(Module& m) {
 bool load_Click(Module& m) {
   const std::optional<std::string> text = m.pf.read_file("data.mdf");
   if (!text) {
-    m.ui.set_text(m.ui.Label9,
-                  import_problem("не вдалося прочитати файл data.mdf з робочої папки."));
+    m.ui.say(m.ui.load, import_problem("не вдалося прочитати файл data.mdf з робочої папки " +
+                                       m.pf.working_folder() + "."));
     return false;
   }
   return run_import(m, parse_mdf, *text, m.ui.load);
