@@ -18,8 +18,7 @@
 #include "engine/import/import.h"
 #include "engine/model/fit.h"
 #include "engine/search/trace.h"
-#include "window/search/run_control.h"
-#include "window/ui/import_buttons.h"
+#include "window/view/plots.h"
 
 namespace ferolan::cli {
 
@@ -59,9 +58,27 @@ const char* mode_name(const Options& o) {
   return "";
 }
 
-const char* slot_state(const Controls& ui, int k) {
-  if (ui.Check2[k].checked) return "removed";
-  return ui.Check1[k].checked ? "fitted" : "held";
+const char* slot_state(SlotMode mode) {
+  switch (mode) {
+    case SlotMode::Fitted:
+      return "fitted";
+    case SlotMode::Held:
+      return "held";
+    case SlotMode::Removed:
+      return "removed";
+  }
+  return "";
+}
+
+// The window's diagrams of the data and, after a search, of the fit at its result.
+void draw(Session& s, Pictures& pictures, bool fitted) {
+  State& st = *s.st;
+  pictures.pict_e().clear();
+  vyvid_vymiryanyh_spectriv(st.data, st.settings, pictures.spectrs());
+  picpH(st.data, st.settings, pictures.picture1());
+  if (!fitted) return;
+  vyvid_spectriv_form(st.data, st.settings, st.calc, pictures.spectrs(), pictures.pict_e());
+  vyvid_rozrahovanyh_spectriv(st.data, st.settings, st.calc, pictures.spectrs());
 }
 
 }  // namespace
@@ -142,15 +159,14 @@ FileResult analyse_file(const FileJob& job) {
   }
 
   Pictures pictures(!job.plots_dir.empty());
-  Session s(pictures.spectrs(), pictures.pict_e(), pictures.picture1());
-  Module& m = *s.m;
-  commit_import(m, *data);
+  Session s;
+  load_data(s, *data);
   data.reset();
-  const DataSet& d = m.st.data;
+  const DataSet& d = s.st->data;
   r.spectra = d.n_spectra;
   r.points = d.n_wavelengths;
   r.acid_conc = d.acid_conc;
-  r.acid_conc_text = m.ui.LabC.text;
+  r.acid_conc_text = acid_conc_text(d);
 
   Report report(s, o);
   report.factors();
@@ -170,7 +186,7 @@ FileResult analyse_file(const FileJob& job) {
     int used = 0;
     for (int i = 1; i <= d.n_spectra; ++i) used += d.spectrum_used[i] != 0;
     r.spectra_used = used;
-    r.path_len = m.st.settings.path_len;
+    r.path_len = s.st->settings.path_len;
   };
   auto text = [&] {
     std::ostringstream out;
@@ -200,7 +216,7 @@ FileResult analyse_file(const FileJob& job) {
   finish_data();
   if (o.search == Search::Auto && !o.evaluate && !o.compare) {
     bool fitted = false;
-    for (int k = 1; k <= kSlots; ++k) fitted = fitted || slot_state(m.ui, k)[0] == 'f';
+    for (int k = 1; k <= kSlots; ++k) fitted = fitted || s.setup.slot[k].mode == SlotMode::Fitted;
     if (!fitted) {
       fail(r, Status::Refused, kRefused, "no_fitted_slot",
            "the automatic grid needs at least one fitted constant (every slot is held or "
@@ -209,61 +225,48 @@ FileResult analyse_file(const FileJob& job) {
     }
   }
 
-  std::optional<double> last_trial_s_a_sq;
-  m.on_trial = [&](const TrialScore& trial) {
-    last_trial_s_a_sq = trial.s_a_sq;
-    if (job.trace) r.trace += trace_line(trial);
-  };
-  const auto t0 = std::chrono::steady_clock::now();
-  const long fits_before = m.st.calc.fits;
-  const auto seconds = [&] {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-  };
+  std::optional<double> s_a_thinned;
   if (o.compare) {
     report.compare(nullptr);
-    report.searched(m.st.calc.fits - fits_before, seconds());
   } else if (o.evaluate) {
     if (!report.evaluate(code, problem)) {
       fail(r, Status::Refused, kRefused, code, problem);
       return r;
     }
   } else {
-    const bool started = run_search(s, o.search);
-    if (!started) {
-      const CliMessage& msg = s.pf.messages.front();
-      std::string english;
-      if (!refusal_of(msg.text, code, english)) {
-        code = "search_refused";
-        english = "the search refused to start";
-      }
-      fail(r, Status::Refused, kRefused, code, english);
-      r.display_message = msg.title + " " + msg.text;
+    const SearchResult sr = run_search(s, o.search, o.threads, job.trace ? &r.trace : nullptr);
+    if (sr.outcome == Outcome::Refused) {
+      fail(r, Status::Refused, kRefused, message_code(sr.refusal.msg),
+           message_english(sr.refusal.msg, sr.refusal.slot));
+      r.display_message = std::string(message_title(sr.refusal.msg)) + " " +
+                          message_text(sr.refusal.msg, sr.refusal.slot);
       return r;
     }
-    report.searched(m.st.calc.fits - fits_before, seconds());
-    if (m.ui.Label9.text != kDoneText) {
+    if (sr.outcome == Outcome::NothingScored) {
       fail(r, Status::Refused, kRefused, "no_result", "the search scored no trial");
-      r.display_message = m.ui.Label9.text;
+      r.display_message = " Жодної комбінації рКа не розраховано: перевірте діапазони.";
       return r;
     }
+    report.searched(sr.fits, sr.seconds);
+    s_a_thinned = sr.s_a_thinned;
+    r.elapsed_text = format_mask(sr.seconds, "0#.0");
   }
-  m.on_trial = nullptr;
 
   // The result's constants, not those of the last trial scored.
   Arr1<double, kSlots> ka{};
   int constants = 0;
   for (int k = 1; k <= kSlots; ++k) {
     SlotResult& sr = r.per_slot[k];
-    sr.state = slot_state(m.ui, k);
+    sr.state = slot_state(s.setup.slot[k].mode);
     if (sr.state[0] == 'r') continue;
     ++constants;
-    const float pk = m.st.search.pk_best[k];
+    const float pk = s.st->search.pk_best[k];
     ka[k] = ka_of(pk);
     sr.pka = pk;
     sr.ka = ka[k];
-    sr.pka_text = m.ui.txt_pK[k].text;
+    sr.pka_text = s.pk_text[k];
     sr.ka_text = format_mask(ka[k], "0.00e+00");
-    if (sr.state[0] == 'f' && !o.evaluate) sr.u = m.st.search.uncertainty[k];
+    if (sr.state[0] == 'f' && !o.evaluate) sr.u = s.st->search.uncertainty[k];
   }
   r.constants = constants;
   report.diagnose(ka);
@@ -280,10 +283,9 @@ FileResult analyse_file(const FileJob& job) {
     r.s_a_thinned = diag.s_thinned;
   } else {
     r.s_a = diag.s_a_full;
-    if (last_trial_s_a_sq) r.s_a_thinned = std::sqrt(*last_trial_s_a_sq);
-    r.s_a_text = m.ui.Label4.text;
-    r.elapsed_text = m.ui.Lab_chas.text;
-    r.trials = m.st.search.trials;
+    r.s_a_thinned = s_a_thinned;
+    r.s_a_text = s.s_a_text;
+    r.trials = s.trials;
     r.fits = diag.fits;
     r.elapsed_s = diag.seconds;
   }
@@ -295,10 +297,11 @@ FileResult analyse_file(const FileJob& job) {
   if (!o.forms_file.empty()) r.forms_text = report.forms_text();
   if (!o.calc_file.empty()) r.calc_text = report.calc_text();
   if (!job.plots_dir.empty()) {
+    draw(s, pictures, !o.evaluate);
     std::ostringstream err;
     bool ok = report.write_plots(pictures, job.plots_dir, err);
     for (const SvgFile& f :
-         result_svgs(d, ka, m.st.settings.path_len, diag.species ? &*diag.species : nullptr,
+         result_svgs(d, ka, s.st->settings.path_len, diag.species ? &*diag.species : nullptr,
                      diag.residuals ? &*diag.residuals : nullptr)) {
       if (!ok) break;
       const std::string path = job.plots_dir + "/" + f.name;

@@ -84,6 +84,10 @@ bool parse_options(int argc, const char* const* argv, Options& o, std::string& e
       if (!value(o.summary_file)) return false;
     } else if (arg == "--by-sample") {
       if (!value(o.by_sample_file)) return false;
+    } else if (arg == "--threads") {
+      if (!value(v)) return false;
+      if (!to_int(v, o.threads) || o.threads < 1 || o.threads > 256)
+        return error = "--threads takes a number from 1 to 256", false;
     } else if (arg == "--jobs" || arg == "-j") {
       if (!value(v)) return false;
       if (!to_int(v, o.jobs) || o.jobs < 1 || o.jobs > 256)
@@ -238,6 +242,9 @@ Input
 Many files
   --jobs N               analyse N files at a time (default: one per core); the output
                          is the same for every N
+  --threads N            score the trials of an optimisation sweep on N threads (default:
+                         one per core); the trials, their order and the result are the same
+                         for every N
   --manifest PLAN.csv    a plan naming the files instead of FILE: a CSV with a header row
                          and the columns file (required, relative to the plan's folder),
                          sample, constants, search (opt|manual|auto), pk1..pk5, hold (slot

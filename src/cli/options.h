@@ -19,7 +19,8 @@ struct Options {
   std::vector<std::string> inputs;  // files and folders; "-" = standard input
   std::string manifest;             // a plan naming the inputs instead
   std::string summary_file, by_sample_file;
-  int jobs = 0;  // 0: one per core
+  int jobs = 0;     // 0: one per core
+  int threads = 0;  // of one optimisation sweep; 0: one per core
   bool strict = false;
   std::optional<int> constants;  // number of constants of the model
   InputFormat format = InputFormat::Detect;

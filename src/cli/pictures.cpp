@@ -7,7 +7,6 @@
 #include <cmath>
 #include <ostream>
 
-#include "cli/session.h"
 #include "cli/svg.h"
 #include "engine/analysis/residual_map.h"
 #include "engine/analysis/speciation.h"
@@ -15,6 +14,19 @@
 #include "qt/qt_canvas.h"
 
 namespace ferolan::cli {
+
+namespace {
+
+// A canvas that draws nothing, for runs without pictures.
+class NullCanvas : public Canvas {
+ public:
+  void clear() override {}
+  void point(double, double, int) override {}
+  void line_to(double, double, int) override {}
+  void set_scale(double, double, double, double) override {}
+};
+
+}  // namespace
 
 struct Pictures::Impl {
   explicit Impl(bool draw) {

@@ -7,50 +7,51 @@
 #include "cli/json.h"
 #include "cli/report_impl.h"
 #include "engine/format/format.h"
+#include "engine/format/forms_table.h"
 #include "engine/import/number.h"
 #include "engine/model/fit.h"
 #include "engine/search/messages.h"
-#include "window/search/run_control.h"
-#include "window/view/constants.h"
-#include "window/view/export.h"
 
 namespace ferolan::cli {
 
 Report::Report(Session& s, const Options& o) : s_(s), o_(o), d_(std::make_shared<Diagnostics>()) {}
 
 bool Report::evaluate(std::string& code, std::string& problem) {
-  Module& m = *s_.m;
-  CalcState& calc = m.st.calc;
+  State& st = *s_.st;
+  CalcState& calc = st.calc;
   for (int k = 1; k <= kSlots; ++k) {
-    if (m.ui.Check2[k].checked) {
+    if (s_.setup.slot[k].mode == SlotMode::Removed) {
       calc.ka[k] = 0;
       continue;
     }
-    const float pk = static_cast<float>(leading_number(m.ui.txt_pK[k].text));
+    const float pk = static_cast<float>(leading_number(s_.pk_text[k]));
     if (pk == 0 || !ka_fits(pk)) {
       code = "start_value_missing";
       problem = "--evaluate needs a pKa value for slot " + std::to_string(k);
       return false;
     }
-    m.st.search.pk[k] = pk;
+    st.search.pk[k] = pk;
     calc.ka[k] = ka_of(pk);
   }
-  chy_dostatno_spektriv(m.st.data, slot_modes(m.ui), calc);
+  chy_dostatno_spektriv(st.data, s_.modes(), calc);
   if (calc.used_spectra_count == 0) {
     code = "too_few_spectra";
     problem = message_english(Msg::TooFewSpectra, 0);
     return false;
   }
   calc.fit_step = 10;
-  rozrah(m.st.data, calc);
+  rozrah(st.data, calc);
   d_->s_thinned = std::sqrt(calc.s_a_sq);
   calc.fit_step = 1;
-  rozrah(m.st.data, calc);
+  rozrah(st.data, calc);
   d_->s_full = std::sqrt(calc.s_a_sq);
   calc.fit_step = 10;
   d_->evaluated = true;
-  for (int k = 1; k <= kSlots; ++k) m.st.search.pk_best[k] = m.st.search.pk[k];
-  vyvid_K(m.st.search, calc, m.ui, m.dec());
+  for (int k = 1; k <= kSlots; ++k) {
+    st.search.pk_best[k] = st.search.pk[k];
+    // The pKa boxes show the evaluated set as the constants display writes it.
+    s_.pk_text[k] = calc.ka[k] > 0 ? format_single(st.search.pk[k], "#0.00") : "";
+  }
   return true;
 }
 
@@ -60,25 +61,14 @@ void Report::searched(long fits, double seconds) {
   d_->seconds = seconds;
 }
 
-bool Report::no_result() const {
-  // A search that evaluated nothing leaves the slots as they were and says so in Label9.
-  const Module& m = *s_.m;
-  return m.ui.Label9.text != " РОЗРАХУНОК ЗАВЕРШЕНО !!!";
-}
-
 std::string Report::forms_text() {
-  Module& m = *s_.m;
-  const std::string saved = s_.pf.clipboard;
-  Command4_Click(m);
-  std::string text = s_.pf.clipboard;
-  s_.pf.clipboard = saved;
-  return text;
+  const State& st = *s_.st;
+  return forms_export_text(st.data, st.settings, st.calc, '.');
 }
 
 std::string Report::calc_text() const {
-  const Module& m = *s_.m;
-  const DataSet& d = m.st.data;
-  const CalcState& c = m.st.calc;
+  const DataSet& d = s_.st->data;
+  const CalcState& c = s_.st->calc;
   std::string t = format_general(d.acid_conc);
   for (int i = 1; i <= d.n_spectra; ++i)
     if (d.spectrum_used[i]) {
@@ -126,22 +116,19 @@ size_t chars(const std::string& s) {
   return n;
 }
 
-const char* slot_state(const Controls& ui, int k) {
-  if (ui.Check2[k].checked) return "removed";
-  return ui.Check1[k].checked ? "fitted" : "held";
+const char* slot_state(SlotMode mode) {
+  return mode == SlotMode::Removed ? "removed" : mode == SlotMode::Fitted ? "fitted" : "held";
 }
 
 }  // namespace
 
 void Report::print(std::ostream& out, const std::string& file) const {
-  const Module& m = *s_.m;
-  const DataSet& d = m.st.data;
-  const Controls& ui = m.ui;
+  const DataSet& d = s_.st->data;
   int used = 0;
   for (int i = 1; i <= d.n_spectra; ++i) used += d.spectrum_used[i] != 0;
 
   out << file << ": " << d.n_spectra << " spectra (" << used << " used), " << d.n_wavelengths
-      << " points, C = " << ui.LabC.text << " mol/L\n";
+      << " points, C = " << acid_conc_text(d) << " mol/L\n";
   d_->print_factors(out);
   if (o_.factors_only) return;
   if (o_.evaluate) {
@@ -153,14 +140,15 @@ void Report::print(std::ostream& out, const std::string& file) const {
   }
   for (int k = 1; k <= kSlots; ++k) {
     out << "pKa" << k << " = ";
-    if (ui.Check2[k].checked) {
+    const SlotMode mode = s_.setup.slot[k].mode;
+    if (mode == SlotMode::Removed) {
       out << "removed\n";
       continue;
     }
-    const std::string& text = ui.txt_pK[k].text;
+    const std::string& text = s_.pk_text[k];
     out << text << std::string(std::max<size_t>(1, 14 - std::min<size_t>(14, chars(text))), ' ')
-        << "Ka" << k << " = " << format_mask(ka_of(m.st.search.pk_best[k]), "0.00e+00") << "   "
-        << slot_state(ui, k);
+        << "Ka" << k << " = " << format_mask(ka_of(s_.st->search.pk_best[k]), "0.00e+00") << "   "
+        << slot_state(mode);
     d_->print_slot(out, k);
     out << "\n";
   }
@@ -171,7 +159,7 @@ void Report::print(std::ostream& out, const std::string& file) const {
     if (d_->s_a_full) out << "s(A) = " << format_mask(*d_->s_a_full, "0.00e+00") << "\n";
   }
   if (d_->searched)
-    out << "trials: " << m.st.search.trials << "   fits: " << d_->fits
+    out << "trials: " << s_.trials << "   fits: " << d_->fits
         << "   elapsed: " << format_mask(d_->seconds, "0.000") << " s\n";
   d_->print_diagnostics(out);
 }

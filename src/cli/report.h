@@ -23,7 +23,6 @@ class Report {
   bool evaluate(std::string& code, std::string& problem);
   // A search has ended: remember its cost.
   void searched(long fits, double seconds);
-  bool no_result() const;
   // --compare: 1..k constants by the automatic grid, compared by AIC and BIC.
   void compare(std::ostream* progress);
   // Standard errors, speciation, residuals and the pH scale at the result.

@@ -8,7 +8,6 @@
 #include "cli/report_impl.h"
 #include "engine/analysis/fit_access.h"
 #include "engine/format/format.h"
-#include "window/ui/events.h"
 
 namespace ferolan::cli {
 
@@ -24,7 +23,7 @@ std::string fixed4(double v) {
 }  // namespace
 
 void Report::factors() {
-  const DataSet& d = s_.m->st.data;
+  const DataSet& d = s_.st->data;
   if (analysis::included_spectra(d).empty() || d.n_wavelengths < 1) return;
   analysis::FactorOptions fo;
   if (o_.noise) fo.noise = *o_.noise;
@@ -37,12 +36,12 @@ int Report::suggested_constants() const {
 }
 
 void Report::diagnose(const analysis::KaSet& ka) {
-  const Module& m = *s_.m;
-  const DataSet& d = m.st.data;
+  const State& st = *s_.st;
+  const DataSet& d = st.data;
   if (analysis::included_spectra(d).empty()) return;
   std::vector<int> slots;
   for (int k = 1; k <= kSlots; ++k)
-    if (m.ui.Check1[k].checked && !m.ui.Check2[k].checked && ka[k] > 0) slots.push_back(k);
+    if (s_.setup.slot[k].mode == SlotMode::Fitted && ka[k] > 0) slots.push_back(k);
   if (!slots.empty()) d_->se = analysis::standard_errors(d, ka, slots);
   d_->species = analysis::speciation(d, ka);
   const auto full = analysis::fit_full(d, ka);
@@ -52,39 +51,39 @@ void Report::diagnose(const analysis::KaSet& ka) {
     d_->scale.assign(kSlots + 1, {});
     for (int k = 1; k <= kSlots; ++k)
       if (ka[k] > 0)
-        d_->scale[k] = analysis::convert_pk(m.st.search.pk_best[k], k, *o_.ionic_strength);
+        d_->scale[k] = analysis::convert_pk(st.search.pk_best[k], k, *o_.ionic_strength);
   }
 }
 
 void Report::compare(std::ostream* progress) {
-  Module& m = *s_.m;
-  Controls& ui = m.ui;
+  State& st = *s_.st;
   // One more constant than the factor analysis suggests, so that over-fitting can show.
   const int top = std::min(kSlots, suggested_constants() + 1);
   std::vector<analysis::ModelCandidate> candidates;
-  auto set_model = [&](int k) {
-    for (int i = 1; i <= k; ++i) user_check(m, ui.Check1[i], true);
-    if (k < kSlots) user_check(m, ui.Check2[k + 1], true);
-  };
+  long fits = 0;
+  double seconds = 0;
   auto run = [&](int k) {
-    set_model(k);
-    on_click(m, ui.Command9);
+    set_model(s_, k);
+    const SearchResult r = run_search(s_, Search::Auto, o_.threads, nullptr);
+    fits += r.fits;
+    seconds += r.seconds;
   };
   for (int k = 1; k <= top; ++k) {
     if (progress) *progress << "\rcomparing: " << k << " of " << top << " constants" << std::flush;
     run(k);
     ComparedModel cm;
     cm.constants = k;
-    for (int i = 1; i <= kSlots; ++i) cm.texts[i] = ui.txt_pK[i].text;
-    cm.s_a = std::sqrt(m.st.calc.s_a_sq);
+    for (int i = 1; i <= kSlots; ++i) cm.texts[i] = s_.pk_text[i];
+    cm.s_a = std::sqrt(st.calc.s_a_sq);
     d_->compared.push_back(cm);
-    candidates.push_back(analysis::candidate_at(m.st.data, m.st.calc.ka, k));
+    candidates.push_back(analysis::candidate_at(st.data, st.calc.ka, k));
   }
   if (progress) *progress << "\r" << std::string(40, ' ') << "\r" << std::flush;
   d_->choice = analysis::compare_models(candidates);
   // Leave the window state on the preferred model, as if it had been searched alone.
   const int best = d_->choice->preferred >= 0 ? d_->compared[d_->choice->preferred].constants : top;
   if (best != top) run(best);
+  searched(fits, seconds);
 }
 
 int Diagnostics::se_index(int k) const {

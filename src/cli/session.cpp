@@ -1,55 +1,85 @@
 #include "cli/session.h"
 
 #include <algorithm>
+#include <cmath>
+#include <thread>
 
 #include "engine/format/format.h"
+#include "engine/import/import.h"
 #include "engine/import/number.h"
-#include "engine/search/messages.h"
-#include "window/search/run_control.h"
-#include "window/ui/events.h"
+#include "engine/search/trace.h"
 
 namespace ferolan::cli {
 
-Session::Session(Canvas& spectrs, Canvas& pict_e, Canvas& picture1)
-    : m(std::make_unique<Module>(pf, spectrs, pict_e, picture1)) {
-  form_load(m->st, m->ui);
+namespace {
+
+// The boxes' texts when the window opens.
+constexpr const char* kStartPk[] = {"", "1", "5", "5", "11", "12"};
+constexpr const char* kStartFrom[] = {"", "1", "3", "5", "7", "9"};
+constexpr const char* kStartTo[] = {"", "5", "7", "9", "11", "13"};
+
+}  // namespace
+
+Session::Session() : st(std::make_unique<State>()) {
+  set_start_values(*st);
+  for (int k = 1; k <= kSlots; ++k) {
+    pk_text[k] = kStartPk[k];
+    range_start[k] = kStartFrom[k];
+    range_end[k] = kStartTo[k];
+    range_step[k] = "0.5";
+  }
 }
 
-void user_check(Module& m, Control& c, bool on) {
-  if (c.checked != on) on_user_check(m, c, on);
+void load_data(Session& s, const DataSet& parsed) {
+  DataSet& d = s.st->data;
+  d = parsed;
+  sort_by_ph(d);
+  find_a_max(d);
+  for (int i = 1; i <= kMaxSpectra; ++i) d.spectrum_used[i] = i <= d.n_spectra ? 1 : 0;
+}
+
+std::string acid_conc_text(const DataSet& d) {
+  return format_single(d.acid_conc, "#.#0e+00");
+}
+
+void set_model(Session& s, int k) {
+  for (int i = 1; i <= kSlots; ++i) {
+    s.setup.slot[i].mode = i <= k ? SlotMode::Fitted : SlotMode::Removed;
+    if (i > k) s.pk_text[i].clear();  // removing a slot empties its pKa box
+  }
 }
 
 bool apply_options(Session& s, const Options& o, int constants, std::string& code,
                    std::string& problem) {
-  Module& m = *s.m;
-  Controls& ui = m.ui;
-  user_check(m, ui.Option2[o.path_len], true);
-  user_check(m, ui.Option1[o.level], true);
-  for (size_t k = 0; k < o.pk.size(); ++k)
-    if (!o.pk[k].empty()) on_user_text(m, ui.txt_pK[k + 1], o.pk[k]);
+  s.st->settings.path_len = static_cast<float>(o.path_len);
+  s.setup.level = o.level;
+  for (size_t k = 0; k < o.pk.size() && k < kSlots; ++k)
+    if (!o.pk[k].empty()) s.pk_text[k + 1] = o.pk[k];
   for (const SlotRange& r : o.ranges) {
-    on_user_text(m, ui.txt_poch[r.slot], r.start);
-    on_user_text(m, ui.txt_kin[r.slot], r.end);
-    on_user_text(m, ui.txt_krok[r.slot], r.step);
+    s.range_start[r.slot] = r.start;
+    s.range_end[r.slot] = r.end;
+    s.range_step[r.slot] = r.step;
   }
+  for (int k = 1; k <= kSlots; ++k) s.setup.slot[k].mode = SlotMode::Fitted;
   if (!o.zero.empty()) {
-    for (int k : o.zero) user_check(m, ui.Check2[k], true);
+    // Removing a slot removes every slot after it as well.
+    const int first = *std::min_element(o.zero.begin(), o.zero.end());
+    set_model(s, first - 1);
   } else {
     int keep = o.constants    ? *o.constants
                : o.pk.empty() ? constants
                               : static_cast<int>(o.pk.size());
-    keep = std::clamp(keep, 1, kSlots);
-    if (keep < kSlots) user_check(m, ui.Check2[keep + 1], true);
+    set_model(s, std::clamp(keep, 1, kSlots));
   }
   for (int k : o.hold) {
-    if (ui.Check2[k].checked) {
+    if (s.setup.slot[k].mode == SlotMode::Removed) {
       code = "hold_removed";
       problem = "slot " + std::to_string(k) + " is removed from the model and cannot be held";
       return false;
     }
-    user_check(m, ui.Check1[k], false);
+    s.setup.slot[k].mode = SlotMode::Held;
   }
-  const DataSet& d = m.st.data;
+  DataSet& d = s.st->data;
   for (int s_no : o.exclude) {
     if (s_no > d.n_spectra) {
       code = "exclude_out_of_range";
@@ -57,14 +87,15 @@ bool apply_options(Session& s, const Options& o, int constants, std::string& cod
                 std::to_string(d.n_spectra) + " spectra";
       return false;
     }
-    user_check(m, ui.Check3[s_no], false);
+    d.spectrum_used[s_no] = 0;
   }
   for (const std::string& ph : o.exclude_ph) {
     bool found = false;
+    // Matched as the selection boxes show pH: with two decimals.
     const std::string want = format_mask(leading_number(ph), "0.00");
     for (int i = 1; i <= d.n_spectra; ++i)
-      if (ui.Check3[i].text == want) {
-        user_check(m, ui.Check3[i], false);
+      if (format_single(d.ph_values[i], "0.00") == want) {
+        d.spectrum_used[i] = 0;
         found = true;
       }
     if (!found) {
@@ -76,33 +107,77 @@ bool apply_options(Session& s, const Options& o, int constants, std::string& cod
   return true;
 }
 
-bool run_search(Session& s, Search search) {
-  Module& m = *s.m;
-  const size_t before = s.pf.messages.size();
-  switch (search) {
-    case Search::Optimisation:
-      on_click(m, m.ui.Command2);
-      break;
-    case Search::Manual:
-      on_click(m, m.ui.Command6);
-      break;
-    case Search::Auto:
-      on_click(m, m.ui.Command9);
-      break;
+void read_values(Session& s, Search search) {
+  int16_t& ok = s.st->settings.parse_ok;
+  // A text the strict reader rejects stands for a value that fails the same test.
+  auto strict = [&](const std::string& text, float rejected) {
+    const float v = parse_number(text, ok);
+    return ok == -1 ? rejected : v;
+  };
+  for (int k = 1; k <= kSlots; ++k) {
+    SlotSetup& slot = s.setup.slot[k];
+    if (slot.mode == SlotMode::Removed) continue;
+    if (search == Search::Optimisation) {
+      slot.value = static_cast<float>(leading_number(s.pk_text[k]));
+      continue;
+    }
+    if (slot.mode == SlotMode::Held) {
+      slot.value = strict(s.pk_text[k], 0);
+      continue;
+    }
+    if (search == Search::Manual) {
+      slot.start = strict(s.range_start[k], -1);
+      slot.end = strict(s.range_end[k], 0);
+      slot.step = strict(s.range_step[k], 0);
+    }
   }
-  return s.pf.messages.size() == before;
 }
 
-bool refusal_of(const std::string& text, std::string& code, std::string& english) {
-  for (int i = 0; i <= static_cast<int>(Msg::AbsorbanceTooLarge); ++i)
-    for (int n = 0; n <= kSlots; ++n) {
-      const Msg msg = static_cast<Msg>(i);
-      if (message_text(msg, n) != text) continue;
-      code = message_code(msg);
-      english = message_english(msg, n);
-      return true;
+void BatchObserver::scored(const TrialScore& t) {
+  if (trace_) *trace_ += trace_line(t);
+}
+
+void BatchObserver::best(BestKind kind, double s_a_sq_thinned) {
+  if (kind != BestKind::AutoFinalStart)
+    s_.s_a_text = format_mask(std::sqrt(s_a_sq_thinned), "0.00e+00");
+}
+
+SearchResult run_search(Session& s, Search search, int threads, std::string* trace) {
+  read_values(s, search);
+  if (threads <= 0) threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  BatchObserver obs(s, threads, trace);
+  SearchResult r;
+  switch (search) {
+    case Search::Optimisation:
+      r = optimise(s.workspace(), s.setup, obs);
+      break;
+    case Search::Manual:
+      r = manual_grid(s.workspace(), s.setup, obs);
+      break;
+    case Search::Auto:
+      r = auto_grid(s.workspace(), s.setup, obs);
+      break;
+  }
+  s.trials = r.trials;
+  if (r.outcome == Outcome::Finished || r.outcome == Outcome::Stopped) show_result(s, search, r);
+  return r;
+}
+
+void show_result(Session& s, Search search, const SearchResult& r) {
+  for (int k = 1; k <= kSlots; ++k) {
+    if (r.modes[k] == SlotMode::Removed) {
+      s.pk_text[k].clear();
+      continue;
     }
-  return false;
+    const float pk = r.pk_best[k];
+    if (r.modes[k] == SlotMode::Held) {
+      s.pk_text[k] = format_single(pk, search == Search::Manual ? "0.00" : "#0.00");
+      continue;
+    }
+    const float u = r.u[k];
+    s.pk_text[k] = format_single(pk, "#0.00") + " \xC2\xB1 " +
+                   (std::isfinite(u) ? format_single(u, "#0.00") : std::string("?"));
+  }
 }
 
 }  // namespace ferolan::cli

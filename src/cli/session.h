@@ -1,44 +1,70 @@
-// The window's module as the batch tool drives it, one per file.
+// One file's determination on the engine: its data set, the model setup built from the
+// options as the window would read its boxes, the search, and what the window would show.
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
-#include "cli/cli_platform.h"
 #include "cli/options.h"
-#include "window/state/module.h"
+#include "engine/data/state.h"
+#include "engine/search/search.h"
 
 namespace ferolan::cli {
 
-// A canvas that draws nothing, for runs without pictures.
-class NullCanvas : public Canvas {
- public:
-  void clear() override {}
-  void point(double, double, int) override {}
-  void line_to(double, double, int) override {}
-  void set_scale(double, double, double, double) override {}
-};
-
 struct Session {
-  Session(Canvas& spectrs, Canvas& pict_e, Canvas& picture1);
-  CliPlatform pf;
-  std::unique_ptr<Module> m;
+  Session();
+  std::unique_ptr<State> st;  // data set, settings, fit and search state (large: on the heap)
+  ModelSetup setup;           // slot modes and values of the last search
+  Arr1<std::string, kSlots> pk_text;  // the pKa boxes' texts (before and after a search)
+  Arr1<std::string, kSlots> range_start, range_end, range_step;
+  std::string s_a_text;  // the window's s(A) label
+  long trials = 0;
+
+  Workspace workspace() { return Workspace{st->data, st->calc, st->search}; }
+  SlotModes modes() const { return setup.modes(); }
 };
 
-// Ticks or clears a box as the user would, running its handler only when it changes.
-void user_check(Module& m, Control& c, bool on);
+// Makes parsed the session's data set as an import leaves it: sorted by pH, largest
+// absorbance found, every spectrum included.
+void load_data(Session& s, const DataSet& parsed);
 
-// Sets the window's controls from the options (path length, level, slots, ranges, spectra).
-// constants is the number of constants to keep when neither --pk, --constants nor --zero
-// decides it. On a mistake returns false with a stable code and an English sentence.
+// The concentration as the window's label shows it.
+std::string acid_conc_text(const DataSet& d);
+
+// Slot modes, texts, level, path length and included spectra from the options. constants is
+// the number of constants to keep when neither --pk, --constants nor --zero decides it. On a
+// mistake returns false with a stable code and an English sentence.
 bool apply_options(Session& s, const Options& o, int constants, std::string& code,
                    std::string& problem);
 
-// Runs the chosen search; false when it refused to start (messages are in s.pf.messages).
-bool run_search(Session& s, Search search);
+// Fits slots 1..k and removes the rest, as ticking "Обнулити?" of slot k + 1 would.
+void set_model(Session& s, int k);
 
-// The window's message box text as a stable code and its English meaning; false for a text
-// that is not one of the searches' refusals.
-bool refusal_of(const std::string& text, std::string& code, std::string& english);
+// Reads the texts into the setup's values as the chosen search reads its boxes (a text the
+// strict reader rejects becomes a value the search refuses).
+void read_values(Session& s, Search search);
+
+// The search's observer in the batch tool: the trace, the threads of a sweep, and the
+// window's s(A) label.
+class BatchObserver : public SearchObserver {
+ public:
+  BatchObserver(Session& s, int threads, std::string* trace)
+      : s_(s), threads_(threads), trace_(trace) {}
+  void scored(const TrialScore& t) override;
+  void best(BestKind kind, double s_a_sq_thinned) override;
+  int sweep_threads() const override { return threads_; }
+
+ private:
+  Session& s_;
+  int threads_;
+  std::string* trace_;
+};
+
+// Runs the search on the setup read from the session's texts.
+SearchResult run_search(Session& s, Search search, int threads, std::string* trace);
+
+// The pKa boxes after a search, as the window writes them.
+void show_result(Session& s, Search search, const SearchResult& r);
 
 }  // namespace ferolan::cli
