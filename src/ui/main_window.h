@@ -11,6 +11,7 @@
 namespace ferolan {
 
 class QtCanvas;
+class WidgetMirror;
 
 class MainWindow : public QWidget, public ControlObserver {
   Q_OBJECT
@@ -22,6 +23,8 @@ class MainWindow : public QWidget, public ControlObserver {
   QWidget* widget(const Control& c) const;
   // What closing the window does; by default the process ends at once.
   void set_close_action(std::function<void()> action) { close_action_ = std::move(action); }
+  // Brings every widget up to the model's state now (changes of a search wait for a frame).
+  void sync_widgets();
 
   void control_changed(const Control& c) override;
   void focus_changed(const Control& c) override;
@@ -39,7 +42,8 @@ class MainWindow : public QWidget, public ControlObserver {
   std::unordered_map<const Control*, QWidget*> widgets_;
   std::unordered_map<const QObject*, Control*> controls_;
   std::function<void()> close_action_;
-  QStyle* compact_ = nullptr;  // owned by the window
+  QStyle* compact_ = nullptr;       // owned by the window
+  WidgetMirror* mirror_ = nullptr;  // owned by the window
 };
 
 // The window's font: a sans serif with Cyrillic, close to an 8-point dialog font.

@@ -3,6 +3,7 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <chrono>
 
 #include "platform/platform.h"
 
@@ -19,6 +20,8 @@ class QtPlatform : public Platform {
   std::string clipboard_text() override;
   void set_clipboard_text(std::string_view text) override;
   double clock_seconds() override;
+  // Serves the window's events, at most once per kServeInterval: a search yields after
+  // every trial, many thousands of times a second.
   void yield() override;
   void open_document(std::string_view file_name) override;
   std::optional<std::string> read_file(std::string_view file_name) override;
@@ -27,6 +30,10 @@ class QtPlatform : public Platform {
  private:
   QPointer<QWidget> window_;
   bool unattended_ = false;
+  std::chrono::steady_clock::time_point next_serve_{};
 };
+
+// Input still answers within a few milliseconds; the screen is updated once a frame anyway.
+constexpr std::chrono::microseconds kServeInterval{1000};
 
 }  // namespace ferolan
