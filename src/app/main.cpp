@@ -5,7 +5,7 @@
 //   --zero K            remove pKa K..5 from the model (Check2(K), K = 2..5)
 //   --search opt|manual|auto   then run that search
 //   --close-after MS    close the window MS milliseconds after start
-//   --quit              after the search, print its wall time in seconds and exit
+//   --quit              after the search, print its wall time in seconds and its trials, exit
 #include <QApplication>
 #include <QStyleFactory>
 #include <QTimer>
@@ -99,7 +99,8 @@ int main(int argc, char** argv) {
       QApplication::processEvents();
       const std::chrono::duration<double> t = std::chrono::steady_clock::now() - start;
       std::printf("search finished\n");
-      if (opt.quit) std::printf("search seconds: %.3f\n", t.count());
+      if (opt.quit)
+        std::printf("search seconds: %.3f trials: %ld\n", t.count(), m.st.search.trials);
     }
     std::fflush(stdout);
   }

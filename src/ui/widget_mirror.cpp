@@ -6,13 +6,25 @@
 #include <algorithm>
 
 #include "ui/control_widgets.h"
+#include "ui/picture_box.h"
 
 namespace ferolan {
 
+namespace {
+// Starts t so that it fires gap_ms after the last flush, or at the next pass of the event
+// loop when that is already over: after a quiet spell a change shows at once.
+void start_after(QTimer& t, const QElapsedTimer& since, qint64 gap_ms) {
+  if (t.isActive()) return;
+  t.start(static_cast<int>(std::clamp<qint64>(gap_ms - since.elapsed(), 0, gap_ms)));
+}
+}  // namespace
+
 WidgetMirror::WidgetMirror(const bool* defer, QObject* parent) : QObject(parent), defer_(defer) {
-  frame_.setSingleShot(true);
-  connect(&frame_, &QTimer::timeout, this, &WidgetMirror::flush);
-  since_flush_.start();
+  for (QTimer* t : {&controls_timer_, &pictures_timer_}) t->setSingleShot(true);
+  connect(&controls_timer_, &QTimer::timeout, this, &WidgetMirror::flush_controls);
+  connect(&pictures_timer_, &QTimer::timeout, this, &WidgetMirror::flush_pictures);
+  since_controls_.start();
+  since_pictures_.start();
 }
 
 void WidgetMirror::add(const Control& c, QWidget* w) {
@@ -39,42 +51,48 @@ void WidgetMirror::changed(const Control& c) {
   if (e.dirty) return;
   e.dirty = true;
   dirty_.push_back(&c);
-  schedule();
+  start_after(controls_timer_, since_controls_, kFrameMs);
 }
 
-void WidgetMirror::picture_changed(QWidget* box) {
+void WidgetMirror::picture_changed(PictureBox* box) {
   if (!*defer_) {
     box->update();
     return;
   }
-  if (std::find(pictures_.begin(), pictures_.end(), box) == pictures_.end()) {
-    pictures_.push_back(box);
-    schedule();
-  }
-}
-
-void WidgetMirror::schedule() {
-  if (frame_.isActive()) return;
-  // After a quiet spell the first change shows at the next event processing; a stream of
-  // changes shows once a frame.
-  const qint64 wait = kFrameMs - since_flush_.elapsed();
-  frame_.start(static_cast<int>(std::clamp<qint64>(wait, 0, kFrameMs)));
+  if (std::find(pictures_.begin(), pictures_.end(), box) != pictures_.end()) return;
+  pictures_.push_back(box);
+  start_after(pictures_timer_, since_pictures_, pictures_gap_ms_);
 }
 
 void WidgetMirror::flush() {
-  frame_.stop();
-  since_flush_.restart();
+  flush_controls();
+  flush_pictures();
+}
+
+void WidgetMirror::flush_controls() {
+  controls_timer_.stop();
+  since_controls_.restart();
   // Whatever changes while the widgets are set is noted afresh.
   std::vector<const Control*> dirty;
   dirty.swap(dirty_);
-  std::vector<QWidget*> pictures;
-  pictures.swap(pictures_);
   for (const Control* c : dirty) {
     Entry& e = entries_.at(c);
     e.dirty = false;
     show(e.w, *c);
   }
-  for (QWidget* box : pictures) box->update();
+}
+
+void WidgetMirror::flush_pictures() {
+  pictures_timer_.stop();
+  since_pictures_.restart();
+  std::vector<PictureBox*> pictures;
+  pictures.swap(pictures_);
+  qint64 cost_ns = 0;  // of these boxes' last repaint: the next one will cost about as much
+  for (PictureBox* box : pictures) {
+    cost_ns += box->paint_ns();
+    box->update();
+  }
+  pictures_gap_ms_ = std::max<qint64>(kFrameMs, cost_ns * kPaintShare / 1000000);
 }
 
 }  // namespace ferolan
