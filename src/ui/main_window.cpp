@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QProxyStyle>
@@ -95,6 +96,7 @@ void MainWindow::connect_actions(Control& c, QWidget* w) {
       connect(static_cast<QAbstractButton*>(w), &QAbstractButton::clicked, this,
               [this, &c, w](bool checked) {
                 on_user_check(m_, c, checked);
+                mirror_->prompt();
                 static_cast<QAbstractButton*>(w)->setChecked(c.checked);
               });
       break;
@@ -130,6 +132,16 @@ void MainWindow::focus_changed(const Control& c) {
   if (QWidget* w = widget(c)) w->setFocus(Qt::OtherFocusReason);
 }
 
+bool MainWindow::event(QEvent* event) {
+  if (event->type() != QEvent::UpdateRequest) return QWidget::event(event);
+  // The repaint of everything that changed, with the wait for the display server.
+  QElapsedTimer t;
+  t.start();
+  const bool done = QWidget::event(event);
+  mirror_->painted(t.nsecsElapsed());
+  return done;
+}
+
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::MouseMove) {
     auto it = controls_.find(watched);
@@ -138,6 +150,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
       const int border =
           it->second->kind == Kind::Picture ? static_cast<PictureBox*>(watched)->border() : 0;
       on_mouse_move(m_, *it->second, pos.x() - border, pos.y() - border);
+      mirror_->prompt();
     }
   }
   return QWidget::eventFilter(watched, event);
@@ -145,6 +158,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void MainWindow::mouseMoveEvent(QMouseEvent* event) {
   on_mouse_move(m_, m_.ui.Form1, event->position().x(), event->position().y());
+  mirror_->prompt();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -30,6 +30,7 @@ class MainWindow : public QWidget, public ControlObserver {
   void focus_changed(const Control& c) override;
 
  protected:
+  bool event(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void closeEvent(QCloseEvent* event) override;

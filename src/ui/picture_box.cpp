@@ -1,6 +1,5 @@
 #include "ui/picture_box.h"
 
-#include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -28,8 +27,6 @@ void PictureBox::set_picture(const QImage& picture) {
 }
 
 void PictureBox::paintEvent(QPaintEvent*) {
-  QElapsedTimer t;
-  t.start();
   QPainter p(this);
   p.fillRect(rect(), palette().window());
   if (canvas_)
@@ -40,7 +37,6 @@ void PictureBox::paintEvent(QPaintEvent*) {
     p.setPen(QColor(64, 64, 64));
     p.drawRect(rect().adjusted(0, 0, -1, -1));
   }
-  paint_ns_ = t.nsecsElapsed();
 }
 
 void PictureBox::mousePressEvent(QMouseEvent* event) {

@@ -17,8 +17,6 @@ class PictureBox : public QWidget {
   void set_canvas(QtCanvas* canvas);
   void set_picture(const QImage& picture);
   int border() const { return border_; }
-  // How long the last repaint took, in nanoseconds.
-  qint64 paint_ns() const { return paint_ns_; }
 
  signals:
   void clicked();
@@ -33,7 +31,6 @@ class PictureBox : public QWidget {
   QtCanvas* canvas_ = nullptr;
   QImage picture_;
   bool pressed_ = false;
-  qint64 paint_ns_ = 0;
 };
 
 }  // namespace ferolan

@@ -6,16 +6,15 @@
 #include <algorithm>
 
 #include "ui/control_widgets.h"
-#include "ui/picture_box.h"
 
 namespace ferolan {
 
 namespace {
-// Starts t so that it fires gap_ms after the last flush, or at the next pass of the event
-// loop when that is already over: after a quiet spell a change shows at once.
+// Makes t fire gap_ms after the last flush, or at the next pass of the event loop when that
+// is already over (after a quiet spell a change shows at once); never later than it would.
 void start_after(QTimer& t, const QElapsedTimer& since, qint64 gap_ms) {
-  if (t.isActive()) return;
-  t.start(static_cast<int>(std::clamp<qint64>(gap_ms - since.elapsed(), 0, gap_ms)));
+  const int wait = static_cast<int>(std::clamp<qint64>(gap_ms - since.elapsed(), 0, gap_ms));
+  if (!t.isActive() || t.remainingTime() > wait) t.start(wait);
 }
 }  // namespace
 
@@ -51,10 +50,10 @@ void WidgetMirror::changed(const Control& c) {
   if (e.dirty) return;
   e.dirty = true;
   dirty_.push_back(&c);
-  start_after(controls_timer_, since_controls_, kFrameMs);
+  start_after(controls_timer_, since_controls_, controls_gap_ms_);
 }
 
-void WidgetMirror::picture_changed(PictureBox* box) {
+void WidgetMirror::picture_changed(QWidget* box) {
   if (!*defer_) {
     box->update();
     return;
@@ -62,6 +61,11 @@ void WidgetMirror::picture_changed(PictureBox* box) {
   if (std::find(pictures_.begin(), pictures_.end(), box) != pictures_.end()) return;
   pictures_.push_back(box);
   start_after(pictures_timer_, since_pictures_, pictures_gap_ms_);
+}
+
+void WidgetMirror::prompt() {
+  if (!dirty_.empty()) start_after(controls_timer_, since_controls_, kFrameMs);
+  if (!pictures_.empty()) start_after(pictures_timer_, since_pictures_, kFrameMs);
 }
 
 void WidgetMirror::flush() {
@@ -85,14 +89,20 @@ void WidgetMirror::flush_controls() {
 void WidgetMirror::flush_pictures() {
   pictures_timer_.stop();
   since_pictures_.restart();
-  std::vector<PictureBox*> pictures;
+  if (pictures_.empty()) return;
+  std::vector<QWidget*> pictures;
   pictures.swap(pictures_);
-  qint64 cost_ns = 0;  // of these boxes' last repaint: the next one will cost about as much
-  for (PictureBox* box : pictures) {
-    cost_ns += box->paint_ns();
-    box->update();
-  }
-  pictures_gap_ms_ = std::max<qint64>(kFrameMs, cost_ns * kPaintShare / 1000000);
+  for (QWidget* box : pictures) box->update();
+  pictures_flushed_ = true;
+}
+
+void WidgetMirror::painted(qint64 ns) {
+  const qint64 gap_ms = ns * kPaintShare / 1000000;
+  if (pictures_flushed_)
+    pictures_gap_ms_ = std::max<qint64>(kFrameMs, gap_ms);
+  else
+    controls_gap_ms_ = std::clamp<qint64>(gap_ms, kFrameMs, kMaxControlsGapMs);
+  pictures_flushed_ = false;
 }
 
 }  // namespace ferolan
