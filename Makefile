@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: deps build run test bench screenshot format clean
+.PHONY: deps configure build run test bench screenshot format clean
 
 deps:
 	@tools/install-deps.sh
@@ -11,7 +11,11 @@ build: deps
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build $(BUILD) -j$(JOBS)
 
-run: build
+configure: deps
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
+
+run: configure
+	@cmake --build $(BUILD) -j$(JOBS) --target ferolan ferolan-cli
 	@tools/run.sh $(BUILD)
 
 test: build

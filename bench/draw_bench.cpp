@@ -6,9 +6,9 @@
 #include <cmath>
 #include <memory>
 
-#include "platform/canvas.h"
-#include "state/state.h"
-#include "view/plots.h"
+#include "engine/data/state.h"
+#include "window/platform/canvas.h"
+#include "window/view/plots.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <random>
 #include <string>
 
-#include "model/fit.h"
+#include "engine/model/fit.h"
 #include "support/fit_reference.h"
 
 namespace {

@@ -8,11 +8,12 @@
 #include <sstream>
 #include <string>
 
-#include "import/import.h"
-#include "search/searches.h"
+#include "engine/import/import.h"
 #include "support/acid_spectra.h"
 #include "support/search_setup.h"
 #include "support/test_module.h"
+#include "window/search/searches.h"
+#include "window/ui/import_buttons.h"
 
 namespace {
 

@@ -15,14 +15,15 @@
 #include <string>
 
 #include "bench_data.h"
-#include "model/fit.h"
-#include "search/events.h"
-#include "search/searches.h"
+#include "engine/model/fit.h"
+#include "qt/main_window.h"
+#include "qt/pictures.h"
+#include "qt/qt_canvas.h"
+#include "qt/qt_platform.h"
 #include "support/test_module.h"
-#include "ui/main_window.h"
-#include "ui/pictures.h"
-#include "ui/qt_canvas.h"
-#include "ui/qt_platform.h"
+#include "window/search/run_control.h"
+#include "window/search/searches.h"
+#include "window/ui/events.h"
 
 namespace {
 
@@ -102,7 +103,7 @@ void BM_ThinnedTrial(benchmark::State& state) {
   testing::TestModule t;
   testing::load_data(*t, data());
   CalcState& c = t->st.calc;
-  chy_dostatno_spektriv(t->st.data, t->ui, c);
+  chy_dostatno_spektriv(t->st.data, slot_modes(t->ui), c);
   const double pk[] = {0, 2.6, 4.4, 6.6, 8.4, 10.6};
   for (int k = 1; k <= kSlots; ++k) c.ka[k] = std::pow(10.0, -pk[k]);
   c.fit_step = 10;

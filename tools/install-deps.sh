@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing need, only those missing.
 set -euo pipefail
-pkgs=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev
-      fonts-dejavu-core xvfb xauth)
+pkgs=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev
+      libxcb1-dev fonts-dejavu-core xvfb xauth)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

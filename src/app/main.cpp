@@ -4,6 +4,7 @@
 //   --level 1|2|3       optimisation level (Option1)
 //   --zero K            remove pKa K..5 from the model (Check2(K), K = 2..5)
 //   --search opt|manual|auto   then run that search
+//   --copy              then press "Копіювати спектри форм"
 //   --close-after MS    close the window MS milliseconds after start
 //   --quit              after the search, print its wall time in seconds and its trials, exit
 #include <QApplication>
@@ -14,12 +15,12 @@
 #include <cstring>
 #include <string>
 
-#include "search/events.h"
-#include "state/module.h"
-#include "ui/main_window.h"
-#include "ui/pictures.h"
-#include "ui/qt_canvas.h"
-#include "ui/qt_platform.h"
+#include "qt/main_window.h"
+#include "qt/pictures.h"
+#include "qt/qt_canvas.h"
+#include "qt/qt_platform.h"
+#include "window/state/module.h"
+#include "window/ui/events.h"
 
 namespace {
 
@@ -30,6 +31,7 @@ struct Options {
   int level = 0;
   int zero = 0;
   int close_after_ms = -1;
+  bool copy = false;
   bool quit = false;
 };
 
@@ -41,6 +43,8 @@ bool parse(int argc, char** argv, Options& o) {
       o.screenshot = argv[++i];
     else if (!std::strcmp(a, "--load"))
       o.load = true;
+    else if (!std::strcmp(a, "--copy"))
+      o.copy = true;
     else if (!std::strcmp(a, "--level") && has_value)
       o.level = std::atoi(argv[++i]);
     else if (!std::strcmp(a, "--zero") && has_value)
@@ -67,7 +71,7 @@ int main(int argc, char** argv) {
   if (!parse(argc, argv, opt)) {
     std::fprintf(stderr,
                  "usage: ferolan [--screenshot FILE] [--load] [--level 1|2|3] [--zero 2..5] "
-                 "[--search opt|manual|auto] [--close-after MS] [--quit]\n");
+                 "[--search opt|manual|auto] [--copy] [--close-after MS] [--quit]\n");
     return 2;
   }
   if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) app.setStyle(fusion);
@@ -84,7 +88,7 @@ int main(int argc, char** argv) {
   window.show();
 
   if (opt.close_after_ms >= 0) QTimer::singleShot(opt.close_after_ms, &window, &QWidget::close);
-  if (opt.load || opt.level || opt.zero || !opt.search.empty()) {
+  if (opt.load || opt.level || opt.zero || !opt.search.empty() || opt.copy) {
     QApplication::processEvents();
     if (opt.load) on_click(m, m.ui.load);
     if (opt.level) on_user_check(m, m.ui.Option1[opt.level], true);
@@ -102,6 +106,7 @@ int main(int argc, char** argv) {
       if (opt.quit)
         std::printf("search seconds: %.3f trials: %ld\n", t.count(), m.st.search.trials);
     }
+    if (opt.copy) on_click(m, m.ui.Command4);
     std::fflush(stdout);
   }
   if (opt.quit && !opt.screenshot) return 0;

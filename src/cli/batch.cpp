@@ -9,12 +9,14 @@
 #include <sstream>
 
 #include "cli/report.h"
-#include "import/import.h"
-#include "import/number.h"
-#include "model/fit.h"
-#include "search/events.h"
-#include "search/searches.h"
-#include "view/format.h"
+#include "engine/format/format.h"
+#include "engine/import/import.h"
+#include "engine/import/number.h"
+#include "engine/model/fit.h"
+#include "engine/search/trace.h"
+#include "window/search/searches.h"
+#include "window/ui/events.h"
+#include "window/ui/import_buttons.h"
 
 namespace ferolan::cli {
 
@@ -162,6 +164,15 @@ int run_batch(const Options& o, std::istream& in, std::ostream& out, std::ostrea
   }
 
   Module& m = *s.m;
+  std::ofstream trace;
+  if (!o.trace_file.empty()) {
+    trace.open(o.trace_file, std::ios::binary);
+    if (!trace) {
+      err << "ferolan-cli: " << o.trace_file << ": cannot be written\n";
+      return kOutput;
+    }
+    m.on_trial = [&](const TrialScore& trial) { trace << trace_line(trial); };
+  }
   const auto t0 = std::chrono::steady_clock::now();
   auto last = t0;
   if (err_is_terminal && !o.quiet) {
@@ -198,6 +209,11 @@ int run_batch(const Options& o, std::istream& in, std::ostream& out, std::ostrea
       err << "ferolan-cli:" << m.ui.Label9.text << "\n";
       return kRefused;
     }
+  }
+  m.on_trial = nullptr;
+  if (trace.is_open() && !(trace.flush())) {
+    err << "ferolan-cli: " << o.trace_file << ": cannot be written\n";
+    return kOutput;
   }
   report.diagnose();
   report.print(out);

@@ -7,7 +7,7 @@
 
 #include "cli/cli_platform.h"
 #include "cli/options.h"
-#include "state/module.h"
+#include "window/state/module.h"
 
 namespace ferolan::cli {
 

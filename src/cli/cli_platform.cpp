@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <ctime>
+#include <filesystem>
 
 namespace ferolan::cli {
 
@@ -26,6 +27,12 @@ void CliPlatform::yield() {
 std::optional<std::string> CliPlatform::read_file(std::string_view file_name) {
   if (file_name == "data.mdf") return mdf_text;
   return std::nullopt;
+}
+
+std::string CliPlatform::working_folder() {
+  std::error_code ec;
+  const std::filesystem::path p = std::filesystem::current_path(ec);
+  return ec ? std::string(".") : p.string();
 }
 
 }  // namespace ferolan::cli

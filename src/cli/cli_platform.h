@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
+#include "window/platform/platform.h"
 
 namespace ferolan::cli {
 
@@ -21,7 +21,8 @@ class CliPlatform : public Platform {
   void set_clipboard_text(std::string_view text) override { clipboard = std::string(text); }
   double clock_seconds() override;
   void yield() override;
-  void open_document(std::string_view) override {}
+  bool open_document(std::string_view) override { return false; }
+  std::string working_folder() override;
   std::optional<std::string> read_file(std::string_view file_name) override;
   char decimal_separator() const override { return '.'; }
 

@@ -132,6 +132,8 @@ bool parse_options(int argc, const char* const* argv, Options& o, std::string& e
         return error = "--path-len takes 1, 2, 3 or 5", false;
     } else if (arg == "--forms") {
       if (!value(o.forms_file)) return false;
+    } else if (arg == "--trace") {
+      if (!value(o.trace_file)) return false;
     } else if (arg == "--calc") {
       if (!value(o.calc_file)) return false;
     } else if (arg == "--plots") {
@@ -202,6 +204,8 @@ Search
 Output
   --json                 results as JSON with full-precision numbers
   --forms FILE           the forms' molar absorptivities, exactly as the copy button
+  --trace FILE           one line per scored trial: number, pKa1..pKa5 ('-' removed),
+                         s(A)^2, thinning step
   --calc FILE            the calculated spectra (wavelength, then one column per spectrum)
   --plots DIR            spectra.png, forms.png, dadph.png (as the window draws them),
                          speciation.png and residuals.png

@@ -29,7 +29,7 @@ struct Options {
   bool evaluate = false;
   bool json = false;
   bool quiet = false;
-  std::string forms_file, calc_file, plots_dir;
+  std::string forms_file, calc_file, plots_dir, trace_file;
   // Diagnostics.
   bool factors_only = false;
   std::optional<double> noise;

@@ -7,11 +7,11 @@
 #include <cmath>
 #include <ostream>
 
-#include "analysis/residual_map.h"
-#include "analysis/speciation.h"
 #include "cli/batch.h"
-#include "ui/pictures.h"
-#include "ui/qt_canvas.h"
+#include "engine/analysis/residual_map.h"
+#include "engine/analysis/speciation.h"
+#include "qt/pictures.h"
+#include "qt/qt_canvas.h"
 
 namespace ferolan::cli {
 

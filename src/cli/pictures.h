@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/canvas.h"
+#include "window/platform/canvas.h"
 
 namespace ferolan::analysis {
 struct Speciation;

@@ -6,12 +6,12 @@
 
 #include "cli/json.h"
 #include "cli/report_impl.h"
-#include "import/number.h"
-#include "model/fit.h"
-#include "search/run_control.h"
-#include "view/constants.h"
-#include "view/export.h"
-#include "view/format.h"
+#include "engine/format/format.h"
+#include "engine/import/number.h"
+#include "engine/model/fit.h"
+#include "window/search/run_control.h"
+#include "window/view/constants.h"
+#include "window/view/export.h"
 
 namespace ferolan::cli {
 
@@ -33,7 +33,7 @@ bool Report::evaluate(std::string& problem) {
     m.st.search.pk[k] = pk;
     calc.ka[k] = ka_of(pk);
   }
-  chy_dostatno_spektriv(m.st.data, m.ui, calc);
+  chy_dostatno_spektriv(m.st.data, slot_modes(m.ui), calc);
   if (calc.used_spectra_count == 0) {
     problem = "Надто мало спектрів для розрахунку!!!";
     return false;

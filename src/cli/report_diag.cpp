@@ -4,11 +4,11 @@
 #include <cmath>
 #include <ostream>
 
-#include "analysis/fit_access.h"
 #include "cli/report.h"
 #include "cli/report_impl.h"
-#include "search/events.h"
-#include "view/format.h"
+#include "engine/analysis/fit_access.h"
+#include "engine/format/format.h"
+#include "window/ui/events.h"
 
 namespace ferolan::cli {
 

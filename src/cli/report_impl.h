@@ -5,14 +5,14 @@
 #include <optional>
 #include <vector>
 
-#include "analysis/curvature.h"
-#include "analysis/factors.h"
-#include "analysis/model_choice.h"
-#include "analysis/ph_scale.h"
-#include "analysis/residual_map.h"
-#include "analysis/speciation.h"
 #include "cli/json.h"
-#include "state/state.h"
+#include "engine/analysis/curvature.h"
+#include "engine/analysis/factors.h"
+#include "engine/analysis/model_choice.h"
+#include "engine/analysis/ph_scale.h"
+#include "engine/analysis/residual_map.h"
+#include "engine/analysis/speciation.h"
+#include "engine/data/state.h"
 
 namespace ferolan::cli {
 

@@ -13,10 +13,11 @@
 #include <sstream>
 #include <string>
 
-#include "import/import.h"
-#include "search/events.h"
+#include "engine/import/import.h"
 #include "support/test_module.h"
-#include "view/export.h"
+#include "window/ui/events.h"
+#include "window/ui/import_buttons.h"
+#include "window/view/export.h"
 
 namespace ferolan {
 namespace {

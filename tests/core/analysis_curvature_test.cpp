@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "analysis/curvature.h"
+#include "engine/analysis/curvature.h"
 #include "support/pka_refine.h"
 #include "support/synthetic_data.h"
 

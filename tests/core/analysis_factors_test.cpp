@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "analysis/factors.h"
+#include "engine/analysis/factors.h"
 #include "support/synthetic_data.h"
 
 namespace ferolan::analysis {

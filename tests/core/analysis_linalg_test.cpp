@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "analysis/linalg.h"
+#include "engine/analysis/linalg.h"
 
 namespace ferolan::analysis {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "analysis/curvature.h"
-#include "analysis/model_choice.h"
+#include "engine/analysis/curvature.h"
+#include "engine/analysis/model_choice.h"
 #include "support/pka_refine.h"
 #include "support/synthetic_data.h"
 

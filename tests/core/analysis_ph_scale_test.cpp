@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "analysis/ph_scale.h"
+#include "engine/analysis/ph_scale.h"
 
 namespace ferolan::analysis {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "analysis/residual_map.h"
+#include "engine/analysis/residual_map.h"
 #include "support/synthetic_data.h"
 
 namespace ferolan::analysis {

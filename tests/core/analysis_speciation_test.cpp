@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "analysis/speciation.h"
+#include "engine/analysis/speciation.h"
 #include "support/synthetic_data.h"
 
 namespace ferolan::analysis {

@@ -2,11 +2,11 @@
 
 #include <cmath>
 
-#include "search/run_control.h"
-#include "search/searches.h"
 #include "support/acid_spectra.h"
 #include "support/search_probe.h"
 #include "support/search_setup.h"
+#include "window/search/run_control.h"
+#include "window/search/searches.h"
 
 namespace ferolan::testing {
 namespace {
@@ -21,7 +21,7 @@ TEST(AutoGrid, RecoversKnownConstantsFromNoisyData) {
     Command9_Click(*t);
     EXPECT_TRUE(t.pf.messages.empty());
     for (int k = 1; k <= n; ++k) {
-      EXPECT_NEAR(t->st.search.pk_best[k], recipe.pka[k - 1], 0.01) << k;
+      EXPECT_NEAR(t->st.search.pk_best[k], recipe.pka[k - 1], kRecoveryTolerance) << k;
       EXPECT_NE(t->ui.txt_pK[k].text.find(" ± "), std::string::npos) << t->ui.txt_pK[k].text;
     }
     const double s_a = std::sqrt(t->st.calc.s_a_sq);
@@ -104,8 +104,8 @@ TEST(AutoGrid, HeldSlotBoundsTheScanAndItsRangeBoxesStayEmpty) {
     EXPECT_EQ(t->ui.txt_kin[k].text, "") << k;
     EXPECT_EQ(t->ui.txt_krok[k].text, "") << k;
   }
-  EXPECT_NEAR(t->st.search.pk_best[1], 3.2, 0.01);
-  EXPECT_NEAR(t->st.search.pk_best[3], 8.1, 0.01);
+  EXPECT_NEAR(t->st.search.pk_best[1], 3.2, kRecoveryTolerance);
+  EXPECT_NEAR(t->st.search.pk_best[3], 8.1, kRecoveryTolerance);
   EXPECT_EQ(t->ui.txt_pK[2].text, "4.50");
   expect_finished(t);
 }

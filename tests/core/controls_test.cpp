@@ -1,10 +1,10 @@
 // The window's start-up state, the control table and the hint line.
-#include "state/controls.h"
+#include "window/ui/controls.h"
 
 #include <gtest/gtest.h>
 
-#include "search/events.h"
 #include "support/test_module.h"
+#include "window/ui/events.h"
 
 namespace ferolan {
 namespace {
@@ -177,9 +177,71 @@ TEST(Level, OptionsSetTheExponentStep) {
 
 TEST(HelpPicture, OpensHelpDocWithoutWaiting) {
   TestModule t;
+  on_mouse_move(*t, t->ui.Picture2, 3, 3);
   on_click(*t, t->ui.Picture2);
   ASSERT_EQ(t.pf.opened.size(), 1u);
   EXPECT_EQ(t.pf.opened[0], "help.doc");
+  EXPECT_EQ(t->ui.Label9.text, hint_text(t->ui.Picture2));
+}
+
+TEST(HelpPicture, AHelpThatCannotOpenIsSaidInTheHintLine) {
+  TestModule t;
+  Controls& ui = t->ui;
+  t.pf.opens = false;
+  t.pf.folder = "/home/lab/кислоти";
+  on_mouse_move(*t, ui.Picture2, 3, 3);
+  on_click(*t, ui.Picture2);
+  const std::string said =
+      "Не вдалося відкрити довідку help.doc з робочої папки /home/lab/кислоти: файла там немає "
+      "або на комп'ютері немає програми для файлів .doc.";
+  EXPECT_EQ(ui.Label9.text, said);
+  on_mouse_move(*t, ui.Picture2, 10, 12);
+  EXPECT_EQ(ui.Label9.text, said);
+  on_mouse_move(*t, ui.Command1, 5, 5);
+  EXPECT_EQ(ui.Label9.text, said);
+  on_mouse_move(*t, ui.Picture2, 3, 3);  // back after leaving: the hint again
+  EXPECT_EQ(ui.Label9.text, hint_text(ui.Picture2));
+  EXPECT_TRUE(t.pf.messages.empty());
+}
+
+// An import's failure sentence stays while the pointer stays over the button that failed,
+// and goes once the pointer leaves it or something else writes the hint line.
+TEST(HintLine, AnImportFailureStaysUntilThePointerLeavesItsButton) {
+  TestModule t;
+  Controls& ui = t->ui;
+  const std::string missing =
+      "Помилка імпорту: не вдалося прочитати файл data.mdf з робочої папки /home/lab/spectra.";
+
+  on_mouse_move(*t, ui.load, 4, 4);
+  on_click(*t, ui.load);
+  EXPECT_EQ(ui.Label9.text, missing);
+  for (double x : {5.0, 20.0, 60.0}) on_mouse_move(*t, ui.load, x, 10);
+  EXPECT_EQ(ui.Label9.text, missing);
+  on_mouse_move(*t, ui.Command5, 4, 4);
+  EXPECT_EQ(ui.Label9.text, hint_text(ui.Command5));
+
+  on_click(*t, ui.Command5);  // an empty clipboard
+  const std::string empty = ui.Label9.text;
+  EXPECT_TRUE(empty.starts_with("Помилка імпорту: ")) << empty;
+  on_mouse_move(*t, ui.Command5, 8, 8);
+  EXPECT_EQ(ui.Label9.text, empty);
+  on_mouse_move(*t, ui.Form1, 1, 1);
+  EXPECT_EQ(ui.Label9.text, "");
+
+  // Another action writes the line while the pointer is still over the button.
+  on_mouse_move(*t, ui.Command5, 4, 4);
+  on_click(*t, ui.Command5);
+  ui.set_text(ui.Label9, " РОЗРАХУНОК ЗАВЕРШЕНО !!!");
+  on_mouse_move(*t, ui.Command5, 9, 9);
+  EXPECT_EQ(ui.Label9.text, hint_text(ui.Command5));
+
+  // A success after the failure puts the button's hint back, and it stays the hint.
+  on_click(*t, ui.Command5);
+  t.pf.clipboard = "1\t2\t3\t4\r\n400\t0.1\t0.2\t0.3\r\n";
+  on_click(*t, ui.Command5);
+  EXPECT_EQ(ui.Label9.text, hint_text(ui.Command5));
+  on_mouse_move(*t, ui.Command2, 4, 4);
+  EXPECT_EQ(ui.Label9.text, hint_text(ui.Command2));
 }
 
 }  // namespace

@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "support/test_module.h"
-#include "view/constants.h"
-#include "view/export.h"
+#include "window/view/constants.h"
+#include "window/view/export.h"
 
 namespace ferolan::testing {
 namespace {

@@ -1,4 +1,4 @@
-#include "model/fit.h"
+#include "engine/model/fit.h"
 
 #include <gtest/gtest.h>
 
@@ -404,10 +404,10 @@ TEST_P(EnoughSpectraTest, CountsAndRefuses) {
   data.n_spectra = static_cast<int16_t>(c.included);
   for (int s = 1; s <= c.included; ++s) data.spectrum_used[s] = 1;
   for (int s = 0; s < c.extra; ++s) data.spectrum_used[kMaxSpectra - s] = 1;
-  Controls ui;
-  for (int j = 2; j <= 1 + c.zero_boxes; ++j) ui.Check2[j].checked = true;
+  SlotModes modes{};
+  for (int j = 2; j <= 1 + c.zero_boxes; ++j) modes[j] = SlotMode::Removed;
   CalcState calc;
-  chy_dostatno_spektriv(data, ui, calc);
+  chy_dostatno_spektriv(data, modes, calc);
   EXPECT_EQ(calc.used_spectra_count, c.count);
   EXPECT_EQ(calc.active_ka_count, c.active);
 }
@@ -419,13 +419,13 @@ INSTANTIATE_TEST_SUITE_P(Boundaries, EnoughSpectraTest,
                                            CheckCase{5, 1, 1, 6, 4}, CheckCase{0, 0, 0, 0, 5},
                                            CheckCase{50, 0, 0, 50, 5}));
 
-TEST(EnoughSpectra, OnlyTheZeroBoxesOfSlotsTwoToFiveCount) {
+TEST(EnoughSpectra, OnlyTheRemovedSlotsTwoToFiveCount) {
   DataSet data;
   for (int s = 1; s <= 6; ++s) data.spectrum_used[s] = 1;
-  Controls ui;
-  ui.Check2[1].checked = true;  // slot 1 is always counted
+  SlotModes modes{};
+  modes[1] = SlotMode::Removed;  // slot 1 is always counted
   CalcState calc;
-  chy_dostatno_spektriv(data, ui, calc);
+  chy_dostatno_spektriv(data, modes, calc);
   EXPECT_EQ(calc.active_ka_count, 5);
   EXPECT_EQ(calc.used_spectra_count, 0);
 }

@@ -1,4 +1,4 @@
-#include "view/format.h"
+#include "engine/format/format.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,8 @@
 #include <random>
 
 #include "core/data_fixture.h"
-#include "import/import.h"
+#include "engine/import/import.h"
+#include "window/ui/import_buttons.h"
 
 namespace ferolan::testing {
 namespace {
@@ -165,7 +166,7 @@ void import_once(TestModule& t, bool file, const std::string& text, const Table*
   }
   if (done) {
     ++tally.ok;
-    expect_import_invariants(t);
+    expect_import_invariants(t, file ? 0 : 1);
     if (valid) {
       expect_table(t->st.data, *valid);
     }

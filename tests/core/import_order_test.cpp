@@ -5,10 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "import/import.h"
-#include "search/events.h"
-#include "search/run_control.h"
+#include "engine/import/import.h"
 #include "support/fake_platform.h"
+#include "window/search/run_control.h"
+#include "window/ui/events.h"
+#include "window/ui/import_buttons.h"
 
 namespace ferolan::testing {
 namespace {

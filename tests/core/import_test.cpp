@@ -1,11 +1,12 @@
 // The clipboard import: splitting into cells, conversion, sort, selection rebuild, and the
 // refusals that leave the earlier data set as it was.
-#include "import/import.h"
+#include "engine/import/import.h"
 
 #include <gtest/gtest.h>
 
 #include "core/data_fixture.h"
-#include "search/events.h"
+#include "window/ui/events.h"
+#include "window/ui/import_buttons.h"
 
 namespace ferolan::testing {
 namespace {
@@ -226,6 +227,42 @@ INSTANTIATE_TEST_SUITE_P(
                 "-32768…32767."},
         Refusal{"wavelength_below_16_bits", "1\t2\r\n-32769\t0.1\r\n", ""}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Only the exact words of a value that is no number refuse the table; words that merely
+// begin with them follow the leading-number rule like any other text.
+struct CellWord {
+  const char* cell;
+  bool refused;
+  float reads;  // the absorbance read when the table is accepted
+};
+
+class ClipboardNonFiniteWords : public ::testing::TestWithParam<CellWord> {};
+
+TEST_P(ClipboardNonFiniteWords, RefusesOnlyTheExactWords) {
+  TestModule t;
+  t.pf.clipboard = std::string("1\tinfo\r\n400\t") + GetParam().cell + "\r\n";
+  const bool imported = Command5_Click(*t);
+  EXPECT_EQ(!GetParam().refused, imported) << GetParam().cell << ": " << t->ui.Label9.text;
+  if (imported) {
+    EXPECT_EQ(GetParam().reads, t->st.data.absorbance[1][1]);
+    EXPECT_EQ(0.0f, t->st.data.ph_values[1]);  // the "info" header reads 0
+  } else {
+    EXPECT_EQ("Помилка імпорту: у рядку 2 стовпчику 2 число поза допустимими межами.",
+              t->ui.Label9.text);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Words, ClipboardNonFiniteWords,
+                         ::testing::Values(CellWord{"inf", true, 0}, CellWord{"-INF", true, 0},
+                                           CellWord{"+Infinity", true, 0},
+                                           CellWord{"iNfInItY", true, 0}, CellWord{"nan", true, 0},
+                                           CellWord{"-NaN", true, 0}, CellWord{"info", false, 0},
+                                           CellWord{"nanoM", false, 0},
+                                           CellWord{"Infrared", false, 0},
+                                           CellWord{"infinite", false, 0}, CellWord{"in", false, 0},
+                                           CellWord{"na", false, 0}, CellWord{"--inf", false, 0},
+                                           CellWord{"nan5", false, 0},
+                                           CellWord{"0.5nan", false, 0.5f}));
 
 TEST(ClipboardLimits, SixteenBitEdgesAreAccepted) {
   TestModule t;

@@ -2,11 +2,12 @@
 
 #include <cmath>
 
-#include "search/run_control.h"
-#include "search/searches.h"
+#include "engine/search/search.h"
 #include "support/acid_spectra.h"
 #include "support/search_probe.h"
 #include "support/search_setup.h"
+#include "window/search/run_control.h"
+#include "window/search/searches.h"
 
 namespace ferolan::testing {
 namespace {
@@ -34,8 +35,8 @@ TEST(ManualGrid, RecoversKnownConstantsFromNoisyData) {
     Command6_Click(*t);
     EXPECT_TRUE(t.pf.messages.empty());
     for (int k = 1; k <= n; ++k) {
-      // Within the grid step of 0.01 (the grid value itself is a float sum).
-      EXPECT_NEAR(t->st.search.pk_best[k], recipe.pka[k - 1], 0.01 + 1e-5) << k;
+      // The grid value itself is a float sum, a little off the decimal step.
+      EXPECT_NEAR(t->st.search.pk_best[k], recipe.pka[k - 1], kRecoveryTolerance + 1e-5) << k;
       EXPECT_NE(t->ui.txt_pK[k].text.find(" ± "), std::string::npos) << t->ui.txt_pK[k].text;
     }
     const double s_a = std::sqrt(t->st.calc.s_a_sq);
@@ -282,9 +283,40 @@ TEST(ManualGrid, NothingEvaluatedKeepsThePreviousResults) {
     EXPECT_EQ(t->st.calc.ka[1], 6.3e-4);
     EXPECT_EQ(t->st.calc.eps_forms[1][1], 1234.0f);
     EXPECT_EQ(t->st.search.pk_best[1], 3.2f);
-    EXPECT_EQ(t->ui.Label9.text, " Жодної комбінації рКа не розраховано: перевірте діапазони.");
+    // A stop is no fault of the ranges.
+    EXPECT_EQ(t->ui.Label9.text,
+              c.stop_at_first_yield
+                  ? " Розрахунок зупинено до першої комбінації рКа."
+                  : " Жодної комбінації рКа не розраховано: перевірте діапазони.");
     EXPECT_EQ(t->ui.Label5.text, "  ");
     expect_unlocked(t);
+  }
+}
+
+TEST(ManualGrid, AStepIsRefusedOnlyWhenItCannotMoveTheLoop) {
+  const float end = 14.0f;
+  const float ulp = std::nextafter(end, 100.0f) - end;
+  struct Case {
+    float step;
+    bool ok;
+  } cases[] = {
+      {ulp / 2, false},                       // rounds back to end: would never finish
+      {std::nextafter(ulp / 2, 1.0f), true},  // just above half an ulp: rounds up
+      {0.75f * ulp, true},                    // below one ulp, still moves
+      {ulp, true},
+      {0, false},
+      {-1, false},
+      {14.5f, false},  // longer than the range
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.step);
+    EXPECT_EQ(range_step_ok(13.0f, end, c.step), c.ok);
+    if (c.ok) {
+      // The loop really advances past end from the last value below it.
+      float p = std::nextafter(end, 0.0f);
+      p += c.step;
+      EXPECT_GT(p + c.step, p);
+    }
   }
 }
 

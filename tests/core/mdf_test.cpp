@@ -7,8 +7,9 @@
 #include <sstream>
 
 #include "core/data_fixture.h"
-#include "import/import.h"
-#include "search/events.h"
+#include "engine/import/import.h"
+#include "window/ui/events.h"
+#include "window/ui/import_buttons.h"
 
 namespace ferolan::testing {
 namespace {
@@ -84,6 +85,43 @@ TEST(MdfImport, FirstWavelengthIsRoundedFromTheSingleAndLaterOnesHalfToEven) {
   EXPECT_EQ(0, t->st.data.wavelengths[4]);
 }
 
+TEST(MdfImport, AFirstFieldAboveTwentyGivesNoSpectraAndTheSearchesRefuse) {
+  TestModule t;
+  ASSERT_TRUE(load(t, kExample));
+  on_user_check(*t, t->ui.Check2[3], true);
+  ASSERT_TRUE(load(t, "0.002 400 401.5\r\n402 21\r\n")) << t->ui.Label9.text;
+  const DataSet& d = t->st.data;
+  EXPECT_EQ(0.002f, d.acid_conc);
+  EXPECT_EQ(0, d.n_spectra);
+  ASSERT_EQ(4, d.n_wavelengths);
+  EXPECT_EQ(
+      (std::vector<int>{400, 402, 402, 21}),
+      (std::vector<int>{d.wavelengths[1], d.wavelengths[2], d.wavelengths[3], d.wavelengths[4]}));
+  EXPECT_EQ(0.0, d.a_max);
+  expect_import_invariants(t, 0);
+  for (int s = 1; s <= kMaxSpectra; ++s) {
+    EXPECT_EQ(0, d.spectrum_used[s]) << s;
+    EXPECT_FALSE(t->ui.Check3[s].enabled) << s;
+    EXPECT_EQ("", t->ui.Check3[s].text) << s;
+  }
+  EXPECT_TRUE(t.spectrs.ops.empty());
+  EXPECT_TRUE(t.pict_e.ops.empty());
+  EXPECT_TRUE(t.picture1.ops.empty());
+  EXPECT_TRUE(t->ui.Command2.enabled && t->ui.Command6.enabled && t->ui.Command9.enabled);
+
+  const std::string before = t->ui.txt_pK[1].text;
+  for (Control* search : {&t->ui.Command2, &t->ui.Command6, &t->ui.Command9}) {
+    t.pf.messages.clear();
+    on_click(*t, *search);
+    ASSERT_EQ(1u, t.pf.messages.size()) << search->name;
+    EXPECT_EQ("Недостатньо даних!", t.pf.messages[0].title) << search->name;
+    EXPECT_EQ("Надто мало спектрів для розрахунку!!!", t.pf.messages[0].text) << search->name;
+    EXPECT_FALSE(t->st.search.running);
+  }
+  EXPECT_EQ(before, t->ui.txt_pK[1].text);
+  EXPECT_TRUE(t.spectrs.ops.empty());
+}
+
 TEST(MdfImport, FiftyPhValuesEndTheListWhateverFollows) {
   std::string text = "0.01";
   for (int s = 1; s <= 50; ++s) (text += ' ') += std::to_string(s % 14);
@@ -108,7 +146,7 @@ TEST(MdfImport, FieldsAfterTheThousandthRowAreNotRead) {
 }
 
 TEST(MdfImport, TheBundledExampleLoads) {
-  const auto path = std::filesystem::path(__FILE__).parent_path() / "../../examples/data.mdf";
+  const auto path = std::filesystem::path(FEROLAN_EXAMPLES) / "data.mdf";
   std::ifstream in(path, std::ios::binary);
   ASSERT_TRUE(in) << path;
   std::stringstream text;
@@ -152,9 +190,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Refusal{"empty", "", "Помилка імпорту: файл data.mdf порожній."},
         Refusal{"only_blanks", " \r\n\t \n", "Помилка імпорту: файл data.mdf порожній."},
-        Refusal{"no_spectra", "0.001 400 0.1 401 0.2",
-                "Помилка імпорту: у data.mdf немає значень pH: перше число після концентрації "
-                "більше 20."},
         Refusal{"ends_in_ph_list", "0.001 2 4 7",
                 "Помилка імпорту: data.mdf закінчується до першої довжини хвилі."},
         Refusal{"ends_inside_first_row", "0.001 2 4 400 0.1",
@@ -186,8 +221,9 @@ TEST(MdfImport, MissingFileChangesNothing) {
   const Snapshot before(t);
   EXPECT_FALSE(load_Click(*t));
   before.expect_unchanged(t);
-  EXPECT_EQ("Помилка імпорту: не вдалося прочитати файл data.mdf з робочої папки.",
-            t->ui.Label9.text);
+  EXPECT_EQ(
+      "Помилка імпорту: не вдалося прочитати файл data.mdf з робочої папки /home/lab/spectra.",
+      t->ui.Label9.text);
 }
 
 }  // namespace

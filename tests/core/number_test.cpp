@@ -1,4 +1,4 @@
-#include "import/number.h"
+#include "engine/import/number.h"
 
 #include <gtest/gtest.h>
 

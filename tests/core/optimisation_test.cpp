@@ -2,11 +2,11 @@
 
 #include <cmath>
 
-#include "search/run_control.h"
-#include "search/searches.h"
 #include "support/acid_spectra.h"
 #include "support/search_probe.h"
 #include "support/search_setup.h"
+#include "window/search/run_control.h"
+#include "window/search/searches.h"
 
 namespace ferolan::testing {
 namespace {
@@ -26,7 +26,7 @@ TEST(Optimisation, RecoversKnownConstantsFromNoisyData) {
     set_slots(*t, slots);
     Command2_Click(*t);
     for (int k = 1; k <= n; ++k) {
-      EXPECT_NEAR(t->st.search.pk_best[k], recipe.pka[k - 1], 0.01) << k;
+      EXPECT_NEAR(t->st.search.pk_best[k], recipe.pka[k - 1], kRecoveryTolerance) << k;
       EXPECT_NE(t->ui.txt_pK[k].text.find(" ± "), std::string::npos) << t->ui.txt_pK[k].text;
     }
     const double s_a = std::sqrt(t->st.calc.s_a_sq);

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "support/recording_canvas.h"
-#include "view/plots.h"
+#include "window/view/plots.h"
 
 namespace ferolan::testing {
 namespace {

@@ -1,6 +1,6 @@
 // The measured, calculated and forms' spectra plots: their pixel mappings, colours, guards
 // against an undefined scale, and the pointer read-outs.
-#include "view/plots.h"
+#include "window/view/plots.h"
 
 #include <gtest/gtest.h>
 

@@ -1,15 +1,16 @@
-#include "search/run_control.h"
+#include "window/search/run_control.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 
-#include "search/events.h"
+#include "engine/model/fit.h"
 #include "support/acid_spectra.h"
 #include "support/search_probe.h"
 #include "support/search_setup.h"
 #include "support/test_module.h"
+#include "window/ui/events.h"
 
 namespace ferolan::testing {
 namespace {
@@ -206,6 +207,15 @@ TEST(ElapsedTime, ShownWithTwoIntegerDigitsAndAcrossMidnight) {
     EXPECT_EQ(t->ui.Lab_chas.text, c.shown);
   }
   EXPECT_DOUBLE_EQ(elapsed_seconds(10.0, 86390.0f), 20.0);
+  // 70000.005 s read into a float is 70000.0078125: a short evening run is no day long.
+  EXPECT_DOUBLE_EQ(elapsed_seconds(70000.005, static_cast<float>(70000.005)), 0.0);
+  EXPECT_DOUBLE_EQ(elapsed_seconds(43100.0, 86399.0f), 43101.0);
+  EXPECT_DOUBLE_EQ(elapsed_seconds(43300.0, 86399.0f), 0.0);
+  TestModule t;
+  t->st.search.run_start_time = static_cast<float>(70000.005);
+  t.pf.clock = 70000.005;
+  show_elapsed(*t);
+  EXPECT_EQ(t->ui.Lab_chas.text, "00.0");
 }
 
 TEST(FinishBlock, UnlocksAndAnnouncesTheEnd) {

@@ -1,12 +1,13 @@
 // The spectrum selection: the boxes, select all and deselect all, and the plots that follow.
-#include "view/selection.h"
+#include "window/ui/selection.h"
 
 #include <gtest/gtest.h>
 
-#include "import/import.h"
-#include "search/events.h"
+#include "engine/import/import.h"
 #include "support/test_module.h"
-#include "view/plots.h"
+#include "window/ui/events.h"
+#include "window/ui/import_buttons.h"
+#include "window/view/plots.h"
 
 namespace ferolan::testing {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <initializer_list>
 
-#include "model/fit.h"
+#include "engine/model/fit.h"
 
 namespace ferolan {
 namespace {

@@ -1,18 +1,22 @@
-#include "model/uncertainty.h"
+#include "engine/model/uncertainty.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <memory>
 
-#include "import/number.h"
-#include "model/fit.h"
+#include "engine/import/number.h"
+#include "engine/model/fit.h"
+#include "window/search/run_control.h"
 
 namespace ferolan {
 namespace {
 
-double ka_of(float pk) {
-  return std::pow(10.0, -static_cast<double>(pk));
+// The estimate and its display in the pKa boxes, as a search finishes.
+void pohybka(const DataSet& data, CalcState& calc, SearchState& search, Controls& ui, char dec) {
+  const SlotModes modes = slot_modes(ui);
+  ferolan::pohybka(data, calc, search, modes);
+  vyvid_pohybky(search, modes, ui, dec);
 }
 
 // Noise-free spectra of a diprotic acid (pKa 4.2 and 8.9) and a finished search whose result

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
+#include "window/platform/platform.h"
 
 namespace ferolan::testing {
 
@@ -35,9 +35,11 @@ class FakePlatform : public Platform {
     ++yields;
     if (on_yield) on_yield(yields);
   }
-  void open_document(std::string_view file_name) override {
+  bool open_document(std::string_view file_name) override {
     opened.push_back(std::string(file_name));
+    return opens;
   }
+  std::string working_folder() override { return folder; }
   std::optional<std::string> read_file(std::string_view file_name) override {
     auto it = files.find(std::string(file_name));
     if (it == files.end()) return std::nullopt;
@@ -53,6 +55,8 @@ class FakePlatform : public Platform {
   long yields = 0;
   std::function<void(long)> on_yield;  // called with the count of yields so far
   std::vector<std::string> opened;
+  bool opens = true;  // what open_document answers
+  std::string folder = "/home/lab/spectra";
   std::map<std::string, std::string> files;
   char decimal = '.';
 };

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "model/fit.h"
+#include "engine/model/fit.h"
 
 namespace ferolan::testing {
 

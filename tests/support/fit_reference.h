@@ -2,7 +2,7 @@
 // reference that the fast fit must match bit for bit.
 #pragma once
 
-#include "state/state.h"
+#include "engine/data/state.h"
 
 namespace ferolan::testing {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "analysis/curvature.h"
-#include "analysis/linalg.h"
+#include "engine/analysis/curvature.h"
+#include "engine/analysis/linalg.h"
 
 namespace ferolan::testing {
 

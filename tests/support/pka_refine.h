@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "analysis/fit_access.h"
+#include "engine/analysis/fit_access.h"
 
 namespace ferolan::testing {
 

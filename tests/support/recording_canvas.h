@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "platform/canvas.h"
+#include "window/platform/canvas.h"
 
 namespace ferolan::testing {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "search/run_control.h"
 #include "test_module.h"
+#include "window/search/run_control.h"
 
 namespace ferolan::testing {
 

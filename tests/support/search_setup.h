@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "state/module.h"
 #include "support/test_module.h"
+#include "window/state/module.h"
 
 namespace ferolan::testing {
 

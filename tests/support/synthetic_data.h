@@ -5,8 +5,8 @@
 #include <memory>
 #include <vector>
 
-#include "analysis/fit_access.h"
-#include "state/state.h"
+#include "engine/analysis/fit_access.h"
+#include "engine/data/state.h"
 
 namespace ferolan::testing {
 

@@ -5,7 +5,7 @@
 
 #include "fake_platform.h"
 #include "recording_canvas.h"
-#include "state/module.h"
+#include "window/state/module.h"
 
 namespace ferolan::testing {
 

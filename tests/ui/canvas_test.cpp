@@ -5,10 +5,10 @@
 #include <QTest>
 #include <cmath>
 
-#include "state/state.h"
-#include "ui/pictures.h"
-#include "ui/qt_canvas.h"
-#include "view/plots.h"
+#include "engine/data/state.h"
+#include "qt/pictures.h"
+#include "qt/qt_canvas.h"
+#include "window/view/plots.h"
 
 using namespace ferolan;
 

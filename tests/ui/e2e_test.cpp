@@ -8,9 +8,9 @@
 #include <QTimer>
 #include <QToolTip>
 
-#include "search/run_control.h"
-#include "ui/qt_platform.h"
+#include "qt/qt_platform.h"
 #include "ui_fixture.h"
+#include "window/search/run_control.h"
 
 using namespace ferolan;
 using ferolan::testing::UiFixture;

@@ -10,7 +10,7 @@
 #include <QTime>
 #include <QTimer>
 
-#include "ui/qt_platform.h"
+#include "qt/qt_platform.h"
 
 using namespace ferolan;
 
@@ -85,6 +85,18 @@ class PlatformTest : public QObject {
     QCOMPARE(QByteArray(text->data(), static_cast<qsizetype>(text->size())), bytes);
     QVERIFY(!pf.read_file("missing.mdf").has_value());
     QVERIFY(!pf.read_file("folder").has_value());
+  }
+
+  void a_missing_document_does_not_open_and_the_folder_is_named() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QDir::setCurrent(dir.path());
+    QVERIFY(QDir(dir.path()).mkdir("help.doc"));  // a folder is no document either
+    QtPlatform pf;
+    QVERIFY(!pf.open_document("help.doc"));
+    QVERIFY(!pf.open_document("missing.doc"));
+    QCOMPARE(QString::fromStdString(pf.working_folder()),
+             QDir::toNativeSeparators(QDir::currentPath()));
   }
 
   void clock_counts_seconds_since_midnight() {

@@ -6,13 +6,13 @@
 #include <chrono>
 #include <functional>
 
-#include "search/events.h"
-#include "search/run_control.h"
+#include "qt/control_widgets.h"
+#include "qt/qt_platform.h"
+#include "qt/widget_mirror.h"
 #include "support/acid_spectra.h"
-#include "ui/control_widgets.h"
-#include "ui/qt_platform.h"
-#include "ui/widget_mirror.h"
 #include "ui_fixture.h"
+#include "window/search/run_control.h"
+#include "window/ui/events.h"
 
 using namespace ferolan;
 using ferolan::testing::UiFixture;

@@ -7,11 +7,11 @@
 #include <QTest>
 #include <memory>
 
-#include "state/module.h"
+#include "qt/main_window.h"
+#include "qt/pictures.h"
+#include "qt/qt_canvas.h"
 #include "support/fake_platform.h"
-#include "ui/main_window.h"
-#include "ui/pictures.h"
-#include "ui/qt_canvas.h"
+#include "window/state/module.h"
 
 namespace ferolan::testing {
 

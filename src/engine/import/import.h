@@ -1,0 +1,27 @@
+// The parsers of the two imports of measured spectra. A parser fills a working copy and
+// reports the first problem; the caller commits the copy only when it is complete.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "engine/data/state.h"
+
+namespace ferolan {
+
+// Parse a pasted table / a data.mdf text over a copy of the current data set (so entries
+// beyond the new counts keep their earlier values). On failure returns false and a short
+// Ukrainian sentence in problem; out is then unspecified.
+bool parse_clipboard_table(std::string_view text, DataSet& out, std::string& problem);
+bool parse_mdf(std::string_view text, DataSet& out, std::string& problem);
+
+// A text whose lines end in bare line feeds (as spreadsheets outside Windows copy them) with
+// CR LF line ends, so that its lines become the table's rows; a text that has carriage
+// returns already is returned as it is.
+std::string with_row_ends(std::string_view text);
+
+// Sort by pH (stable bubble passes) and find a_max.
+void sort_by_ph(DataSet& data);
+void find_a_max(DataSet& data);
+
+}  // namespace ferolan

@@ -1,0 +1,166 @@
+#include <cctype>
+#include <optional>
+#include <string>
+
+#include "engine/import/import.h"
+#include "engine/import/import_common.h"
+#include "engine/import/number.h"
+
+namespace ferolan {
+
+namespace {
+
+bool is_blank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// The whole field must be [sign] digits [. digits] [E|e [sign] digits], with at least one
+// digit before the exponent.
+bool is_number_text(std::string_view f) {
+  size_t i = 0;
+  auto digits = [&] {
+    const size_t start = i;
+    while (i < f.size() && is_digit(f[i])) ++i;
+    return i > start;
+  };
+  if (i < f.size() && (f[i] == '+' || f[i] == '-')) ++i;
+  bool mantissa = digits();
+  if (i < f.size() && f[i] == '.') {
+    ++i;
+    mantissa = digits() || mantissa;
+  }
+  if (!mantissa) return false;
+  if (i < f.size() && (f[i] == 'e' || f[i] == 'E')) {
+    ++i;
+    if (i < f.size() && (f[i] == '+' || f[i] == '-')) ++i;
+    if (!digits()) return false;
+  }
+  return i == f.size();
+}
+
+// data.mdf as a stream of numeric fields: a field ends at a comma, a blank or the end of the
+// text; blanks around a field and one comma after it are skipped.
+class Fields {
+ public:
+  explicit Fields(std::string_view text) : t_(text) {
+    if (t_.starts_with("\xEF\xBB\xBF")) t_.remove_prefix(3);  // a byte-order mark
+  }
+
+  // Only blanks are left (the file is expected to end right after a complete row).
+  bool at_end() {
+    skip_blanks();
+    return pos_ == t_.size();
+  }
+
+  // The next field's value; nullopt at the end or for a field that is not a number
+  // (problem then says which).
+  std::optional<double> next(std::string& problem, const char* missing) {
+    skip_blanks();
+    if (pos_ == t_.size()) {
+      problem = import_problem(missing);
+      return std::nullopt;
+    }
+    ++field_;
+    const size_t start = pos_;
+    while (pos_ < t_.size() && t_[pos_] != ',' && !is_blank(t_[pos_])) ++pos_;
+    const std::string_view f = t_.substr(start, pos_ - start);
+    while (pos_ < t_.size() && (t_[pos_] == ' ' || t_[pos_] == '\t')) ++pos_;
+    if (pos_ < t_.size() && t_[pos_] == ',') ++pos_;
+    if (!is_number_text(f)) {
+      problem = import_problem(where() + " не число.");
+      return std::nullopt;
+    }
+    return leading_number(f);
+  }
+
+  std::string where() const {
+    return "у data.mdf у рядку " + std::to_string(line_) + " поле " + std::to_string(field_);
+  }
+
+ private:
+  void skip_blanks() {
+    while (pos_ < t_.size() && is_blank(t_[pos_])) {
+      const char c = t_[pos_++];
+      const bool crlf = c == '\r' && pos_ < t_.size() && t_[pos_] == '\n';
+      if ((c == '\r' && !crlf) || c == '\n') {
+        ++line_;
+        field_ = 0;
+      }
+    }
+  }
+
+  std::string_view t_;
+  size_t pos_ = 0;
+  int line_ = 1, field_ = 0;
+};
+
+const char kNoWavelength[] = "data.mdf закінчується до першої довжини хвилі.";
+
+}  // namespace
+
+bool parse_mdf(std::string_view text, DataSet& out, std::string& problem) {
+  Fields in(text);
+  if (in.at_end()) {
+    problem = import_problem("файл data.mdf порожній.");
+    return false;
+  }
+  auto single = [&](const char* missing, float& dst) {
+    const std::optional<double> v = in.next(problem, missing);
+    if (!v) return false;
+    if (to_single(*v, dst)) return true;
+    problem = import_problem(in.where() + " число поза допустимими межами.");
+    return false;
+  };
+  auto wavelength = [&](double v, int16_t& dst) {
+    if (to_wavelength(v, dst)) return true;
+    problem = import_problem(in.where() + " довжина хвилі поза межами -32768…32767.");
+    return false;
+  };
+
+  float conc = 0;
+  if (!single(kNoWavelength, conc)) return false;
+  out.acid_conc = conc == 0 ? 10.0f : conc;
+
+  // The pH list ends at the first value above 20, which is the first wavelength. Above 20
+  // already after the concentration means no spectra: every further field is a wavelength.
+  int n = kMaxSpectra;
+  for (int i = 1; i <= kMaxSpectra; ++i) {
+    if (!single(kNoWavelength, out.ph_values[i])) return false;
+    if (out.ph_values[i] > 20) {
+      n = i - 1;
+      if (!wavelength(out.ph_values[i], out.wavelengths[1])) return false;
+      out.ph_values[i] = 0;
+      break;
+    }
+  }
+  if (n == kMaxSpectra) {
+    const std::optional<double> v = in.next(problem, kNoWavelength);
+    if (!v || !wavelength(*v, out.wavelengths[1])) return false;
+  }
+  out.n_spectra = static_cast<int16_t>(n);
+
+  std::string row_cut;
+  auto read_row = [&](int w) {
+    row_cut = "data.mdf закінчується посеред рядка довжини хвилі " +
+              std::to_string(out.wavelengths[w]) + " нм.";
+    for (int s = 1; s <= n; ++s)
+      if (!single(row_cut.c_str(), out.absorbance[w][s])) return false;
+    return true;
+  };
+  if (!read_row(1)) return false;
+  out.n_wavelengths = kMaxPoints;
+  for (int w = 2; w <= kMaxPoints; ++w) {
+    if (in.at_end()) {
+      out.n_wavelengths = static_cast<int16_t>(w - 1);
+      break;
+    }
+    const std::optional<double> v = in.next(problem, kNoWavelength);
+    if (!v || !wavelength(*v, out.wavelengths[w]) || !read_row(w)) return false;
+  }
+  return true;
+}
+
+}  // namespace ferolan

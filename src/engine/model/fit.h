@@ -1,0 +1,29 @@
+// The fit of one pKa set: forms' concentrations, forms' spectra by least squares, the score.
+#pragma once
+
+#include "engine/data/state.h"
+
+namespace ferolan {
+
+// 10^-pKa; ka_fits says whether it is a positive, finite double for a finite pKa.
+double ka_of(float pk);
+bool ka_fits(float pk);
+
+// Solves norm_matrix · x = norm_rhs (order system_size) into lsq_solution: elimination
+// without pivoting, bottom-up with the row above; a zero pivot gives a zero unknown.
+void systema(CalcState& calc);
+
+// Fits the forms' spectra for calc.ka over the included spectra on the grid of fit_step and
+// leaves the mean squared residual in s_a_sq. With no wavelength point or used_spectra_count
+// 0 there is nothing to average and s_a_sq is 0; a fit_step below 1 counts as 1. Never
+// allocates.
+void rozrah(const DataSet& data, CalcState& calc);
+
+// Number of spectra marked as taking part (every flag of the array, as the searches count).
+int count_used_spectra(const DataSet& data);
+
+// Counts the included spectra and the constants not removed (slot 1 always counts); sets
+// used_spectra_count to 0 when there are fewer than active_ka_count + 2 spectra.
+void chy_dostatno_spektriv(const DataSet& data, const SlotModes& modes, CalcState& calc);
+
+}  // namespace ferolan

@@ -1,0 +1,199 @@
+// The optimisation: a multiplicative pattern search around the start values.
+#include <cmath>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "engine/model/fit.h"
+#include "engine/model/uncertainty.h"
+#include "engine/search/run.h"
+#include "engine/search/search.h"
+
+namespace ferolan {
+
+namespace {
+
+// A trial of a sweep planned for scoring on several threads.
+struct Planned {
+  Arr1<float, kSlots> pk;
+  Arr1<double, kSlots> ka;
+  Arr1<float, kSlots> exp;
+};
+
+// Fit states of the extra threads, kept for the whole search (a fit never allocates).
+struct Helpers {
+  std::vector<std::unique_ptr<CalcState>> calc;
+  std::vector<Planned> plan;
+  std::vector<double> scores;
+};
+
+// One sweep: every combination of exponents -1, -1 + h, ..., 1 of the varied slots whose
+// pKa values do not fall from slot to slot, slot 1 outermost.
+struct Sweep {
+  Workspace w;
+  SearchObserver& obs;
+  const Arr1<float, kSlots>& base;
+  float h;
+  Arr1<float, kSlots> exp{};
+  Arr1<float, kSlots> best_exp{};
+  bool improved = false;
+  bool stopped = false;
+  std::vector<Planned>* plan = nullptr;  // set: trials are collected, not scored
+
+  void slot(int k);
+  void trial();
+  void take(const Arr1<float, kSlots>& e, double score);
+};
+
+void Sweep::slot(int k) {
+  SearchState& s = w.search;
+  CalcState& c = w.calc;
+  const float last = s.pk_free[k];
+  for (float e = -last; e <= last; e += h) {
+    // The factor is read afresh: a stop handled at a yield sets it to 1.
+    const double f = std::pow(static_cast<double>(s.step_factor), static_cast<double>(e));
+    s.pk[k] = static_cast<float>(static_cast<double>(base[k]) * f);
+    if (k > 1 && s.pk[k] < s.pk[k - 1]) continue;
+    if (k == 1 || c.ka[k] > 0) {
+      // A value whose constant underflows to 0 would pass for a removed one: skip it.
+      if (!ka_fits(s.pk[k])) continue;
+      c.ka[k] = ka_of(s.pk[k]);
+    }
+    exp[k] = e;
+    if (k < kSlots)
+      slot(k + 1);
+    else
+      trial();
+    if (stopped) return;
+  }
+  if (k == 3) obs.elapsed();
+}
+
+void Sweep::trial() {
+  if (stop_requested(w.search)) {
+    stopped = true;
+    return;
+  }
+  if (plan) {
+    plan->push_back({w.search.pk, w.calc.ka, exp});
+    return;
+  }
+  obs.yield();
+  score_trial(w, obs, w.search.pk);
+  take(exp, w.calc.s_a_sq);
+}
+
+void Sweep::take(const Arr1<float, kSlots>& e, double score) {
+  if (accept_score(w.calc, score)) {
+    best_exp = e;
+    improved = true;
+  }
+}
+
+// Scores the collected trials: the extra threads take the first chunks, this thread the last
+// one, so that calc ends with the last trial's fit as a sequential sweep leaves it. Then the
+// trials are counted, told and accepted in loop order.
+void score_planned(Workspace w, SearchObserver& obs, Sweep& sweep, Helpers& h) {
+  const std::vector<Planned>& plan = h.plan;
+  const size_t n = plan.size();
+  if (n == 0) return;
+  // Threads pay off only for the larger sweeps of the higher levels.
+  const size_t parts = n < 512 ? 1 : h.calc.size() + 1;
+  h.scores.assign(n, 0.0);
+  auto run = [&](CalcState& calc, size_t from, size_t to) {
+    for (size_t i = from; i < to; ++i) {
+      calc.ka = plan[i].ka;
+      rozrah(w.data, calc);
+      h.scores[i] = calc.s_a_sq;
+    }
+  };
+  std::vector<std::thread> threads;
+  std::vector<long> fits_before;
+  for (size_t t = 0; t + 1 < parts; ++t) {
+    CalcState& c = *h.calc[t];
+    c.fit_step = w.calc.fit_step;
+    c.used_spectra_count = w.calc.used_spectra_count;
+    c.active_ka_count = w.calc.active_ka_count;
+    fits_before.push_back(c.fits);
+    threads.emplace_back(run, std::ref(c), n * t / parts, n * (t + 1) / parts);
+  }
+  const Arr1<double, kSlots> ka_after = w.calc.ka;
+  run(w.calc, n * (parts - 1) / parts, n);
+  w.calc.ka = ka_after;
+  for (std::thread& t : threads) t.join();
+  for (size_t t = 0; t + 1 < parts; ++t) w.calc.fits += h.calc[t]->fits - fits_before[t];
+  for (size_t i = 0; i < n; ++i) {
+    ++w.search.trials;
+    w.search.s_a_sq_trial = h.scores[i];
+    obs.scored(TrialScore{w.search.trials, plan[i].pk, plan[i].ka, h.scores[i], w.calc.fit_step});
+    sweep.take(plan[i].exp, h.scores[i]);
+  }
+}
+
+}  // namespace
+
+bool optimisation_sweeps(Workspace w, SearchObserver& obs, Arr1<float, kSlots>& base_pk, float h,
+                         int progress_len) {
+  SearchState& s = w.search;
+  CalcState& c = w.calc;
+  Helpers helpers;
+  for (int t = 1; t < obs.sweep_threads(); ++t)
+    helpers.calc.push_back(std::make_unique<CalcState>(c));
+  for (;;) {
+    Sweep sweep{w, obs, base_pk, h};
+    if (!helpers.calc.empty()) {
+      helpers.plan.clear();
+      sweep.plan = &helpers.plan;
+      sweep.slot(1);
+      score_planned(w, obs, sweep, helpers);
+    } else {
+      sweep.slot(1);
+    }
+    if (sweep.stopped) return true;
+    obs.yield();
+    if (sweep.improved) {
+      const double F = s.step_factor;
+      for (int k = 1; k <= kSlots; ++k)
+        s.pk[k] =
+            static_cast<float>(base_pk[k] * std::pow(F, static_cast<double>(sweep.best_exp[k])));
+      for (int k = 1; k <= kSlots; ++k)
+        if (c.ka[k] > 0) c.ka[k] = ka_of(s.pk[k]);
+      base_pk = s.pk;
+      rozrah(w.data, c);
+      const double thinned = c.s_a_sq;
+      full_fit(w.data, c);
+      obs.best(BestKind::Optimisation, thinned);
+      continue;
+    }
+    s.step_factor = (s.step_factor - 1.0f) / 2.0f + 1.0f;
+    progress_len += 2;
+    obs.progress(progress_len);
+    if (s.step_factor < s.opt_factor_min) return false;
+  }
+}
+
+SearchResult optimise(Workspace w, const ModelSetup& setup, SearchObserver& obs) {
+  SearchState& s = w.search;
+  CalcState& c = w.calc;
+  RunRecord run(w);
+  if (auto r = check_setup(SearchKind::Optimisation, setup, c, s)) return run.refused(*r);
+  Arr1<float, kSlots> base_pk = s.pk;
+  chy_dostatno_spektriv(w.data, setup.modes(), c);
+  if (c.used_spectra_count == 0) return run.refused({Msg::TooFewSpectra, 0});
+  if (auto r = data_problem(w.data)) return run.refused(*r);
+  rozrah(w.data, c);
+  if (auto r = score_problem(w.data, c)) return run.refused(*r);
+  c.s_a_sq_best = static_cast<float>(c.s_a_sq);
+  s.step_factor = s.step_factor_start;
+  const double thinned = c.s_a_sq;
+  full_fit(w.data, c);
+  obs.best(BestKind::OptimisationStart, thinned);
+  static constexpr float kExponentStep[] = {1.0f, 1.0f, 0.5f, 0.25f};
+  const float h = kExponentStep[setup.level >= 1 && setup.level <= 3 ? setup.level : 1];
+  const bool stopped = optimisation_sweeps(w, obs, base_pk, h, 2);
+  s.pk_best = base_pk;
+  pohybka(w.data, c, s, setup.modes());
+  return run.finished(stopped, setup.modes());
+}
+
+}  // namespace ferolan

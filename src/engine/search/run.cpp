@@ -1,0 +1,74 @@
+#include "engine/search/run.h"
+
+#include <cmath>
+
+#include "engine/model/fit.h"
+
+namespace ferolan {
+
+RunRecord::RunRecord(Workspace w)
+    : w_(w), t0_(std::chrono::steady_clock::now()), fits0_(w.calc.fits) {
+  w.search.trials = 0;
+}
+
+SearchResult RunRecord::base(Outcome outcome) const {
+  SearchResult r;
+  r.outcome = outcome;
+  r.trials = w_.search.trials;
+  r.fits = w_.calc.fits - fits0_;
+  r.s_a_thinned = std::sqrt(w_.search.s_a_sq_trial);
+  r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0_).count();
+  return r;
+}
+
+SearchResult RunRecord::refused(Refusal why) const {
+  SearchResult r = base(Outcome::Refused);
+  r.refusal = why;
+  return r;
+}
+
+SearchResult RunRecord::nothing_scored() const {
+  return base(Outcome::NothingScored);
+}
+
+SearchResult RunRecord::finished(bool stopped, const SlotModes& modes) const {
+  SearchResult r = base(stopped ? Outcome::Stopped : Outcome::Finished);
+  r.modes = modes;
+  r.pk_best = w_.search.pk_best;
+  r.u = w_.search.uncertainty;
+  for (int k = 1; k <= kSlots; ++k)
+    r.ka[k] = modes[k] == SlotMode::Removed ? 0.0 : ka_of(r.pk_best[k]);
+  r.s_a = std::sqrt(w_.calc.s_a_sq);
+  return r;
+}
+
+void score_trial(Workspace w, SearchObserver& obs, const Arr1<float, kSlots>& pk) {
+  rozrah(w.data, w.calc);
+  ++w.search.trials;
+  w.search.s_a_sq_trial = w.calc.s_a_sq;
+  obs.scored(TrialScore{w.search.trials, pk, w.calc.ka, w.calc.s_a_sq, w.calc.fit_step});
+}
+
+std::optional<Refusal> data_problem(const DataSet& data) {
+  for (int s = 1; s <= data.n_spectra && s <= kMaxSpectra; ++s) {
+    if (data.spectrum_used[s] == 0) continue;
+    const double h = std::pow(10.0, -static_cast<double>(data.ph_values[s]));
+    if (!std::isfinite(data.ph_values[s]) || !std::isfinite(h * h * h * h * h))
+      return Refusal{Msg::PhOutOfRange, 0};
+    for (int p = 1; p <= data.n_wavelengths && p <= kMaxPoints; ++p)
+      if (!std::isfinite(data.absorbance[p][s])) return Refusal{Msg::AbsorbanceTooLarge, 0};
+  }
+  return std::nullopt;
+}
+
+std::optional<Refusal> score_problem(const DataSet& data, const CalcState& calc) {
+  if (std::isfinite(static_cast<float>(calc.s_a_sq))) return std::nullopt;
+  for (int s = 1; s <= data.n_spectra && s <= kMaxSpectra; ++s) {
+    if (data.spectrum_used[s] == 0) continue;
+    for (int j = 1; j <= kForms; ++j)
+      if (!std::isfinite(calc.form_conc[s][j])) return Refusal{Msg::PhOutOfRange, 0};
+  }
+  return Refusal{Msg::AbsorbanceTooLarge, 0};
+}
+
+}  // namespace ferolan

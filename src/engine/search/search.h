@@ -1,0 +1,150 @@
+// The three searches over the pKa set, as an API: a model setup in, an outcome and a result
+// out, and an observer told of every moment at which a window would show something.
+#pragma once
+
+#include <optional>
+
+#include "engine/data/state.h"
+#include "engine/search/messages.h"
+
+namespace ferolan {
+
+// One slot of the model. value: the start value of the optimisation or the held value of
+// the grids (for the optimisation a held slot starts, and stays, at value); start, end, step:
+// the manual grid's range of a fitted slot.
+struct SlotSetup {
+  SlotMode mode = SlotMode::Fitted;
+  float value = 0;
+  float start = 0, end = 0, step = 0;
+};
+
+struct ModelSetup {
+  Arr1<SlotSetup, kSlots> slot{};
+  int level = 1;  // optimisation: 1 normal, 2 high, 3 very high
+  // The automatic grid's final stage starts from its best set written with two decimals
+  // and read back, as the window does through its pKa boxes; this is that text's decimal mark.
+  char decimal = '.';
+  SlotModes modes() const;
+};
+
+// The data the searches work on; the included spectra are the data set's spectrum_used.
+struct Workspace {
+  const DataSet& data;
+  CalcState& calc;
+  SearchState& search;
+};
+
+enum class Outcome { Finished, Stopped, Refused, NothingScored };
+
+struct Refusal {
+  Msg msg = Msg::TooFewSpectra;
+  int slot = 0;  // 0 when the message names no slot
+};
+
+struct SearchResult {
+  Outcome outcome = Outcome::Finished;
+  Refusal refusal;                // when Refused
+  SlotModes modes{};              // as the search used them
+  Arr1<float, kSlots> pk_best{};  // removed slots: as the search left them
+  Arr1<float, kSlots> u{};        // uncertainty of each fitted slot (NaN: undetermined)
+  Arr1<double, kSlots> ka{};      // 10^-pk_best, 0 for a removed constant
+  double s_a = 0;                 // s(A) at pk_best at full resolution
+  double s_a_thinned = 0;         // s(A) of the last scored trial, on the thinned grid
+  long trials = 0;                // trials scored
+  long fits = 0;                  // calls of rozrah, display and uncertainty fits included
+  double seconds = 0;             // monotonic clock
+};
+
+// One scored trial, as the trace writes it.
+struct TrialScore {
+  long trial_no = 0;  // from 1 in each search
+  Arr1<float, kSlots> pk{};
+  Arr1<double, kSlots> ka{};  // 0 for a removed constant
+  double s_a_sq = 0;
+  int16_t fit_step = 10;
+};
+
+// When a new best set is shown, which search found it.
+enum class BestKind {
+  OptimisationStart,  // the score at the start values
+  Optimisation,       // the centre moved after a sweep
+  ManualGrid,
+  AutoGrid,
+  AutoFinalStart,  // the start of the automatic grid's final optimisation
+};
+
+class SearchObserver {
+ public:
+  virtual ~SearchObserver() = default;
+  // The window's event loop may run here; a stop request sets step_factor to exactly 1.
+  virtual void yield() {}
+  // A trial was scored (told in the order of the trial sequence).
+  virtual void scored(const TrialScore& trial) { (void)trial; }
+  // How many threads may score the trials of one optimisation sweep at once. Above 1 the
+  // sweep's trials are scored first and then taken in loop order, with no yield between
+  // them: only for a caller whose stop never arrives at a yield.
+  virtual int sweep_threads() const { return 1; }
+  // The manual grid is about to score search.pk.
+  virtual void trying(const SearchState& search, const CalcState& calc) {
+    (void)search;
+    (void)calc;
+  }
+  // A new best set after its display fit at full resolution; s_a_sq_thinned is the score
+  // that made it the best (for AutoFinalStart: none, 0).
+  virtual void best(BestKind kind, double s_a_sq_thinned) {
+    (void)kind;
+    (void)s_a_sq_thinned;
+  }
+  virtual void progress(int length) { (void)length; }  // the progress bar's new length
+  virtual void elapsed() {}                            // time to refresh the elapsed time
+  // The automatic grid's ranges of the coming pass (steps of 10 mark slots not scanned).
+  virtual void grid_ranges(const Arr1<float, kSlots>& start, const Arr1<float, kSlots>& end,
+                           const Arr1<float, kSlots>& step) {
+    (void)start;
+    (void)end;
+    (void)step;
+  }
+  // A grid's best set (of the whole manual grid, or of a pass of the automatic grid) with
+  // calc holding its fit at full resolution.
+  virtual void grid_best_fitted(const Arr1<float, kSlots>& best) { (void)best; }
+  // The automatic grid's final stage reads its start values. The default writes the best set
+  // with two decimals and reads it back; the window reads its pKa boxes instead. Returns a
+  // refusal when a value is missing or unusable.
+  virtual std::optional<Refusal> final_start_values(const ModelSetup& setup,
+                                                    const Arr1<float, kSlots>& best,
+                                                    SearchState& search, CalcState& calc);
+};
+
+// Checks the setup as the given search reads it and writes the trial state it implies
+// (ka, pk, pk_free); the first problem in slot order is returned.
+enum class SearchKind { Optimisation, ManualGrid, AutoGrid };
+std::optional<Refusal> check_setup(SearchKind kind, const ModelSetup& setup, CalcState& calc,
+                                   SearchState& search);
+
+// The single rules every reader of a slot uses.
+bool start_value_ok(float pk);  // a value read as 0, or whose constant is no double, is not
+bool range_start_ok(float v);
+bool range_end_ok(float v);
+bool range_step_ok(float start, float end, float step);
+
+SearchResult optimise(Workspace w, const ModelSetup& setup, SearchObserver& obs);
+SearchResult manual_grid(Workspace w, const ModelSetup& setup, SearchObserver& obs);
+SearchResult auto_grid(Workspace w, const ModelSetup& setup, SearchObserver& obs);
+
+// The optimisation's sweeps around base_pk (step_factor set by the caller, s_a_sq_best the
+// score at the centre), exponent step h, the progress bar starting at progress_len. Returns
+// true when a stop ended them. On return base_pk is the best set.
+bool optimisation_sweeps(Workspace w, SearchObserver& obs, Arr1<float, kSlots>& base_pk, float h,
+                         int progress_len);
+
+// Trial bookkeeping shared by the searches.
+inline bool stop_requested(const SearchState& search) {
+  return search.step_factor == 1.0f;
+}
+// A trial becomes the best when its score, rounded to a float, is finite and strictly lower.
+bool accept_trial(CalcState& calc);
+bool accept_score(CalcState& calc, double s_a_sq);
+// A full-resolution fit of the current constants, leaving fit_step at the searches' 10.
+void full_fit(const DataSet& data, CalcState& calc);
+
+}  // namespace ferolan

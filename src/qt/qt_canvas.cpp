@@ -1,0 +1,146 @@
+#include "qt/qt_canvas.h"
+
+#include <QPainter>
+#include <QPen>
+#include <algorithm>
+#include <cmath>
+
+namespace ferolan {
+
+namespace {
+// Far outside any picture, yet safe for the rasteriser's fixed-point arithmetic.
+constexpr double kFar = 1.0e5;
+}  // namespace
+
+QColor palette_colour(int colour) {
+  static const QRgb kPalette[16] = {
+      qRgb(0, 0, 0),       qRgb(0, 0, 128),   qRgb(0, 128, 0),   qRgb(0, 128, 128),
+      qRgb(128, 0, 0),     qRgb(128, 0, 128), qRgb(128, 128, 0), qRgb(192, 192, 192),
+      qRgb(128, 128, 128), qRgb(0, 0, 255),   qRgb(0, 255, 0),   qRgb(0, 255, 255),
+      qRgb(255, 0, 0),     qRgb(255, 0, 255), qRgb(255, 255, 0), qRgb(255, 255, 255)};
+  if (colour < 0 || colour > 15) return QColor(kPalette[0]);
+  return QColor(kPalette[colour]);
+}
+
+QtCanvas::QtCanvas(QImage background)
+    : background_(background.convertToFormat(QImage::Format_RGB32)), image_(background_) {}
+
+bool QtCanvas::to_pixel(double x, double y, QPoint& p) const {
+  if (scaled_) {
+    if (!scale_ok_) return false;
+    x = (x - left_) * background_.width() / width_;
+    y = (y - top_) * background_.height() / height_;
+  }
+  if (!std::isfinite(x) || !std::isfinite(y)) return false;
+  x = std::clamp(x, -kFar, kFar);
+  y = std::clamp(y, -kFar, kFar);
+  p = QPoint(static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y)));
+  return true;
+}
+
+void QtCanvas::touched() {
+  if (dirty_) return;
+  dirty_ = true;
+  if (on_change_) on_change_();
+}
+
+void QtCanvas::clear() {
+  ops_.clear();
+  pts_.clear();
+  runs_.clear();
+  open_ = false;
+  current_ = QPoint(0, 0);
+  current_ok_ = true;
+  image_ = background_;
+  touched();
+}
+
+void QtCanvas::point(double x, double y, int colour) {
+  ops_.push_back({x, y, colour, true});
+  touched();
+}
+
+void QtCanvas::line_to(double x, double y, int colour) {
+  ops_.push_back({x, y, colour, false});
+  touched();
+}
+
+void QtCanvas::place(const Op& op) {
+  if (!op.is_point) return place_line_to(op.x, op.y, op.colour);
+  open_ = false;
+  current_ok_ = to_pixel(op.x, op.y, current_);
+  if (!current_ok_) return;
+  runs_.push_back({op.colour, true, pts_.size(), 1});
+  pts_.push_back(current_);
+}
+
+void QtCanvas::place_line_to(double x, double y, int colour) {
+  QPoint p;
+  if (!to_pixel(x, y, p)) {
+    // A point that cannot be placed breaks the curve; drawing resumes at the next one.
+    open_ = false;
+    current_ok_ = false;
+    return;
+  }
+  if (!current_ok_) {
+    current_ = p;
+    current_ok_ = true;
+    return;
+  }
+  // Most of a 1000-point spectrum falls on pixels already reached: nothing to add.
+  if (p == current_ && open_ && runs_.back().colour == colour) return;
+  if (!open_ || runs_.back().colour != colour) {
+    runs_.push_back({colour, false, pts_.size(), 1});
+    pts_.push_back(current_);
+    open_ = true;
+  }
+  pts_.push_back(p);
+  ++runs_.back().count;
+  current_ = p;
+}
+
+void QtCanvas::place_pending() {
+  for (const Op& op : ops_) place(op);
+  ops_.clear();
+}
+
+void QtCanvas::set_scale(double left, double top, double width, double height) {
+  place_pending();  // with the scale they were drawn in
+  // A scale without extent maps nothing: nothing is drawn until a usable scale is set.
+  scaled_ = true;
+  scale_ok_ = width != 0 && height != 0 && std::isfinite(width) && std::isfinite(height) &&
+              std::isfinite(left) && std::isfinite(top);
+  left_ = left;
+  top_ = top;
+  width_ = width;
+  height_ = height;
+}
+
+void QtCanvas::paint_pending() {
+  if (runs_.empty()) return;
+  QPainter painter(&image_);
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  int pen_colour = -1;
+  for (const Run& r : runs_) {
+    if (r.colour != pen_colour) {
+      pen_colour = r.colour;
+      painter.setPen(QPen(palette_colour(r.colour), 0));
+    }
+    if (r.is_point)
+      painter.drawPoint(pts_[r.first]);
+    else
+      painter.drawPolyline(&pts_[r.first], static_cast<int>(r.count));
+  }
+  pts_.clear();
+  runs_.clear();
+  open_ = false;
+}
+
+const QImage& QtCanvas::image() {
+  place_pending();
+  paint_pending();
+  dirty_ = false;
+  return image_;
+}
+
+}  // namespace ferolan

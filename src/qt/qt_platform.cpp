@@ -1,0 +1,86 @@
+#include "qt/qt_platform.h"
+
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLocale>
+#include <QMessageBox>
+#include <QTime>
+#include <QUrl>
+#include <cstdio>
+
+#include "engine/import/import.h"
+
+namespace ferolan {
+
+namespace {
+QString qs(std::string_view s) {
+  return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+}  // namespace
+
+void QtPlatform::message_box(std::string_view text, std::string_view title) {
+  if (unattended_) {
+    std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(title.size()), title.data(),
+                 static_cast<int>(text.size()), text.data());
+    return;
+  }
+  QMessageBox box(QMessageBox::NoIcon, qs(title), qs(text), QMessageBox::Ok, window_);
+  box.exec();
+}
+
+std::string QtPlatform::clipboard_text() {
+  // Rows of a pasted table end at carriage returns; spreadsheets on Linux and macOS copy
+  // lines ending in a bare line feed.
+  return with_row_ends(QGuiApplication::clipboard()->text().toStdString());
+}
+
+void QtPlatform::set_clipboard_text(std::string_view text) {
+  QClipboard* cb = QGuiApplication::clipboard();
+  cb->clear();
+  cb->setText(qs(text));
+}
+
+double QtPlatform::clock_seconds() {
+  return QTime::currentTime().msecsSinceStartOfDay() / 1000.0;
+}
+
+void QtPlatform::yield() {
+  // Reading the clock costs a few nanoseconds; an event loop pass with nothing to do, some
+  // microseconds.
+  if (std::chrono::steady_clock::now() < next_serve_) return;
+  QCoreApplication::processEvents();
+  next_serve_ = std::chrono::steady_clock::now() + kServeInterval;
+}
+
+bool QtPlatform::open_document(std::string_view file_name) {
+  const QString path = QDir::current().absoluteFilePath(qs(file_name));
+  if (!QFileInfo(path).isFile()) return false;
+  // The desktop's handler runs detached: the program does not wait for it.
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+std::string QtPlatform::working_folder() {
+  return QDir::toNativeSeparators(QDir::currentPath()).toStdString();
+}
+
+std::optional<std::string> QtPlatform::read_file(std::string_view file_name) {
+  QFile f(QDir::current().absoluteFilePath(qs(file_name)));
+  if (!f.open(QIODevice::ReadOnly)) return std::nullopt;
+  const QByteArray bytes = f.readAll();
+  if (f.error() != QFileDevice::NoError) return std::nullopt;
+  return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+char QtPlatform::decimal_separator() const {
+  const QString p = QLocale::system().decimalPoint();
+  // The masks write one byte; a separator outside ASCII falls back to the point.
+  if (p.size() == 1 && p[0].unicode() < 0x80) return static_cast<char>(p[0].unicode());
+  return '.';
+}
+
+}  // namespace ferolan

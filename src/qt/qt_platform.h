@@ -1,0 +1,40 @@
+// The desktop services of the core, provided by Qt.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+#include <chrono>
+
+#include "window/platform/platform.h"
+
+namespace ferolan {
+
+class QtPlatform : public Platform {
+ public:
+  // Message boxes are modal to this window (may be null before the window exists).
+  void set_window(QWidget* window) { window_ = window; }
+  // Without a user to press OK (scripted runs), messages go to standard error instead.
+  void set_unattended(bool unattended) { unattended_ = unattended; }
+
+  void message_box(std::string_view text, std::string_view title) override;
+  std::string clipboard_text() override;
+  void set_clipboard_text(std::string_view text) override;
+  double clock_seconds() override;
+  // Serves the window's events, at most once per kServeInterval: a search yields after
+  // every trial, many thousands of times a second.
+  void yield() override;
+  bool open_document(std::string_view file_name) override;
+  std::string working_folder() override;
+  std::optional<std::string> read_file(std::string_view file_name) override;
+  char decimal_separator() const override;
+
+ private:
+  QPointer<QWidget> window_;
+  bool unattended_ = false;
+  std::chrono::steady_clock::time_point next_serve_{};
+};
+
+// Input still answers within a few milliseconds; the screen is updated once a frame anyway.
+constexpr std::chrono::microseconds kServeInterval{1000};
+
+}  // namespace ferolan

@@ -1,0 +1,24 @@
+// "Оптимізація": the optimisation started from the pKa boxes.
+#include "engine/model/fit.h"
+#include "window/search/run_control.h"
+#include "window/search/searches.h"
+
+namespace ferolan {
+
+void Command2_Click(Module& m) {
+  run_lock(m);
+  m.st.search.run_start_time = static_cast<float>(m.pf.clock_seconds());
+  ModelSetup setup = window_setup(m);
+  if (!read_start_values(m, setup)) return finish_block(m);
+  WindowObserver obs(m);
+  const SearchResult r = optimise(workspace(m), setup, obs);
+  if (r.outcome == Outcome::Refused) {
+    if (unscorable(r.refusal)) return refuse_unscorable(m, r.refusal);
+    show_message(m, r.refusal);
+    return finish_block(m);
+  }
+  vyvid_pohybky(m.st.search, r.modes, m.ui, m.dec());
+  finish_block(m);
+}
+
+}  // namespace ferolan

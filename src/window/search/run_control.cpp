@@ -1,0 +1,275 @@
+#include "window/search/run_control.h"
+
+#include <cmath>
+
+#include "engine/format/format.h"
+#include "engine/import/number.h"
+#include "engine/model/fit.h"
+#include "window/view/constants.h"
+#include "window/view/plots.h"
+
+namespace ferolan {
+
+void shovaty(Controls& ui) {
+  ui.set_enabled(ui.Command1, true);
+  for (Control* c : {&ui.Command2, &ui.Command4, &ui.Command5, &ui.Command6, &ui.Command9,
+                     &ui.Command7, &ui.Command8})
+    ui.set_enabled(*c, false);
+  for (int k = 1; k <= kSlots; ++k) ui.set_enabled(ui.Check1[k], false);
+  for (int k = 1; k <= kSlots; ++k) ui.set_enabled(ui.Check2[k], false);
+  ui.set_enabled(ui.load, false);
+  ui.set_enabled(ui.Frame1, false);
+  ui.set_text(ui.Label5, "  ");
+}
+
+void pokazaty(Controls& ui) {
+  ui.set_enabled(ui.Command1, false);
+  for (Control* c : {&ui.Command2, &ui.Command4, &ui.Command5, &ui.Command6, &ui.Command9,
+                     &ui.Command7, &ui.Command8})
+    ui.set_enabled(*c, true);
+  for (int k = 1; k <= kSlots; ++k) ui.set_enabled(ui.Check1[k], true);
+  for (int k = 1; k <= kSlots; ++k) ui.set_enabled(ui.Check2[k], true);
+  ui.set_enabled(ui.load, true);
+  ui.set_enabled(ui.Frame1, true);
+}
+
+void Command1_Click(Module& m) {
+  m.st.search.step_factor = 1.0f;
+  m.ui.set_enabled(m.ui.Command1, false);
+  m.ui.set_enabled(m.ui.Command2, true);
+}
+
+void Check1_Click(Controls& ui, int n) {
+  const bool on = ui.Check1[n].checked;
+  if (on) ui.set_checked(ui.Check2[n], false);
+  ui.set_enabled(ui.txt_poch[n], on);
+  ui.set_enabled(ui.txt_kin[n], on);
+  ui.set_enabled(ui.txt_krok[n], on);
+}
+
+void Check2_Click(Controls& ui, int n) {
+  // Changing a box from here runs its handler again, so the cascades nest.
+  if (ui.Check2[n].checked) {
+    for (int i = n; i <= kSlots; ++i) {
+      ui.set_checked(ui.Check1[i], false);
+      ui.set_checked(ui.Check2[i], true);
+      ui.set_text(ui.txt_pK[i], "");
+      ui.set_text(ui.Lab_K[i], "0");
+    }
+  }
+  if (!ui.Check2[n].checked) {
+    for (int i = n; i >= 2; --i) {
+      ui.set_checked(ui.Check2[i], false);
+      ui.set_text(ui.Lab_K[i], "");
+    }
+  }
+}
+
+void Option1_Click(SearchState& search, int n) {
+  static constexpr float kSteps[] = {1.0f, 1.0f, 0.5f, 0.25f};
+  if (n >= 1 && n <= 3) search.opt_exponent_step = kSteps[n];
+}
+
+void Option2_Click(Settings& settings, int n) {
+  if (n == 1 || n == 2 || n == 3 || n == 5) settings.path_len = static_cast<float>(n);
+}
+
+void run_lock(Module& m) {
+  shovaty(m.ui);
+  for (int s = 1; s <= kMaxSpectra; ++s) m.ui.set_enabled(m.ui.Check3[s], false);
+  m.st.search.running = true;
+  m.st.search.trials = 0;
+}
+
+void run_unlock(Module& m) {
+  pokazaty(m.ui);
+  for (int s = 1; s <= kMaxSpectra; ++s) m.ui.set_enabled(m.ui.Check3[s], s <= m.st.data.n_spectra);
+  m.st.search.running = false;
+}
+
+double elapsed_seconds(double now, float run_start) {
+  double t = now - static_cast<double>(run_start);
+  // The clock restarts at midnight. A start read into a float can lie a few milliseconds
+  // after the real clock: that small negative difference is no day.
+  if (t < -43200.0) t += 86400.0;
+  return t < 0 ? 0.0 : t;
+}
+
+void show_elapsed(Module& m) {
+  const double t = elapsed_seconds(m.pf.clock_seconds(), m.st.search.run_start_time);
+  m.ui.set_text(m.ui.Lab_chas, format_mask(t, "0#.0", m.dec()));
+}
+
+void show_s_a(Module& m, double s_a_sq) {
+  m.ui.set_text(m.ui.Label4, format_mask(std::sqrt(s_a_sq), "0.00e+00", m.dec()));
+}
+
+void set_progress(Controls& ui, int n) {
+  ui.set_text(ui.Label5, std::string(n, ' '));
+}
+
+void draw_fit(Module& m) {
+  vyvid_spectriv_form(m.st.data, m.st.settings, m.st.calc, m.spectrs, m.pict_e);
+  vyvid_rozrahovanyh_spectriv(m.st.data, m.st.settings, m.st.calc, m.spectrs);
+}
+
+void finish_block(Module& m) {
+  run_unlock(m);
+  show_elapsed(m);
+  m.ui.set_text(m.ui.Label5, "  ");
+  m.ui.set_text(m.ui.Label9, kDoneText);
+  m.ui.set_focus(m.ui.Command2);
+}
+
+void show_message(Module& m, Msg msg, int n) {
+  m.pf.message_box(message_text(msg, n), message_title(msg));
+}
+
+void show_message(Module& m, const Refusal& r) {
+  show_message(m, r.msg, r.slot);
+}
+
+bool unscorable(const Refusal& r) {
+  return r.msg == Msg::PhOutOfRange || r.msg == Msg::AbsorbanceTooLarge;
+}
+
+void refuse_unscorable(Module& m, const Refusal& r) {
+  show_message(m, r);
+  m.ui.set_text(m.ui.Label5, "  ");
+  run_unlock(m);
+}
+
+SlotModes slot_modes(const Controls& ui) {
+  SlotModes modes{};
+  for (int k = 1; k <= kSlots; ++k)
+    modes[k] = ui.Check2[k].checked   ? SlotMode::Removed
+               : ui.Check1[k].checked ? SlotMode::Fitted
+                                      : SlotMode::Held;
+  return modes;
+}
+
+ModelSetup window_setup(Module& m) {
+  ModelSetup setup;
+  const SlotModes modes = slot_modes(m.ui);
+  for (int k = 1; k <= kSlots; ++k) setup.slot[k].mode = modes[k];
+  for (int n = 1; n <= 3; ++n)
+    if (m.ui.Option1[n].checked) setup.level = n;
+  setup.decimal = m.dec();
+  return setup;
+}
+
+Workspace workspace(Module& m) {
+  return Workspace{m.st.data, m.st.calc, m.st.search};
+}
+
+void WindowObserver::yield() {
+  m.pf.yield();
+}
+
+void WindowObserver::scored(const TrialScore& trial) {
+  if (m.on_trial) m.on_trial(trial);
+}
+
+void WindowObserver::trying(const SearchState& search, const CalcState& calc) {
+  vyvid_K(search, calc, m.ui, m.dec());
+}
+
+void WindowObserver::best(BestKind kind, double s_a_sq_thinned) {
+  switch (kind) {
+    case BestKind::OptimisationStart:
+    case BestKind::Optimisation:
+      show_s_a(m, s_a_sq_thinned);
+      draw_fit(m);
+      vyvid_K(m.st.search, m.st.calc, m.ui, m.dec());
+      break;
+    case BestKind::ManualGrid:
+      show_s_a(m, s_a_sq_thinned);
+      draw_fit(m);
+      break;
+    case BestKind::AutoGrid:
+      show_s_a(m, s_a_sq_thinned);
+      vyvid_K(m.st.search, m.st.calc, m.ui, m.dec());
+      draw_fit(m);
+      break;
+    case BestKind::AutoFinalStart:
+      draw_fit(m);
+      vyvid_K(m.st.search, m.st.calc, m.ui, m.dec());
+      break;
+  }
+}
+
+void WindowObserver::progress(int length) {
+  set_progress(m.ui, length);
+}
+
+void WindowObserver::elapsed() {
+  show_elapsed(m);
+}
+
+void WindowObserver::grid_ranges(const Arr1<float, kSlots>& start, const Arr1<float, kSlots>& end,
+                                 const Arr1<float, kSlots>& step) {
+  Controls& ui = m.ui;
+  const char dec = m.dec();
+  for (int k = 1; k <= kSlots; ++k) {
+    const bool scanned = step[k] < 10;
+    ui.set_text(ui.txt_poch[k], scanned ? format_single(start[k], "#0.00", dec) : "");
+    ui.set_text(ui.txt_kin[k], scanned ? format_single(end[k], "#0.00", dec) : "");
+    ui.set_text(ui.txt_krok[k], scanned ? format_single(step[k], "#0.000", dec) : "");
+  }
+}
+
+void WindowObserver::grid_best_fitted(const Arr1<float, kSlots>& best) {
+  for (int k = 1; k <= kSlots; ++k)
+    if (m.st.calc.ka[k] > 0) m.ui.set_text(m.ui.txt_pK[k], format_single(best[k], "0.00", m.dec()));
+}
+
+std::optional<Refusal> WindowObserver::final_start_values(const ModelSetup& setup,
+                                                          const Arr1<float, kSlots>&, SearchState&,
+                                                          CalcState&) {
+  // The boxes, not the best set: they are what the user sees and may have edited.
+  ModelSetup start = setup;
+  if (read_start_values(m, start)) return std::nullopt;
+  final_stage_refused = true;
+  return Refusal{Msg::StartValues, 0};
+}
+
+bool read_start_values(Module& m, ModelSetup& setup) {
+  SearchState& s = m.st.search;
+  CalcState& c = m.st.calc;
+  for (int k = 1; k <= kSlots; ++k) {
+    const std::string& text = m.ui.txt_pK[k].text;
+    const bool zeroed = m.ui.Check2[k].checked;
+    if (text.empty() && !zeroed) {
+      show_message(m, Msg::StartValues);
+      return false;
+    }
+    s.pk_free[k] = m.ui.Check1[k].checked ? 1 : 0;
+    if (zeroed) {
+      c.ka[k] = 0;
+      s.pk[k] = 50;
+      s.pk_free[k] = 0;
+      continue;
+    }
+    s.pk[k] = static_cast<float>(leading_number(text));
+    setup.slot[k].value = s.pk[k];
+    c.ka[k] = ka_of(s.pk[k]);
+    if (!start_value_ok(s.pk[k])) {
+      show_message(m, Msg::StartValues);
+      return false;
+    }
+  }
+  return true;
+}
+
+void vyvid_pohybky(const SearchState& search, const SlotModes& modes, Controls& ui, char dec) {
+  static constexpr const char* kPlusMinus = " \xC2\xB1 ";  // " ± "
+  for (int j = 1; j <= kSlots; ++j) {
+    if (modes[j] != SlotMode::Fitted) continue;
+    const float u = search.uncertainty[j];
+    std::string text = format_single(search.pk_best[j], "#0.00", dec) + kPlusMinus;
+    text += std::isfinite(u) ? format_single(u, "#0.00", dec) : std::string("?");
+    ui.set_text(ui.txt_pK[j], std::move(text));
+  }
+}
+
+}  // namespace ferolan

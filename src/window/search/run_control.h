@@ -1,0 +1,84 @@
+// The frame of a running search: locking, stop, slot boxes, level, displays, finish.
+#pragma once
+
+#include <string>
+
+#include "engine/search/search.h"
+#include "window/state/module.h"
+
+namespace ferolan {
+
+void shovaty(Controls& ui);      // run lock
+void pokazaty(Controls& ui);     // run unlock
+void Command1_Click(Module& m);  // stop request
+void Check1_Click(Controls& ui, int n);
+void Check2_Click(Controls& ui, int n);
+void Option1_Click(SearchState& search, int n);
+void Option2_Click(Settings& settings, int n);
+
+// shovaty / pokazaty as a search uses them: besides, the spectrum boxes stay locked for the
+// whole run (every trial of a run scores the same spectra) and `running` keeps a second
+// search from starting inside this one. The unlock re-enables Check3(1..n_spectra) only.
+void run_lock(Module& m);
+void run_unlock(Module& m);
+
+// Seconds since run_start, read at now (both seconds since midnight); a run that crossed
+// midnight gets the day back, a start rounded past now gives 0.
+double elapsed_seconds(double now, float run_start);
+
+void show_elapsed(Module& m);             // Lab_chas, "0#.0"
+void show_s_a(Module& m, double s_a_sq);  // Label4 = s(A), "0.00e+00"
+void set_progress(Controls& ui, int n);   // Label5 = n spaces
+void draw_fit(Module& m);                 // forms' spectra, then measured and calculated
+// pokazaty, elapsed time, empty progress bar, completion text, focus to Command2.
+void finish_block(Module& m);
+
+constexpr const char* kDoneText = " РОЗРАХУНОК ЗАВЕРШЕНО !!!";
+
+void show_message(Module& m, Msg msg, int n = 0);
+void show_message(Module& m, const Refusal& r);
+
+// Data that no fit can score: the message, an empty progress bar and the unlock, without the
+// completion text.
+bool unscorable(const Refusal& r);
+void refuse_unscorable(Module& m, const Refusal& r);
+
+// The slot states as the boxes say: "Обнулити?" removes, else "Розраховувати?" fits, else held.
+SlotModes slot_modes(const Controls& ui);
+// A setup with the boxes' slot states, the chosen level and the locale's decimal mark; the
+// values are filled by the reader of each search.
+ModelSetup window_setup(Module& m);
+Workspace workspace(Module& m);
+
+// The window's side of a running search: every moment the search reports becomes what the
+// window shows at it.
+class WindowObserver : public SearchObserver {
+ public:
+  explicit WindowObserver(Module& module) : m(module) {}
+  void yield() override;
+  void scored(const TrialScore& trial) override;
+  void trying(const SearchState& search, const CalcState& calc) override;
+  void best(BestKind kind, double s_a_sq_thinned) override;
+  void progress(int length) override;
+  void elapsed() override;
+  void grid_ranges(const Arr1<float, kSlots>& start, const Arr1<float, kSlots>& end,
+                   const Arr1<float, kSlots>& step) override;
+  void grid_best_fitted(const Arr1<float, kSlots>& best) override;
+  std::optional<Refusal> final_start_values(const ModelSetup& setup,
+                                            const Arr1<float, kSlots>& best, SearchState& search,
+                                            CalcState& calc) override;
+
+  Module& m;
+  bool final_stage_refused = false;  // its message is shown already
+};
+
+// Reads the pKa boxes as the optimisation does (also for the automatic grid's final stage):
+// pk, ka and pk_free, and the start values into setup. On an empty box of a slot that is not
+// removed, or a value that reads as 0 or whose constant is no double, shows the start-value
+// message and returns false.
+bool read_start_values(Module& m, ModelSetup& setup);
+
+// "value ± uncertainty" into the fitted slots' pKa boxes ("?" for an undetermined one).
+void vyvid_pohybky(const SearchState& search, const SlotModes& modes, Controls& ui, char dec);
+
+}  // namespace ferolan

@@ -1,0 +1,34 @@
+// Everything one window owns: the state, the control model, and what the desktop lends it.
+#pragma once
+
+#include <functional>
+
+#include "engine/data/state.h"
+#include "engine/search/search.h"
+#include "window/platform/canvas.h"
+#include "window/platform/platform.h"
+#include "window/ui/controls.h"
+
+namespace ferolan {
+
+struct Module : CheckHandler {
+  Module(Platform& platform, Canvas& spectrs, Canvas& pict_e, Canvas& picture1);
+  Module(const Module&) = delete;
+  Module& operator=(const Module&) = delete;
+
+  // Runs the click handler of a box whose value changed (by the user or from code).
+  void check_changed(Control& c) override;
+
+  char dec() const { return pf.decimal_separator(); }
+
+  State st;
+  Controls ui;
+  Platform& pf;
+  Canvas& spectrs;
+  Canvas& pict_e;
+  Canvas& picture1;
+  // Told of every scored trial (not display or uncertainty fits), with the trial's pKa set.
+  std::function<void(const TrialScore& trial)> on_trial;
+};
+
+}  // namespace ferolan

@@ -1,0 +1,255 @@
+// The searches through the engine's own API: typed setup in, outcome and result out.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "engine/model/fit.h"
+#include "engine/search/search.h"
+#include "support/acid_spectra.h"
+#include "support/search_setup.h"
+#include "window/search/run_control.h"
+#include "window/search/searches.h"
+
+namespace ferolan::testing {
+namespace {
+
+struct Engine {
+  explicit Engine(const DataSet& d) : data(std::make_unique<DataSet>(d)) {
+    for (int s = 1; s <= data->n_spectra; ++s) data->spectrum_used[s] = 1;
+    State st;
+    set_start_values(st);
+    search = st.search;
+  }
+  Workspace ws() { return Workspace{*data, *calc, search}; }
+  std::unique_ptr<DataSet> data;
+  std::unique_ptr<CalcState> calc = std::make_unique<CalcState>();
+  SearchState search;
+};
+
+// Two fitted constants near 3.2 and 5.7, the rest removed.
+ModelSetup two_constants() {
+  ModelSetup s;
+  s.slot[1] = {SlotMode::Fitted, 3.0f, 2.5f, 4.0f, 0.25f};
+  s.slot[2] = {SlotMode::Fitted, 6.0f, 5.0f, 6.5f, 0.25f};
+  for (int k = 3; k <= kSlots; ++k) s.slot[k].mode = SlotMode::Removed;
+  return s;
+}
+
+// Counts what the observer is told.
+struct Counter : SearchObserver {
+  long scored_n = 0, yields = 0, bests = 0;
+  void scored(const TrialScore&) override { ++scored_n; }
+  void yield() override { ++yields; }
+  void best(BestKind, double) override { ++bests; }
+};
+
+using SearchFn = SearchResult (*)(Workspace, const ModelSetup&, SearchObserver&);
+const struct {
+  const char* name;
+  SearchFn run;
+} kSearches[] = {{"optimise", optimise}, {"manual_grid", manual_grid}, {"auto_grid", auto_grid}};
+
+TEST(EngineSearch, ResultsAreTheFullFitAtTheBestSet) {
+  for (const auto& search : kSearches) {
+    SCOPED_TRACE(search.name);
+    Engine e(make_acid_data(recovery_acid(2)));
+    Counter obs;
+    const SearchResult r = search.run(e.ws(), two_constants(), obs);
+    ASSERT_EQ(r.outcome, Outcome::Finished);
+    EXPECT_EQ(r.trials, obs.scored_n);
+    EXPECT_GT(r.trials, 0);
+    EXPECT_GE(r.fits, r.trials);
+    EXPECT_GE(r.seconds, 0.0);
+    for (int k = 1; k <= 2; ++k) {
+      EXPECT_EQ(r.ka[k], std::pow(10.0, -static_cast<double>(r.pk_best[k])));
+      EXPECT_TRUE(std::isfinite(r.u[k]));
+    }
+    EXPECT_EQ(r.ka[3], 0.0);
+    // s(A) is the score of a fresh full-resolution fit at the result, not a trial's.
+    auto calc = std::make_unique<CalcState>();
+    calc->ka = r.ka;
+    calc->fit_step = 1;
+    chy_dostatno_spektriv(*e.data, r.modes, *calc);
+    rozrah(*e.data, *calc);
+    EXPECT_EQ(r.s_a, std::sqrt(calc->s_a_sq));
+    EXPECT_GT(r.s_a_thinned, 0.0);
+  }
+}
+
+TEST(EngineSearch, RefusalsNameTheMessageAndTheSlot) {
+  struct Case {
+    const char* what;
+    SearchFn run;
+    int slot;
+    ferolan::SlotSetup bad;
+    Msg msg;
+    int msg_slot;
+  } cases[] = {
+      {"start value 0", optimise, 2, {SlotMode::Fitted, 0}, Msg::StartValues, 0},
+      {"held without value", manual_grid, 2, {SlotMode::Held, 0}, Msg::HeldValue, 2},
+      {"held, automatic", auto_grid, 1, {SlotMode::Held, 0}, Msg::HeldValueAuto, 1},
+      {"range start", manual_grid, 1, {SlotMode::Fitted, 0, -1, 5, 1}, Msg::RangeStart, 1},
+      {"range end", manual_grid, 2, {SlotMode::Fitted, 0, 1, 15, 1}, Msg::RangeEnd, 2},
+      {"range order", manual_grid, 1, {SlotMode::Fitted, 0, 5, 5, 1}, Msg::RangeOrder, 1},
+      {"step", manual_grid, 2, {SlotMode::Fitted, 0, 5, 6, 0}, Msg::Step, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Engine e(make_acid_data(recovery_acid(2)));
+    ModelSetup setup = two_constants();
+    setup.slot[c.slot] = c.bad;
+    Counter obs;
+    const SearchResult r = c.run(e.ws(), setup, obs);
+    EXPECT_EQ(r.outcome, Outcome::Refused);
+    EXPECT_EQ(r.refusal.msg, c.msg);
+    EXPECT_EQ(r.refusal.slot, c.msg_slot);
+    EXPECT_EQ(r.trials, 0);
+    EXPECT_NE(std::string(message_code(c.msg)), "");
+  }
+  Engine few(make_acid_data(recovery_acid(2)));
+  for (int s = 4; s <= few.data->n_spectra; ++s) few.data->spectrum_used[s] = 0;
+  Counter obs;
+  EXPECT_EQ(auto_grid(few.ws(), two_constants(), obs).refusal.msg, Msg::TooFewSpectra);
+}
+
+// Data no fit can score must be refused, never reported as a result.
+TEST(EngineSearch, DataThatCannotBeScoredIsRefused) {
+  struct Case {
+    const char* what;
+    float ph;          // of spectrum 1 (0: unchanged)
+    float absorbance;  // every absorbance of spectrum 2 (0: unchanged)
+    Msg msg;
+  } cases[] = {
+      {"pH below the range of a double's powers", -70.0f, 0, Msg::PhOutOfRange},
+      {"absorbances near the float limit", 0, 1e38f, Msg::AbsorbanceTooLarge},
+      {"negative absorbances near the float limit", 0, -3e38f, Msg::AbsorbanceTooLarge},
+  };
+  for (const Case& c : cases) {
+    for (const auto& search : kSearches) {
+      SCOPED_TRACE(std::string(c.what) + ", " + search.name);
+      Engine e(make_acid_data(recovery_acid(2)));
+      if (c.ph != 0) e.data->ph_values[1] = c.ph;
+      if (c.absorbance != 0)
+        for (int w = 1; w <= e.data->n_wavelengths; ++w) e.data->absorbance[w][2] = c.absorbance;
+      Counter obs;
+      const SearchResult r = search.run(e.ws(), two_constants(), obs);
+      EXPECT_EQ(r.outcome, Outcome::Refused);
+      EXPECT_EQ(r.refusal.msg, c.msg);
+      EXPECT_EQ(obs.bests, 0);
+      EXPECT_LE(r.trials, 1);
+    }
+  }
+}
+
+TEST(EngineSearch, TheWindowRefusesUnscorableDataWithAMessage) {
+  for (Ctl button : {Ctl::Command2, Ctl::Command6, Ctl::Command9}) {
+    TestModule t;
+    DataSet d = make_acid_data(recovery_acid(2));
+    d.ph_values[1] = -70.0f;
+    load_data(*t, d);
+    set_slots(*t, {{'f', "3"}, {'f', "6"}});
+    set_range(*t, 1, "2.5", "4", "0.5");
+    set_range(*t, 2, "5", "6.5", "0.5");
+    if (button == Ctl::Command2) Command2_Click(*t);
+    if (button == Ctl::Command6) Command6_Click(*t);
+    if (button == Ctl::Command9) Command9_Click(*t);
+    ASSERT_EQ(t.pf.messages.size(), 1u);
+    EXPECT_EQ(t.pf.messages[0].title, "Некоректні дані!");
+    EXPECT_NE(t.pf.messages[0].text.find("рН"), std::string::npos);
+    EXPECT_NE(t->ui.Label9.text, " РОЗРАХУНОК ЗАВЕРШЕНО !!!");
+    EXPECT_EQ(t->ui.Label4.text.find("nan"), std::string::npos);
+    expect_unlocked(t);
+  }
+}
+
+TEST(EngineSearch, ARefusedStartValueStillSetsItsConstant) {
+  TestModule t;
+  load_data(*t, make_acid_data(recovery_acid(2)));
+  set_slots(*t, {{'f', "3"}, {'f', "0"}});
+  Command2_Click(*t);
+  ASSERT_EQ(t.pf.messages.size(), 1u);
+  EXPECT_EQ(t->st.calc.ka[1], ka_of(3.0f));
+  EXPECT_EQ(t->st.calc.ka[2], 1.0);  // 10^-0, set before the value was refused
+}
+
+TEST(EngineSearch, AStopAtAYieldEndsTheSearchWithItsBestSoFar) {
+  struct StopAt : SearchObserver {
+    SearchState* s = nullptr;
+    long at = 0, n = 0;
+    void yield() override {
+      if (++n == at) s->step_factor = 1.0f;
+    }
+  };
+  for (const auto& search : kSearches) {
+    SCOPED_TRACE(search.name);
+    Engine e(make_acid_data(recovery_acid(2)));
+    StopAt obs;
+    obs.s = &e.search;
+    obs.at = 3;
+    const SearchResult r = search.run(e.ws(), two_constants(), obs);
+    EXPECT_EQ(r.outcome, Outcome::Stopped);
+    EXPECT_GT(r.trials, 0);
+    EXPECT_TRUE(std::isfinite(r.s_a));
+  }
+}
+
+}  // namespace
+}  // namespace ferolan::testing
+
+namespace ferolan::testing {
+namespace {
+
+// Records every scored trial; scores the sweeps on `threads` threads.
+struct Recorder : SearchObserver {
+  explicit Recorder(int n) : threads(n) {}
+  int threads;
+  std::vector<TrialScore> trials;
+  void scored(const TrialScore& t) override { trials.push_back(t); }
+  int sweep_threads() const override { return threads; }
+};
+
+TEST(EngineSearch, SweepsScoredOnSeveralThreadsGiveTheSameTrialsAndResult) {
+  struct Case {
+    const char* what;
+    SearchFn run;
+    int level;
+  } cases[] = {
+      {"optimisation, very high", optimise, 3},
+      {"optimisation, high", optimise, 2},
+      {"automatic grid", auto_grid, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ModelSetup setup = two_constants();
+    setup.slot[3] = {SlotMode::Fitted, 9.0f};
+    setup.level = c.level;
+    AcidSpec recipe = recovery_acid(3);
+    Engine one(make_acid_data(recipe)), two(make_acid_data(recipe));
+    Recorder r1(1), r2(3);
+    const SearchResult a = c.run(one.ws(), setup, r1);
+    const SearchResult b = c.run(two.ws(), setup, r2);
+    ASSERT_EQ(r1.trials.size(), r2.trials.size());
+    EXPECT_GT(r1.trials.size(), 512u);
+    for (size_t i = 0; i < r1.trials.size(); ++i) {
+      ASSERT_EQ(r1.trials[i].trial_no, r2.trials[i].trial_no);
+      ASSERT_EQ(r1.trials[i].pk, r2.trials[i].pk) << i;
+      ASSERT_EQ(r1.trials[i].ka, r2.trials[i].ka) << i;
+      ASSERT_EQ(r1.trials[i].s_a_sq, r2.trials[i].s_a_sq) << i;
+    }
+    EXPECT_EQ(a.pk_best, b.pk_best);
+    EXPECT_EQ(a.s_a, b.s_a);
+    EXPECT_EQ(std::memcmp(&a.u, &b.u, sizeof a.u), 0);
+    EXPECT_EQ(a.fits, b.fits);
+    // What the search leaves behind is the same as well.
+    EXPECT_EQ(one.search.pk, two.search.pk);
+    EXPECT_EQ(one.calc->ka, two.calc->ka);
+    EXPECT_EQ(one.calc->s_a_sq, two.calc->s_a_sq);
+    EXPECT_EQ(one.calc->eps_forms, two.calc->eps_forms);
+  }
+}
+
+}  // namespace
+}  // namespace ferolan::testing
