@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <QGuiApplication>
+#include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
@@ -17,13 +18,10 @@ int main(int argc, char** argv) {
     std::cerr << "ferolan-cli: " << error << "\n";
     return kUsage;
   }
-  if (o.help) {
-    std::cout << help_text();
-    return kOk;
-  }
-  if (o.version) {
-    std::cout << version_text() << "\n";
-    return kOk;
+  if (o.help || o.version) {
+    std::cout << (o.help ? help_text() : version_text()) << (o.help ? "" : "\n");
+    std::cout.flush();
+    return std::fflush(stdout) == 0 && std::cout ? kOk : kOutput;
   }
   // Pictures need Qt's font and image machinery, but never a display.
   std::unique_ptr<QGuiApplication> app;
@@ -38,8 +36,14 @@ int main(int argc, char** argv) {
     }
     app = std::make_unique<QGuiApplication>(argc, argv);
   }
-  const int status = run_batch(o, std::cin, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
+  int status = run_batch(o, std::cin, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
   app.reset();
+  // A full disk or a closed pipe shows only when the buffers are flushed.
+  std::cout.flush();
+  if (!std::cout || std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    std::cerr << "ferolan-cli: standard output: write error\n";
+    status = kOutput;
+  }
   if (own_runtime_dir) rmdir(runtime_dir);
   return status;
 }

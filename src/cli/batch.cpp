@@ -1,227 +1,280 @@
 #include "cli/batch.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
-#include <cmath>
+#include <condition_variable>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
-#include <sstream>
+#include <map>
+#include <mutex>
+#include <set>
+#include <thread>
 
-#include "cli/report.h"
+#include "cli/manifest.h"
+#include "cli/outputs.h"
 #include "engine/format/format.h"
-#include "engine/import/import.h"
-#include "engine/import/number.h"
-#include "engine/model/fit.h"
-#include "engine/search/trace.h"
-#include "window/search/searches.h"
-#include "window/ui/events.h"
-#include "window/ui/import_buttons.h"
 
 namespace ferolan::cli {
 
-Session::Session(Canvas& spectrs, Canvas& pict_e, Canvas& picture1)
-    : m(std::make_unique<Module>(pf, spectrs, pict_e, picture1)) {
-  form_load(m->st, m->ui);
-}
-
-InputFormat detect_format(std::string_view text) {
-  return text.find('\t') != std::string_view::npos ? InputFormat::Table : InputFormat::Mdf;
-}
-
-bool import_text(Session& s, std::string_view text, InputFormat format, std::string& problem) {
-  if (format == InputFormat::Detect) format = detect_format(text);
-  Module& m = *s.m;
-  m.ui.set_text(m.ui.Label9, "");
-  bool ok = false;
-  if (format == InputFormat::Table) {
-    // A file saved with bare line feeds would otherwise be one long row.
-    s.pf.clipboard = with_row_ends(text);
-    ok = Command5_Click(m);
-  } else {
-    s.pf.mdf_text = std::string(text);
-    ok = load_Click(m);
-  }
-  if (!ok) problem = m.ui.Label9.text;
-  return ok;
-}
-
-void user_check(Module& m, Control& c, bool on) {
-  if (c.checked != on) on_user_check(m, c, on);
-}
-
-bool apply_options(Session& s, const Options& o, int constants, std::string& problem) {
-  Module& m = *s.m;
-  Controls& ui = m.ui;
-  user_check(m, ui.Option2[o.path_len], true);
-  user_check(m, ui.Option1[o.level], true);
-  for (size_t k = 0; k < o.pk.size(); ++k) on_user_text(m, ui.txt_pK[k + 1], o.pk[k]);
-  for (const SlotRange& r : o.ranges) {
-    on_user_text(m, ui.txt_poch[r.slot], r.start);
-    on_user_text(m, ui.txt_kin[r.slot], r.end);
-    on_user_text(m, ui.txt_krok[r.slot], r.step);
-  }
-  if (!o.zero.empty()) {
-    for (int k : o.zero) user_check(m, ui.Check2[k], true);
-  } else {
-    int keep = o.pk.empty() ? constants : static_cast<int>(o.pk.size());
-    keep = std::clamp(keep, 1, kSlots);
-    if (keep < kSlots) user_check(m, ui.Check2[keep + 1], true);
-  }
-  for (int k : o.hold) {
-    if (ui.Check2[k].checked) {
-      problem = "slot " + std::to_string(k) + " is removed by --zero and cannot be held";
-      return false;
-    }
-    user_check(m, ui.Check1[k], false);
-  }
-  const DataSet& d = m.st.data;
-  for (int s_no : o.exclude) {
-    if (s_no > d.n_spectra) {
-      problem = "--exclude " + std::to_string(s_no) + ": the data hold " +
-                std::to_string(d.n_spectra) + " spectra";
-      return false;
-    }
-    user_check(m, ui.Check3[s_no], false);
-  }
-  for (const std::string& ph : o.exclude_ph) {
-    bool found = false;
-    const std::string want = format_mask(leading_number(ph), "0.00");
-    for (int i = 1; i <= d.n_spectra; ++i)
-      if (ui.Check3[i].text == want) {
-        user_check(m, ui.Check3[i], false);
-        found = true;
-      }
-    if (!found) {
-      problem = "--exclude-ph " + ph + ": no spectrum has pH " + want;
-      return false;
-    }
-  }
-  return true;
-}
-
-bool run_search(Session& s, Search search) {
-  Module& m = *s.m;
-  const size_t before = s.pf.messages.size();
-  switch (search) {
-    case Search::Optimisation:
-      on_click(m, m.ui.Command2);
-      break;
-    case Search::Manual:
-      on_click(m, m.ui.Command6);
-      break;
-    case Search::Auto:
-      on_click(m, m.ui.Command9);
-      break;
-  }
-  return s.pf.messages.size() == before;
-}
+namespace fs = std::filesystem;
 
 namespace {
 
-std::optional<std::string> read_input(const std::string& file, std::istream& in) {
-  if (file == "-") return std::string(std::istreambuf_iterator<char>(in), {});
-  std::ifstream f(file, std::ios::binary);
-  if (!f) return std::nullopt;
-  return std::string(std::istreambuf_iterator<char>(f), {});
+bool is_data_name(const fs::path& p) {
+  std::string ext = p.extension().string();
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext == ".mdf" || ext == ".txt" || ext == ".csv" || ext == ".tsv";
+}
+
+// Standard input, read no further than one byte past the limit.
+std::string read_stdin(std::istream& in) {
+  std::string bytes;
+  char buf[1 << 16];
+  while (bytes.size() <= kMaxInputBytes && (in.read(buf, sizeof buf) || in.gcount() > 0))
+    bytes.append(buf, static_cast<size_t>(in.gcount()));
+  return bytes;
 }
 
 bool write_file(const std::string& path, const std::string& text, std::ostream& err) {
   std::ofstream f(path, std::ios::binary);
   f << text;
+  f.flush();
   if (!f) {
-    err << "ferolan-cli: cannot write " << path << "\n";
+    err << "ferolan-cli: " << path << ": cannot be written\n";
     return false;
   }
   return true;
 }
 
+std::string clock_text(double seconds) {
+  const long s = static_cast<long>(seconds + 0.5);
+  return std::to_string(s / 60) + ":" + (s % 60 < 10 ? "0" : "") + std::to_string(s % 60);
+}
+
 }  // namespace
+
+std::vector<FileJob> jobs_of(const Options& o, std::istream& in, std::vector<std::string>& problems,
+                             int& status) {
+  std::vector<FileJob> jobs;
+  if (!o.manifest.empty()) {
+    FileResult probe;
+    const auto text = read_input_file(o.manifest, probe);
+    if (!text) {
+      problems.push_back(o.manifest + ": " + probe.message);
+      status = kInput;
+      return jobs;
+    }
+    std::string error;
+    const std::string dir = fs::path(o.manifest).parent_path().string();
+    if (!plan_jobs(*text, dir, o, jobs, error)) {
+      problems.push_back(o.manifest + ": " + error);
+      status = kUsage;
+      jobs.clear();
+    }
+    return jobs;
+  }
+  for (const std::string& input : o.inputs) {
+    FileJob job;
+    job.settings = o;
+    job.path = input;
+    job.sample = stem_of(input);
+    std::error_code ec;
+    if (input == "-") {
+      job.bytes = read_stdin(in);
+      if (in.bad()) {
+        problems.push_back("standard input: read error");
+        status = std::max(status, static_cast<int>(kInput));
+        continue;
+      }
+    } else if (fs::is_directory(input, ec)) {
+      std::vector<fs::path> names;
+      for (const auto& e : fs::directory_iterator(input, ec)) {
+        std::error_code ignored;  // a broken link is named, and found unreadable later
+        if (is_data_name(e.path()) && !fs::is_directory(e.path(), ignored))
+          names.push_back(e.path());
+      }
+      if (ec) {
+        problems.push_back(input + ": cannot be read: " + ec.message());
+        status = std::max(status, static_cast<int>(kInput));
+      }
+      std::sort(names.begin(), names.end(),
+                [](const fs::path& a, const fs::path& b) { return a.filename() < b.filename(); });
+      if (names.empty() && !ec) {
+        problems.push_back(input + ": holds no *.mdf, *.txt, *.csv or *.tsv file");
+        status = std::max(status, static_cast<int>(kInput));
+      }
+      for (const fs::path& p : names) {
+        FileJob f = job;
+        f.path = p.string();
+        f.sample = stem_of(f.path);
+        jobs.push_back(std::move(f));
+      }
+      continue;
+    }
+    jobs.push_back(std::move(job));
+  }
+  return jobs;
+}
+
+std::vector<FileResult> analyse_all(const std::vector<FileJob>& jobs, int threads,
+                                    const std::function<void(const FileResult&)>& done,
+                                    const std::function<void(size_t)>& tick) {
+  const size_t n = jobs.size();
+  std::vector<std::optional<FileResult>> ready(n);
+  std::mutex mu;
+  std::condition_variable cv;
+  size_t next = 0, finished = 0;
+  auto worker = [&] {
+    while (true) {
+      size_t i = 0;
+      {
+        std::lock_guard lock(mu);
+        if (next >= n) return;
+        i = next++;
+      }
+      FileResult r = analyse_file(jobs[i]);
+      {
+        std::lock_guard lock(mu);
+        ready[i] = std::move(r);
+        ++finished;
+      }
+      cv.notify_all();
+    }
+  };
+  std::vector<std::thread> pool;
+  const size_t count =
+      std::clamp<size_t>(static_cast<size_t>(std::max(threads, 1)), 1, std::max<size_t>(n, 1));
+  for (size_t t = 0; t < count; ++t) pool.emplace_back(worker);
+
+  std::vector<FileResult> results;
+  results.reserve(n);
+  std::unique_lock lock(mu);
+  while (results.size() < n) {
+    cv.wait_for(lock, std::chrono::milliseconds(250),
+                [&] { return ready[results.size()].has_value(); });
+    const size_t f = finished;
+    while (results.size() < n && ready[results.size()]) {
+      results.push_back(std::move(*ready[results.size()]));
+      ready[results.size() - 1].reset();
+      lock.unlock();
+      done(results.back());
+      lock.lock();
+    }
+    lock.unlock();
+    tick(f);
+    lock.lock();
+  }
+  lock.unlock();
+  for (std::thread& t : pool) t.join();
+  return results;
+}
 
 int run_batch(const Options& o, std::istream& in, std::ostream& out, std::ostream& err,
               bool err_is_terminal) {
-  const auto text = read_input(o.file, in);
-  if (!text) {
-    err << "ferolan-cli: cannot read " << o.file << "\n";
-    return kInput;
+  int status = kOk;
+  std::vector<std::string> problems;
+  std::vector<FileJob> jobs = jobs_of(o, in, problems, status);
+  for (const std::string& p : problems) err << "ferolan-cli: " << p << "\n";
+  if (status == kUsage) return status;
+
+  bool several = jobs.size() > 1 || !o.manifest.empty();
+  for (const std::string& input : o.inputs) {
+    std::error_code ec;
+    several = several || (input != "-" && fs::is_directory(input, ec));
   }
-  Pictures pictures(!o.plots_dir.empty());
-  Session s(pictures.spectrs(), pictures.pict_e(), pictures.picture1());
-  std::string problem;
-  if (!import_text(s, *text, o.format, problem)) {
-    err << "ferolan-cli: " << o.file << ": " << problem << "\n";
-    return kInput;
-  }
-  Report report(s, o);
-  report.factors();
-  if (o.factors_only) {
-    report.print(out);
-    return kOk;
-  }
-  if (!apply_options(s, o, report.suggested_constants(), problem)) {
-    err << "ferolan-cli: " << problem << "\n";
+  if (several && (!o.forms_file.empty() || !o.calc_file.empty())) {
+    err << "ferolan-cli: --forms and --calc take a single input file\n";
     return kUsage;
   }
-
-  Module& m = *s.m;
-  std::ofstream trace;
-  if (!o.trace_file.empty()) {
-    trace.open(o.trace_file, std::ios::binary);
-    if (!trace) {
-      err << "ferolan-cli: " << o.trace_file << ": cannot be written\n";
+  // Per-file names under --trace DIR and --plots DIR.
+  std::set<std::string> taken;
+  std::vector<std::string> names;
+  for (FileJob& job : jobs) {
+    std::string name = stem_of(job.path);
+    for (int k = 2; !taken.insert(name).second; ++k)
+      name = stem_of(job.path) + "-" + std::to_string(k);
+    names.push_back(name);
+    if (!o.plots_dir.empty()) job.plots_dir = several ? o.plots_dir + "/" + name : o.plots_dir;
+    job.trace = !o.trace_file.empty();
+  }
+  if (several && !o.trace_file.empty()) {
+    std::error_code ec;
+    fs::create_directories(o.trace_file, ec);
+    if (!fs::is_directory(o.trace_file, ec)) {
+      err << "ferolan-cli: " << o.trace_file << ": cannot create the folder for the traces\n";
       return kOutput;
     }
-    m.on_trial = [&](const TrialScore& trial) { trace << trace_line(trial); };
   }
+
+  const bool progress = err_is_terminal && !o.quiet;
   const auto t0 = std::chrono::steady_clock::now();
-  auto last = t0;
-  if (err_is_terminal && !o.quiet) {
-    s.pf.on_yield = [&] {
-      const auto now = std::chrono::steady_clock::now();
-      if (now - last < std::chrono::milliseconds(200)) return;
-      last = now;
-      err << "\r" << std::string(m.ui.Label5.text.size(), '#')
-          << std::string(28 - std::min<size_t>(28, m.ui.Label5.text.size()), '.') << "  "
-          << m.ui.Lab_chas.text << " s  s(A) " << m.ui.Label4.text << "   " << std::flush;
-    };
-  }
-
-  const auto seconds = [&] {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  bool bar_shown = false;
+  auto clear_bar = [&] {
+    if (!bar_shown) return;
+    err << "\r" << std::string(72, ' ') << "\r" << std::flush;
+    bar_shown = false;
   };
-  if (o.compare) {
-    const long fits_before = m.st.calc.fits;
-    report.compare(err_is_terminal && !o.quiet ? &err : nullptr);
-    report.searched(m.st.calc.fits - fits_before, seconds());
-  } else if (o.evaluate) {
-    if (!report.evaluate(problem)) {
-      err << "ferolan-cli: " << problem << "\n";
-      return kRefused;
+  size_t printed = 0;
+  // The bar is cleared only for lines that would land on it.
+  const bool out_on_terminal = isatty(STDOUT_FILENO) != 0;
+  auto done = [&](const FileResult& r) {
+    const bool says = r.status != Status::Ok || !r.notes.empty() ||
+                      (r.input && !r.input->warnings.empty()) ||
+                      (out_on_terminal && !o.json && r.status == Status::Ok);
+    if (says) clear_bar();
+    if (r.input)
+      for (const CellWarning& w : r.input->warnings)
+        err << "ferolan-cli: " << r.file << ": " << located(w) << "\n";
+    if (r.status != Status::Ok) err << "ferolan-cli: " << r.file << ": " << r.message << "\n";
+    for (const std::string& note : r.notes) err << note;
+    if (!o.json && r.status == Status::Ok) {
+      if (printed++) out << "\n";
+      out << r.text;
     }
-  } else {
-    const long fits_before = m.st.calc.fits;
-    const bool started = run_search(s, o.search);
-    if (s.pf.on_yield) err << "\r" << std::string(60, ' ') << "\r" << std::flush;
-    for (const CliMessage& msg : s.pf.messages) err << msg.title << " " << msg.text << "\n";
-    if (!started) return kRefused;
-    report.searched(m.st.calc.fits - fits_before, seconds());
-    if (report.no_result()) {
-      err << "ferolan-cli:" << m.ui.Label9.text << "\n";
-      return kRefused;
-    }
-  }
-  m.on_trial = nullptr;
-  if (trace.is_open() && !(trace.flush())) {
-    err << "ferolan-cli: " << o.trace_file << ": cannot be written\n";
-    return kOutput;
-  }
-  report.diagnose();
-  report.print(out);
+  };
+  auto tick = [&](size_t finished) {
+    if (!progress || jobs.empty()) return;
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    const size_t width = 30, filled = width * finished / jobs.size();
+    err << "\r[" << std::string(filled, '#') << std::string(width - filled, '.') << "] " << finished
+        << "/" << jobs.size() << " files  " << clock_text(elapsed) << " elapsed";
+    if (finished > 0 && finished < jobs.size())
+      err << ", about " << clock_text(elapsed / finished * (jobs.size() - finished)) << " left";
+    err << "   " << std::flush;
+    bar_shown = true;
+  };
+  const int threads =
+      o.jobs > 0 ? o.jobs : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+  const std::vector<FileResult> results = analyse_all(jobs, threads, done, tick);
+  clear_bar();
 
-  if (!o.forms_file.empty() && !write_file(o.forms_file, report.forms_text(), err)) return kOutput;
-  if (!o.calc_file.empty() && !write_file(o.calc_file, report.calc_text(), err)) return kOutput;
-  if (!o.plots_dir.empty() && !report.write_plots(pictures, o.plots_dir, err)) return kOutput;
-  return kOk;
+  for (const FileResult& r : results) status = std::max(status, r.exit_status);
+  if (o.json) out << json_text(results, several);
+
+  auto output_failed = [&] { status = std::max(status, static_cast<int>(kOutput)); };
+  if (!o.trace_file.empty()) {
+    for (size_t i = 0; i < results.size(); ++i) {
+      if (results[i].status != Status::Ok && results[i].trace.empty()) continue;
+      const std::string path = several ? o.trace_file + "/" + names[i] + ".trace" : o.trace_file;
+      if (!write_file(path, results[i].trace, err)) output_failed();
+    }
+  }
+  if (results.size() == 1 && results[0].status == Status::Ok) {
+    if (!o.forms_file.empty() && !write_file(o.forms_file, results[0].forms_text, err))
+      output_failed();
+    if (!o.calc_file.empty() && !write_file(o.calc_file, results[0].calc_text, err))
+      output_failed();
+  }
+  if (!o.summary_file.empty() && !write_file(o.summary_file, summary_csv(results), err))
+    output_failed();
+  if (!o.by_sample_file.empty() && !write_file(o.by_sample_file, by_sample_csv(results), err))
+    output_failed();
+  return status;
 }
 
 }  // namespace ferolan::cli

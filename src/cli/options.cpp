@@ -1,6 +1,8 @@
 #include "cli/options.h"
 
+#include <cctype>
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <string_view>
 
@@ -25,12 +27,16 @@ bool to_int(std::string_view s, int& v) {
   return ec == std::errc() && p == s.data() + s.size();
 }
 
+}  // namespace
+
 bool to_double(const std::string& s, double& v) {
-  if (s.empty()) return false;
+  if (s.empty() || std::isspace(static_cast<unsigned char>(s[0]))) return false;
   char* end = nullptr;
   v = std::strtod(s.c_str(), &end);
-  return end == s.c_str() + s.size();
+  return end == s.c_str() + s.size() && std::isfinite(v);
 }
+
+namespace {
 
 bool slot_list(const std::string& text, std::vector<int>& out, std::string& error, int lo, int hi,
                const char* what) {
@@ -70,6 +76,23 @@ bool parse_options(int argc, const char* const* argv, Options& o, std::string& e
       o.quiet = true;
     } else if (arg == "--evaluate") {
       o.evaluate = true;
+    } else if (arg == "--strict") {
+      o.strict = true;
+    } else if (arg == "--manifest") {
+      if (!value(o.manifest)) return false;
+    } else if (arg == "--summary") {
+      if (!value(o.summary_file)) return false;
+    } else if (arg == "--by-sample") {
+      if (!value(o.by_sample_file)) return false;
+    } else if (arg == "--jobs" || arg == "-j") {
+      if (!value(v)) return false;
+      if (!to_int(v, o.jobs) || o.jobs < 1 || o.jobs > 256)
+        return error = "--jobs takes a number from 1 to 256", false;
+    } else if (arg == "--constants") {
+      int n = 0;
+      if (!value(v)) return false;
+      if (!to_int(v, n) || n < 1 || n > 5) return error = "--constants takes 1 to 5", false;
+      o.constants = n;
     } else if (arg == "--factors") {
       o.factors_only = true;
     } else if (arg == "--compare") {
@@ -114,7 +137,11 @@ bool parse_options(int argc, const char* const* argv, Options& o, std::string& e
       if (!value(v) || !slot_list(v, o.exclude, error, 1, 50, "--exclude")) return false;
     } else if (arg == "--exclude-ph") {
       if (!value(v)) return false;
-      for (auto& p : split(v, ',')) o.exclude_ph.push_back(p);
+      for (auto& p : split(v, ',')) {
+        double d = 0;
+        if (!to_double(p, d)) return error = "--exclude-ph takes pH values, got '" + p + "'", false;
+        o.exclude_ph.push_back(p);
+      }
     } else if (arg == "--range") {
       if (!value(v)) return false;
       auto parts = split(v, ':');
@@ -141,7 +168,8 @@ bool parse_options(int argc, const char* const* argv, Options& o, std::string& e
     } else if (arg == "--noise") {
       double d = 0;
       if (!value(v)) return false;
-      if (!to_double(v, d) || !(d > 0)) return error = "--noise takes a positive number", false;
+      if (!to_double(v, d) || !(d > 0))
+        return error = "--noise takes a finite positive number", false;
       o.noise = d;
     } else if (arg == "--ionic-strength") {
       double d = 0;
@@ -152,17 +180,30 @@ bool parse_options(int argc, const char* const* argv, Options& o, std::string& e
     } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
       error = "unknown option " + arg + " (see --help)";
       return false;
-    } else if (o.file.empty()) {
-      o.file = arg;
     } else {
-      error = "only one input file is taken, got also '" + arg + "'";
-      return false;
+      o.inputs.push_back(arg);
     }
   }
-  if (!o.help && !o.version && o.file.empty()) {
-    error = "no input file (see --help)";
-    return false;
+  if (o.help || o.version) return true;
+  if (o.inputs.empty() && o.manifest.empty()) return error = "no input file (see --help)", false;
+  if (!o.inputs.empty() && !o.manifest.empty())
+    return error = "give either input files or --manifest, not both", false;
+  if (o.factors_only) {
+    const char* other = o.compare                   ? "--compare"
+                        : o.evaluate                ? "--evaluate"
+                        : !o.forms_file.empty()     ? "--forms"
+                        : !o.calc_file.empty()      ? "--calc"
+                        : !o.plots_dir.empty()      ? "--plots"
+                        : !o.trace_file.empty()     ? "--trace"
+                        : !o.summary_file.empty()   ? "--summary"
+                        : !o.by_sample_file.empty() ? "--by-sample"
+                                                    : nullptr;
+    if (other)
+      return error = std::string("--factors writes no constants, so ") + other +
+                     " has nothing to write",
+             false;
   }
+  if (o.compare && o.evaluate) return error = "--compare and --evaluate exclude each other", false;
   return true;
 }
 
@@ -171,27 +212,52 @@ const char* version_text() {
 }
 
 const char* help_text() {
-  return R"(Usage: ferolan-cli FILE [options]
+  return R"(Usage: ferolan-cli FILE_OR_FOLDER... [options]
+       ferolan-cli --manifest PLAN.csv [options]
 
 Determines the acid dissociation constants pKa1..pKa5 from UV-Vis spectra measured at a
-series of pH values, with the same import, fit, searches, uncertainty and formats as the
-Ferolan window. FILE is a data.mdf-style file or a text table laid out as for pasting
-(concentration top-left, pH values in the first row, wavelengths in the first column);
-'-' reads standard input. Results go to standard output; messages go to standard error.
+series of pH values, with the same fit, searches, uncertainty and formats as the Ferolan
+window. Each FILE is a data.mdf-style stream of numbers (*.mdf) or a table (concentration
+top-left, pH values in the first row, wavelengths in the first column) whose cells are
+separated by tabs, spaces, ';' (then ',' is the decimal mark) or ',' (then '.' is);
+'-' reads standard input. A FOLDER stands for its *.mdf, *.txt, *.csv and *.tsv files,
+sorted by name. Results go to standard output in input order; messages go to standard
+error as "ferolan-cli: FILE: ...".
 
 Input
-  --format mdf|table     how FILE is laid out (default: detected)
+  --format mdf|table     how the files are laid out (default: *.mdf a stream of numbers,
+                         *.csv and *.tsv a table, others a table when the first line has a
+                         tab or ';')
+  --strict               refuse a file with a cell that is not a number or rows beyond
+                         the limits (999 points of a table, 1000 of data.mdf); without it
+                         they are warnings and such a cell reads as 0
   --path-len 1|2|3|5     cuvette path length in cm, for the forms' spectra (default 1)
   --exclude 3,7          leave out spectra by number, after sorting by pH
   --exclude-ph 7.00      leave out the spectra measured at this pH (as shown, "0.00")
 
+Many files
+  --jobs N               analyse N files at a time (default: one per core); the output
+                         is the same for every N
+  --manifest PLAN.csv    a plan naming the files instead of FILE: a CSV with a header row
+                         and the columns file (required, relative to the plan's folder),
+                         sample, constants, search (opt|manual|auto), pk1..pk5, hold (slot
+                         numbers separated by spaces), ionic_strength, exclude_ph (pH values
+                         separated by spaces); an empty cell keeps the command line's setting
+  --summary FILE.csv     one row per file: file, sample, status (ok|refused|unreadable),
+                         message, counts, constants, search, pKa1..5, u1..5, se1..5, s_a,
+                         preferred_constants, pKa1_conc..pKa5_conc
+  --by-sample FILE.csv   one row per sample over its ok replicates: n, mean, sd (n - 1) and
+                         sem of each pKa (sd and sem empty when n < 2), the largest s_a
+
 Constants (slots 1..5 stand for pKa1..pKa5)
   --pk 4.2,8.9           start values of the optimisation, values of held slots;
                          without --zero, slots after the last value given are removed
+  --constants N          the model has N constants (slots after N are removed)
   --hold 2               hold these slots at their --pk value (not fitted)
   --zero 3               remove this step and all after it from the model
-                         (without --pk and --zero the number of constants comes from
-                         the factor analysis)
+                         (without --pk, --constants and --zero the number of constants comes
+                         from the factor analysis; data that support fewer than two forms
+                         are refused)
 
 Search
   --search opt|manual|auto   optimisation (default), manual grid, automatic grid
@@ -202,14 +268,18 @@ Search
                          and on the thinned grid of the searches
 
 Output
-  --json                 results as JSON with full-precision numbers
+  --json                 results as JSON (docs/json.md): one object, or an array of them
+                         for several files; the same keys in every mode
   --forms FILE           the forms' molar absorptivities, exactly as the copy button
-  --trace FILE           one line per scored trial: number, pKa1..pKa5 ('-' removed),
-                         s(A)^2, thinning step
+                         (a single input only)
   --calc FILE            the calculated spectra (wavelength, then one column per spectrum)
+                         (a single input only)
+  --trace FILE|DIR       one line per scored trial: number, pKa1..pKa5 ('-' removed),
+                         s(A)^2, thinning step; with several inputs DIR/NAME.trace each
   --plots DIR            spectra.png, forms.png, dadph.png (as the window draws them),
-                         speciation.png and residuals.png
-  --quiet                no progress line on standard error
+                         speciation.png and residuals.png, and SVG versions with axes and
+                         legends; with several inputs DIR/NAME/ each
+  --quiet                no progress bar on standard error (there is none on a pipe)
 
 Diagnostics
   --factors              only the factor analysis: how many absorbing forms the data support
@@ -219,18 +289,23 @@ Diagnostics
                          s(A), AIC and BIC; k from the factor analysis, at most 5
   --ionic-strength 0.1   also give the constants on the concentration scale at this ionic
                          strength (mol/L): Davies equation at 25 C,
-                         log g(z) = -0.509 z^2 (sqrt(I)/(1+sqrt(I)) - 0.3 I)
+                         log g(z) = -0.51 z^2 (sqrt(I)/(1+sqrt(I)) - 0.3 I)
 
   --help, --version
 
-Exit status: 0 results; 1 wrong options; 2 the input could not be read; 3 the search
-refused to start (its message is on standard error); 4 an output file could not be written.
+Exit status: 0 when every file is ok; otherwise the highest status of any file or of the
+run: 1 wrong options, or an option that does not fit a file's data; 2 a file could not be
+read or is not spectra (also --strict); 3 a file was refused before or by its search (no
+model the data support, a search that refused to start); 4 an output (a table, a picture,
+standard output) could not be written.
 
 Examples
   ferolan-cli examples/data.mdf --search auto --pk 4,9
   ferolan-cli spectra.txt --format table --pk 4,9 --hold 2 --json > result.json
   ferolan-cli examples/data.mdf --search manual --zero 3 --range 1:3:6:0.1 --range 2:8:10:0.1
+  ferolan-cli acids/ --search auto --summary summary.csv
   ferolan-cli examples/data.mdf --compare --plots out/
+  ferolan-cli --manifest plan.csv --summary s.csv --by-sample r.csv --jobs 2
 )";
 }
 

@@ -16,7 +16,12 @@ struct SlotRange {
 };
 
 struct Options {
-  std::string file;  // "-" = standard input
+  std::vector<std::string> inputs;  // files and folders; "-" = standard input
+  std::string manifest;             // a plan naming the inputs instead
+  std::string summary_file, by_sample_file;
+  int jobs = 0;  // 0: one per core
+  bool strict = false;
+  std::optional<int> constants;  // number of constants of the model
   InputFormat format = InputFormat::Detect;
   Search search = Search::Optimisation;
   int level = 1;                // 1 normal, 2 high, 3 very high
@@ -41,6 +46,9 @@ struct Options {
 
 // Parses argv; on a mistake returns false with a one-line English reason in error.
 bool parse_options(int argc, const char* const* argv, Options& out, std::string& error);
+
+// A whole text that is a finite number.
+bool to_double(const std::string& s, double& v);
 
 const char* help_text();
 const char* version_text();

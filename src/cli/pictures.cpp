@@ -7,7 +7,8 @@
 #include <cmath>
 #include <ostream>
 
-#include "cli/batch.h"
+#include "cli/session.h"
+#include "cli/svg.h"
 #include "engine/analysis/residual_map.h"
 #include "engine/analysis/speciation.h"
 #include "qt/pictures.h"
@@ -65,8 +66,11 @@ QImage speciation_image(const analysis::Speciation& sp) {
     p.drawText(QRectF(0, Y(f) - 8, kLeft - 6, 16), Qt::AlignRight | Qt::AlignVCenter,
                QString::number(f, 'f', 2));
   }
-  for (int ph = static_cast<int>(std::ceil(lo)); ph <= hi; ++ph)
-    p.drawText(QRectF(X(ph) - 15, kH - kBottom + 4, 30, 16), Qt::AlignCenter, QString::number(ph));
+  // Steps from the range: a pH range of 1e30 must not mean 1e30 labels.
+  for (double ph : tick_values(lo, hi))
+    if (ph >= lo && ph <= hi)
+      p.drawText(QRectF(X(ph) - 25, kH - kBottom + 4, 50, 16), Qt::AlignCenter,
+                 QString::number(ph, 'g', 4));
   p.drawText(QRectF(0, kH - 22, kW, 18), Qt::AlignCenter, "pH");
   p.drawText(QRectF(0, 4, kW, 20), Qt::AlignCenter, "Частки форм кислоти");
   for (size_t f = 0; f < sp.forms.size(); ++f) {
@@ -121,7 +125,7 @@ QImage residual_image(const analysis::ResidualDiagnostics& rd) {
 bool save_png(const QImage& img, const QDir& dir, const char* name, std::ostream& err) {
   const QString path = dir.filePath(name);
   if (img.save(path, "PNG")) return true;
-  err << "ferolan-cli: cannot write " << path.toStdString() << "\n";
+  err << "ferolan-cli: " << path.toStdString() << ": cannot be written\n";
   return false;
 }
 
@@ -131,7 +135,7 @@ bool Pictures::save(const std::string& dir_name, const analysis::Speciation* spe
                     const analysis::ResidualDiagnostics* residuals, std::ostream& err) {
   QDir dir(QString::fromStdString(dir_name));
   if (!dir.exists() && !QDir().mkpath(dir.absolutePath())) {
-    err << "ferolan-cli: cannot create " << dir_name << "\n";
+    err << "ferolan-cli: " << dir_name << ": cannot create the folder\n";
     return false;
   }
   if (!d_->spectrs) return false;

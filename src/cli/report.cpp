@@ -9,15 +9,16 @@
 #include "engine/format/format.h"
 #include "engine/import/number.h"
 #include "engine/model/fit.h"
+#include "engine/search/messages.h"
 #include "window/search/run_control.h"
 #include "window/view/constants.h"
 #include "window/view/export.h"
 
 namespace ferolan::cli {
 
-Report::Report(Session& s, const Options& o) : s_(s), o_(o), d_(std::make_shared<Impl>()) {}
+Report::Report(Session& s, const Options& o) : s_(s), o_(o), d_(std::make_shared<Diagnostics>()) {}
 
-bool Report::evaluate(std::string& problem) {
+bool Report::evaluate(std::string& code, std::string& problem) {
   Module& m = *s_.m;
   CalcState& calc = m.st.calc;
   for (int k = 1; k <= kSlots; ++k) {
@@ -27,6 +28,7 @@ bool Report::evaluate(std::string& problem) {
     }
     const float pk = static_cast<float>(leading_number(m.ui.txt_pK[k].text));
     if (pk == 0 || !ka_fits(pk)) {
+      code = "start_value_missing";
       problem = "--evaluate needs a pKa value for slot " + std::to_string(k);
       return false;
     }
@@ -35,7 +37,8 @@ bool Report::evaluate(std::string& problem) {
   }
   chy_dostatno_spektriv(m.st.data, slot_modes(m.ui), calc);
   if (calc.used_spectra_count == 0) {
-    problem = "Надто мало спектрів для розрахунку!!!";
+    code = "too_few_spectra";
+    problem = message_english(Msg::TooFewSpectra, 0);
     return false;
   }
   calc.fit_step = 10;
@@ -130,62 +133,14 @@ const char* slot_state(const Controls& ui, int k) {
 
 }  // namespace
 
-void Report::print(std::ostream& out) const {
+void Report::print(std::ostream& out, const std::string& file) const {
   const Module& m = *s_.m;
   const DataSet& d = m.st.data;
   const Controls& ui = m.ui;
   int used = 0;
   for (int i = 1; i <= d.n_spectra; ++i) used += d.spectrum_used[i] != 0;
 
-  if (o_.json) {
-    Json j;
-    j.begin_object();
-    j.value("file", o_.file);
-    j.begin_object("data")
-        .value("spectra", static_cast<int>(d.n_spectra))
-        .value("spectra_used", used)
-        .value("points", static_cast<int>(d.n_wavelengths))
-        .value("acid_conc", static_cast<double>(d.acid_conc))
-        .value("acid_conc_text", ui.LabC.text)
-        .value("path_len", static_cast<double>(m.st.settings.path_len))
-        .end_object();
-    d_->json_factors(j);
-    if (!o_.factors_only) {
-      j.value("mode", o_.compare ? "compare" : o_.evaluate ? "evaluate" : search_name(o_.search));
-      if (o_.search == Search::Optimisation && !o_.evaluate && !o_.compare)
-        j.value("level", level_name(o_.level));
-      j.begin_array("constants");
-      for (int k = 1; k <= kSlots; ++k) {
-        j.begin_object().value("slot", k).value("state", slot_state(ui, k));
-        if (!ui.Check2[k].checked) {
-          j.value("pKa", static_cast<double>(m.st.search.pk_best[k]))
-              .value("Ka", m.st.calc.ka[k])
-              .value("text", ui.txt_pK[k].text)
-              .value("Ka_text", ui.Lab_K[k].text);
-          if (ui.Check1[k].checked && d_->searched)
-            j.value("uncertainty", static_cast<double>(m.st.search.uncertainty[k]));
-          d_->json_slot(j, k);
-        }
-        j.end_object();
-      }
-      j.end_array();
-      if (d_->evaluated) {
-        j.value("s_a_full", d_->s_full).value("s_a_thinned", d_->s_thinned);
-      } else {
-        j.value("s_a", std::sqrt(m.st.calc.s_a_sq)).value("s_a_text", ui.Label4.text);
-      }
-      if (d_->searched) {
-        j.value("trials", m.st.search.trials).value("fits", d_->fits);
-        j.value("elapsed_s", d_->seconds).value("elapsed_text", ui.Lab_chas.text);
-      }
-      d_->json_diagnostics(j);
-    }
-    j.end_object();
-    out << j.str();
-    return;
-  }
-
-  out << o_.file << ": " << d.n_spectra << " spectra (" << used << " used), " << d.n_wavelengths
+  out << file << ": " << d.n_spectra << " spectra (" << used << " used), " << d.n_wavelengths
       << " points, C = " << ui.LabC.text << " mol/L\n";
   d_->print_factors(out);
   if (o_.factors_only) return;
@@ -204,7 +159,8 @@ void Report::print(std::ostream& out) const {
     }
     const std::string& text = ui.txt_pK[k].text;
     out << text << std::string(std::max<size_t>(1, 14 - std::min<size_t>(14, chars(text))), ' ')
-        << "Ka" << k << " = " << ui.Lab_K[k].text << "   " << slot_state(ui, k);
+        << "Ka" << k << " = " << format_mask(ka_of(m.st.search.pk_best[k]), "0.00e+00") << "   "
+        << slot_state(ui, k);
     d_->print_slot(out, k);
     out << "\n";
   }
@@ -212,7 +168,7 @@ void Report::print(std::ostream& out) const {
     out << "s(A) = " << format_mask(d_->s_full, "0.00e+00") << " (all points), "
         << format_mask(d_->s_thinned, "0.00e+00") << " (every " << 10 << "th point)\n";
   } else {
-    out << "s(A) = " << ui.Label4.text << "\n";
+    if (d_->s_a_full) out << "s(A) = " << format_mask(*d_->s_a_full, "0.00e+00") << "\n";
   }
   if (d_->searched)
     out << "trials: " << m.st.search.trials << "   fits: " << d_->fits

@@ -1,14 +1,16 @@
-// What the batch tool found and how it says it: text for people, JSON for programs.
+// What the batch tool found and how it says it to people.
 #pragma once
 
 #include <iosfwd>
 #include <string>
 #include <vector>
 
-#include "cli/batch.h"
 #include "cli/pictures.h"
+#include "cli/session.h"
 
 namespace ferolan::cli {
+
+struct Diagnostics;
 
 class Report {
  public:
@@ -18,25 +20,25 @@ class Report {
   void factors();
   int suggested_constants() const;
   // --evaluate: scores the --pk set at full resolution and on the searches' grid.
-  bool evaluate(std::string& problem);
+  bool evaluate(std::string& code, std::string& problem);
   // A search has ended: remember its cost.
   void searched(long fits, double seconds);
   bool no_result() const;
   // --compare: 1..k constants by the automatic grid, compared by AIC and BIC.
   void compare(std::ostream* progress);
   // Standard errors, speciation, residuals and the pH scale at the result.
-  void diagnose();
+  void diagnose(const Arr1<double, kSlots>& ka);
 
-  void print(std::ostream& out) const;
+  void print(std::ostream& out, const std::string& file) const;
+  std::shared_ptr<const Diagnostics> diagnostics() const { return d_; }
   std::string forms_text();
   std::string calc_text() const;
   bool write_plots(Pictures& pictures, const std::string& dir, std::ostream& err) const;
 
  private:
-  struct Impl;
   Session& s_;
   const Options& o_;
-  std::shared_ptr<Impl> d_;
+  std::shared_ptr<Diagnostics> d_;
 };
 
 }  // namespace ferolan::cli

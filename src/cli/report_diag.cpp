@@ -36,17 +36,18 @@ int Report::suggested_constants() const {
   return std::clamp(d_->fa->suggested_forms - 1, 1, kSlots);
 }
 
-void Report::diagnose() {
+void Report::diagnose(const analysis::KaSet& ka) {
   const Module& m = *s_.m;
   const DataSet& d = m.st.data;
   if (analysis::included_spectra(d).empty()) return;
-  analysis::KaSet ka = m.st.calc.ka;
   std::vector<int> slots;
   for (int k = 1; k <= kSlots; ++k)
     if (m.ui.Check1[k].checked && !m.ui.Check2[k].checked && ka[k] > 0) slots.push_back(k);
   if (!slots.empty()) d_->se = analysis::standard_errors(d, ka, slots);
   d_->species = analysis::speciation(d, ka);
-  d_->residuals = analysis::residual_diagnostics(d, *analysis::fit_full(d, ka));
+  const auto full = analysis::fit_full(d, ka);
+  d_->s_a_full = std::sqrt(full->s_a_sq);
+  d_->residuals = analysis::residual_diagnostics(d, *full);
   if (o_.ionic_strength) {
     d_->scale.assign(kSlots + 1, {});
     for (int k = 1; k <= kSlots; ++k)
@@ -86,13 +87,13 @@ void Report::compare(std::ostream* progress) {
   if (best != top) run(best);
 }
 
-int Report::Impl::se_index(int k) const {
+int Diagnostics::se_index(int k) const {
   if (!se || !se->ok) return -1;
   auto it = std::find(se->slots.begin(), se->slots.end(), k);
   return it == se->slots.end() ? -1 : static_cast<int>(it - se->slots.begin());
 }
 
-void Report::Impl::print_factors(std::ostream& out) const {
+void Diagnostics::print_factors(std::ostream& out) const {
   if (!fa) return;
   out << "factor analysis: " << analysis::factor_summary(*fa) << "\n";
   out << "  noise " << sci(fa->noise) << (fa->noise_given ? " (given)" : " (estimated)")
@@ -106,14 +107,14 @@ void Report::Impl::print_factors(std::ostream& out) const {
   }
 }
 
-void Report::Impl::print_slot(std::ostream& out, int k) const {
+void Diagnostics::print_slot(std::ostream& out, int k) const {
   const int i = se_index(k);
   if (i >= 0) out << "   standard error " << fixed4(se->se[i]);
   if (!scale.empty() && scale[k].ok)
     out << "   concentration scale " << format_mask(scale[k].pk_concentration, "#0.00");
 }
 
-void Report::Impl::print_diagnostics(std::ostream& out) const {
+void Diagnostics::print_diagnostics(std::ostream& out) const {
   if (choice) {
     out << "model comparison (automatic grid):\n";
     for (size_t i = 0; i < compared.size(); ++i) {
@@ -151,8 +152,11 @@ void Report::Impl::print_diagnostics(std::ostream& out) const {
     out << "note: the Davies equation is meant for ionic strengths up to 0.5 mol/L\n";
 }
 
-void Report::Impl::json_factors(Json& j) const {
-  if (!fa) return;
+void Diagnostics::json_factors(Json& j) const {
+  if (!fa) {
+    j.null("factor_analysis");
+    return;
+  }
   j.begin_object("factor_analysis");
   j.value("suggested_forms", fa->suggested_forms)
       .value("suggested_constants", std::max(0, fa->suggested_forms - 1))
@@ -169,15 +173,7 @@ void Report::Impl::json_factors(Json& j) const {
   j.end_array().end_object();
 }
 
-void Report::Impl::json_slot(Json& j, int k) const {
-  const int i = se_index(k);
-  if (i >= 0) j.value("standard_error", se->se[i]);
-  if (!scale.empty() && scale[k].ok)
-    j.value("pKa_concentration_scale", scale[k].pk_concentration)
-        .value("pKa_thermodynamic", scale[k].pk_thermodynamic);
-}
-
-void Report::Impl::json_diagnostics(Json& j) const {
+void Diagnostics::json_diagnostics(Json& j) const {
   if (se && se->ok) {
     j.begin_object("standard_errors")
         .value("dof", se->dof)
@@ -188,6 +184,8 @@ void Report::Impl::json_diagnostics(Json& j) const {
     j.end_array().begin_array("correlation");
     for (double v : se->correlation) j.item(v);
     j.end_array().end_object();
+  } else {
+    j.null("standard_errors");
   }
   if (species) {
     j.begin_object("speciation").begin_array("forms");
@@ -197,6 +195,8 @@ void Report::Impl::json_diagnostics(Json& j) const {
     j.end_array().begin_array("fraction");
     for (double v : species->fraction) j.item(v);
     j.end_array().end_object();
+  } else {
+    j.null("speciation");
   }
   if (residuals) {
     j.begin_object("residuals")
@@ -211,6 +211,8 @@ void Report::Impl::json_diagnostics(Json& j) const {
     j.end_array().begin_array("outliers");
     for (int s : residuals->outliers) j.item(static_cast<double>(s));
     j.end_array().end_object();
+  } else {
+    j.null("residuals");
   }
   if (choice) {
     j.begin_array("models");
@@ -230,9 +232,9 @@ void Report::Impl::json_diagnostics(Json& j) const {
       j.end_array().end_object();
     }
     j.end_array();
+  } else {
+    j.null("models");
   }
-  if (!scale.empty() && scale[1].ok)
-    j.value("ionic_strength", scale[1].ionic_strength).value("davies_A", analysis::kDaviesA25);
 }
 
 }  // namespace ferolan::cli

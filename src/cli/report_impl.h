@@ -23,9 +23,10 @@ struct ComparedModel {
   double s_a = 0;
 };
 
-struct Report::Impl {
+struct Diagnostics {
   bool evaluated = false, searched = false;
   double s_full = 0, s_thinned = 0;
+  std::optional<double> s_a_full;  // at the result, every point
   long fits = 0;
   double seconds = 0;
 
@@ -41,7 +42,6 @@ struct Report::Impl {
   void print_slot(std::ostream& out, int k) const;
   void print_diagnostics(std::ostream& out) const;
   void json_factors(Json& j) const;
-  void json_slot(Json& j, int k) const;
   void json_diagnostics(Json& j) const;
   // Index of slot k among the standard errors' slots, or -1.
   int se_index(int k) const;

@@ -13,6 +13,8 @@
 #include <sstream>
 #include <string>
 
+#include "engine/analysis/fit_access.h"
+#include "engine/format/format.h"
 #include "engine/import/import.h"
 #include "support/test_module.h"
 #include "window/ui/events.h"
@@ -67,13 +69,20 @@ struct WindowResult {
   std::string pk1, pk2, s_a, forms;
 };
 
+// s(A) of every point at the window's result, as the batch tool must report it.
+std::string full_s_a(const Module& m) {
+  analysis::KaSet ka{};
+  for (int k = 1; k <= 2; ++k) ka[k] = std::pow(10.0, -static_cast<double>(m.st.search.pk_best[k]));
+  return format_mask(std::sqrt(analysis::fit_full(m.st.data, ka)->s_a_sq), "0.00e+00");
+}
+
 WindowResult window_auto_search() {
   testing::TestModule t;
   t.pf.files["data.mdf"] = slurp(kExample);
   EXPECT_TRUE(load_Click(*t));
   on_user_check(*t, t->ui.Check2[3], true);
   on_click(*t, t->ui.Command9);
-  return {t->ui.txt_pK[1].text, t->ui.txt_pK[2].text, t->ui.Label4.text,
+  return {t->ui.txt_pK[1].text, t->ui.txt_pK[2].text, full_s_a(*t),
           forms_export_text(t->st.data, t->st.settings, t->st.calc, '.')};
 }
 
@@ -172,13 +181,13 @@ TEST(Cli, JsonParsesAndCarriesFullPrecision) {
   EXPECT_FALSE(JsonCheck("{\"a\": [1, 2,]}").ok());  // the checker itself can say no
   EXPECT_NE(r.out.find("\"state\": \"fitted\""), std::string::npos);
   EXPECT_NE(r.out.find("\"state\": \"removed\""), std::string::npos);
-  EXPECT_NE(r.out.find("\"text\": \"4.20 ± "), std::string::npos) << r.out.substr(0, 2000);
-  const size_t at = r.out.find("\"pKa\": ");
+  EXPECT_NE(r.out.find("\"pKa\": \"4.20 ± "), std::string::npos) << r.out.substr(0, 2000);
+  const size_t at = r.out.find("\"pKa\": 4");
   ASSERT_NE(at, std::string::npos);
   const std::string number = r.out.substr(at + 7, r.out.find(',', at) - at - 7);
   EXPECT_NEAR(std::stod(number), 4.20, 0.01) << number;
   EXPECT_GT(number.size(), 12u) << number;  // not rounded to the box's two decimals
-  EXPECT_NE(r.out.find("\"standard_error\": "), std::string::npos);
+  EXPECT_NE(r.out.find("\"se\": 0.000"), std::string::npos);
   EXPECT_NE(r.out.find("\"speciation\": "), std::string::npos);
 }
 
@@ -280,14 +289,18 @@ TEST(Cli, ErrorsAreClearAndNonZero) {
       {kExample + " --path-len 4", "", 1, "--path-len takes 1, 2, 3 or 5"},
       {kExample + " --range 6:1:2:0.5", "", 1, "--range takes K:START:END:STEP"},
       {kExample + " --exclude 30", "", 1, "the data hold 21 spectra"},
-      {"/nonexistent/data.mdf", "", 2, "cannot read /nonexistent/data.mdf"},
-      {"- --format mdf", "0.001 2 4 7 400 0.1 0.2 x", 2, "не число"},
-      {"- --format mdf", "0.001 2 4 7 400 0.1 0.2 0.3 401 0.1", 2, "Помилка імпорту"},
+      {"/nonexistent/data.mdf", "", 2,
+       "ferolan-cli: /nonexistent/data.mdf: cannot be read: No such file or directory"},
+      {"- --format mdf --strict", "0.001 2 4 7 400 0.1 0.2 x", 2,
+       "ferolan-cli: -: row 1, column 8: \"x\" is not a number, read as 0 (refused by --strict)"},
+      {"- --format mdf", "0.001 2 4 7 400 0.1 0.2 0.3 401 0.1", 2,
+       "ferolan-cli: -: the file ends in the middle of the row of wavelength 401 nm"},
       {kExample + " --pk 4,9 --exclude 1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18", "", 3,
-       "Недостатньо даних! Надто мало спектрів для розрахунку!!!"},
+       "data.mdf: too few spectra for the number of constants"},
       {kExample + " --search manual --zero 3 --range 1:3:2:0.5", "", 3,
-       "Некоректні дані! Кінцеве значення діапазону рКа №1 має бути більшим за початкове !"},
-      {kExample + " --pk 4,9 --quiet --forms /nonexistent/dir/f.txt", "", 4, "cannot write"},
+       "data.mdf: the range end of pKa1 must be greater than its start"},
+      {kExample + " --pk 4,9 --quiet --forms /nonexistent/dir/f.txt", "", 4,
+       "ferolan-cli: /nonexistent/dir/f.txt: cannot be written"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args);

@@ -75,6 +75,7 @@ struct Control {
   uint32_t fore = kNoColour;  // 0xRRGGBB
   uint32_t back = kNoColour;
   bool bold = false;
+  const char* hint = nullptr;  // the hint line's text; nullptr: none
 
   std::string display_name() const;  // "Check3(5)"
 };

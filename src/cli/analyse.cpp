@@ -1,0 +1,321 @@
+#include "cli/analyse.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+#include "cli/pictures.h"
+#include "cli/report.h"
+#include "cli/report_impl.h"
+#include "cli/session.h"
+#include "cli/svg.h"
+#include "engine/format/format.h"
+#include "engine/import/import.h"
+#include "engine/model/fit.h"
+#include "engine/search/trace.h"
+#include "window/search/run_control.h"
+#include "window/ui/import_buttons.h"
+
+namespace ferolan::cli {
+
+const char* status_name(Status s) {
+  switch (s) {
+    case Status::Ok:
+      return "ok";
+    case Status::Refused:
+      return "refused";
+    case Status::Unreadable:
+      return "unreadable";
+  }
+  return "";
+}
+
+namespace {
+
+void fail(FileResult& r, Status status, int exit_status, std::string code, std::string message) {
+  r.status = status;
+  r.exit_status = exit_status;
+  r.code = std::move(code);
+  r.message = std::move(message);
+}
+
+const char* mode_name(const Options& o) {
+  if (o.factors_only) return "factors";
+  if (o.compare) return "compare";
+  if (o.evaluate) return "evaluate";
+  switch (o.search) {
+    case Search::Optimisation:
+      return "opt";
+    case Search::Manual:
+      return "manual";
+    case Search::Auto:
+      return "auto";
+  }
+  return "";
+}
+
+const char* slot_state(const Controls& ui, int k) {
+  if (ui.Check2[k].checked) return "removed";
+  return ui.Check1[k].checked ? "fitted" : "held";
+}
+
+}  // namespace
+
+std::optional<std::string> read_input_file(const std::string& path, FileResult& r) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) {
+    fail(r, Status::Unreadable, kInput, "cannot_open",
+         "cannot be read: " + std::generic_category().message(errno));
+    return std::nullopt;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    fail(r, Status::Unreadable, kInput, "is_directory", "is a folder, not a file");
+    return std::nullopt;
+  }
+  if (S_ISREG(st.st_mode) && static_cast<size_t>(st.st_size) > kMaxInputBytes) {
+    fail(r, Status::Refused, kInput, "too_large", "is larger than 64 MiB");
+    return std::nullopt;
+  }
+  std::ifstream f(path, std::ios::binary);
+  if (!f) {
+    fail(r, Status::Unreadable, kInput, "cannot_open",
+         "cannot be read: " + std::generic_category().message(errno));
+    return std::nullopt;
+  }
+  std::string bytes;
+  char buf[1 << 16];
+  while (f.read(buf, sizeof buf) || f.gcount() > 0) {
+    bytes.append(buf, static_cast<size_t>(f.gcount()));
+    if (bytes.size() > kMaxInputBytes) {
+      fail(r, Status::Refused, kInput, "too_large", "is larger than 64 MiB");
+      return std::nullopt;
+    }
+  }
+  if (f.bad()) {
+    fail(r, Status::Unreadable, kInput, "read_error", "read error");
+    return std::nullopt;
+  }
+  return bytes;
+}
+
+FileResult analyse_file(const FileJob& job) {
+  const Options& o = job.settings;
+  FileResult r;
+  r.file = job.path;
+  r.sample = job.sample;
+  r.mode = mode_name(o);
+  if (o.search == Search::Optimisation && !o.evaluate && !o.compare && !o.factors_only)
+    r.level = o.level == 3 ? "very-high" : o.level == 2 ? "high" : "normal";
+  if (o.ionic_strength) r.ionic_strength = o.ionic_strength;
+
+  std::optional<std::string> read;
+  if (!job.bytes) {
+    read = read_input_file(job.path, r);
+    if (!read) return r;
+  }
+  const std::string& bytes = job.bytes ? *job.bytes : *read;
+  if (bytes.size() > kMaxInputBytes) {
+    fail(r, Status::Refused, kInput, "too_large", "is larger than 64 MiB");
+    return r;
+  }
+  if (const std::string why = not_text_reason(bytes); !why.empty()) {
+    fail(r, Status::Refused, kInput, "not_text", why);
+    return r;
+  }
+  DataFile df = read_data_file(job.path, bytes, o.format);
+  std::shared_ptr<DataSet> data = std::move(df.data);
+  r.input = std::move(df);
+  if (!r.input->ok) {
+    fail(r, Status::Refused, kInput, r.input->code, r.input->message);
+    return r;
+  }
+  if (o.strict && !r.input->warnings.empty()) {
+    const CellWarning& w = r.input->warnings.front();
+    fail(r, Status::Refused, kInput, w.column > 0 ? "not_a_number" : "row_not_read",
+         located(w) + " (refused by --strict)");
+    return r;
+  }
+
+  Pictures pictures(!job.plots_dir.empty());
+  Session s(pictures.spectrs(), pictures.pict_e(), pictures.picture1());
+  Module& m = *s.m;
+  commit_import(m, *data);
+  data.reset();
+  const DataSet& d = m.st.data;
+  r.spectra = d.n_spectra;
+  r.points = d.n_wavelengths;
+  r.acid_conc = d.acid_conc;
+  r.acid_conc_text = m.ui.LabC.text;
+
+  Report report(s, o);
+  report.factors();
+  const Diagnostics& diag = *report.diagnostics();
+  r.diagnostics = report.diagnostics();
+  if (diag.fa) {
+    r.preferred_constants = std::max(0, diag.fa->suggested_forms - 1);
+    r.preferred_by = "factor_analysis";
+  }
+  if (!r.input->warnings.empty()) {
+    // An ok file still says in its one sentence that it was not read as written.
+    r.message = located(r.input->warnings.front());
+    if (r.input->warnings.size() > 1)
+      r.message += " (and " + std::to_string(r.input->warnings.size() - 1) + " more warnings)";
+  }
+  auto finish_data = [&] {
+    int used = 0;
+    for (int i = 1; i <= d.n_spectra; ++i) used += d.spectrum_used[i] != 0;
+    r.spectra_used = used;
+    r.path_len = m.st.settings.path_len;
+  };
+  auto text = [&] {
+    std::ostringstream out;
+    report.print(out, job.path);
+    r.text = out.str();
+  };
+  if (o.factors_only) {
+    finish_data();
+    text();
+    return r;
+  }
+
+  const bool constants_from_data = o.zero.empty() && !o.constants && o.pk.empty();
+  if (constants_from_data && !o.compare && diag.fa && diag.fa->suggested_forms < 2) {
+    finish_data();
+    fail(r, Status::Refused, kRefused, "too_few_forms",
+         "the factor analysis finds fewer than two absorbing forms, so the data support no "
+         "dissociation constant (--constants or --pk fits one anyway)");
+    return r;
+  }
+  std::string code, problem;
+  if (!apply_options(s, o, report.suggested_constants(), code, problem)) {
+    finish_data();
+    fail(r, Status::Refused, kUsage, code, problem);
+    return r;
+  }
+  finish_data();
+  if (o.search == Search::Auto && !o.evaluate && !o.compare) {
+    bool fitted = false;
+    for (int k = 1; k <= kSlots; ++k) fitted = fitted || slot_state(m.ui, k)[0] == 'f';
+    if (!fitted) {
+      fail(r, Status::Refused, kRefused, "no_fitted_slot",
+           "the automatic grid needs at least one fitted constant (every slot is held or "
+           "removed)");
+      return r;
+    }
+  }
+
+  std::optional<double> last_trial_s_a_sq;
+  m.on_trial = [&](const TrialScore& trial) {
+    last_trial_s_a_sq = trial.s_a_sq;
+    if (job.trace) r.trace += trace_line(trial);
+  };
+  const auto t0 = std::chrono::steady_clock::now();
+  const long fits_before = m.st.calc.fits;
+  const auto seconds = [&] {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  };
+  if (o.compare) {
+    report.compare(nullptr);
+    report.searched(m.st.calc.fits - fits_before, seconds());
+  } else if (o.evaluate) {
+    if (!report.evaluate(code, problem)) {
+      fail(r, Status::Refused, kRefused, code, problem);
+      return r;
+    }
+  } else {
+    const bool started = run_search(s, o.search);
+    if (!started) {
+      const CliMessage& msg = s.pf.messages.front();
+      std::string english;
+      if (!refusal_of(msg.text, code, english)) {
+        code = "search_refused";
+        english = "the search refused to start";
+      }
+      fail(r, Status::Refused, kRefused, code, english);
+      r.display_message = msg.title + " " + msg.text;
+      return r;
+    }
+    report.searched(m.st.calc.fits - fits_before, seconds());
+    if (m.ui.Label9.text != kDoneText) {
+      fail(r, Status::Refused, kRefused, "no_result", "the search scored no trial");
+      r.display_message = m.ui.Label9.text;
+      return r;
+    }
+  }
+  m.on_trial = nullptr;
+
+  // The result's constants, not those of the last trial scored.
+  Arr1<double, kSlots> ka{};
+  int constants = 0;
+  for (int k = 1; k <= kSlots; ++k) {
+    SlotResult& sr = r.per_slot[k];
+    sr.state = slot_state(m.ui, k);
+    if (sr.state[0] == 'r') continue;
+    ++constants;
+    const float pk = m.st.search.pk_best[k];
+    ka[k] = ka_of(pk);
+    sr.pka = pk;
+    sr.ka = ka[k];
+    sr.pka_text = m.ui.txt_pK[k].text;
+    sr.ka_text = format_mask(ka[k], "0.00e+00");
+    if (sr.state[0] == 'f' && !o.evaluate) sr.u = m.st.search.uncertainty[k];
+  }
+  r.constants = constants;
+  report.diagnose(ka);
+  for (int k = 1; k <= kSlots; ++k) {
+    SlotResult& sr = r.per_slot[k];
+    if (const int i = diag.se_index(k); i >= 0) sr.se = diag.se->se[i];
+    if (!diag.scale.empty() && diag.scale[k].ok && sr.pka) {
+      sr.pka_conc = diag.scale[k].pk_concentration;
+      sr.pka_thermodynamic = diag.scale[k].pk_thermodynamic;
+    }
+  }
+  if (o.evaluate) {
+    r.s_a = diag.s_full;
+    r.s_a_thinned = diag.s_thinned;
+  } else {
+    r.s_a = diag.s_a_full;
+    if (last_trial_s_a_sq) r.s_a_thinned = std::sqrt(*last_trial_s_a_sq);
+    r.s_a_text = m.ui.Label4.text;
+    r.elapsed_text = m.ui.Lab_chas.text;
+    r.trials = m.st.search.trials;
+    r.fits = diag.fits;
+    r.elapsed_s = diag.seconds;
+  }
+  if (diag.choice && diag.choice->preferred >= 0) {
+    r.preferred_constants = diag.compared[diag.choice->preferred].constants;
+    r.preferred_by = "compare";
+  }
+  text();
+  if (!o.forms_file.empty()) r.forms_text = report.forms_text();
+  if (!o.calc_file.empty()) r.calc_text = report.calc_text();
+  if (!job.plots_dir.empty()) {
+    std::ostringstream err;
+    bool ok = report.write_plots(pictures, job.plots_dir, err);
+    for (const SvgFile& f :
+         result_svgs(d, ka, m.st.settings.path_len, diag.species ? &*diag.species : nullptr,
+                     diag.residuals ? &*diag.residuals : nullptr)) {
+      if (!ok) break;
+      const std::string path = job.plots_dir + "/" + f.name;
+      std::ofstream out(path, std::ios::binary);
+      out << f.text;
+      out.flush();
+      if (!out) {
+        err << "ferolan-cli: " << path << ": cannot be written\n";
+        ok = false;
+      }
+    }
+    if (!ok) {
+      r.exit_status = kOutput;
+      r.notes.push_back(err.str());
+    }
+  }
+  return r;
+}
+
+}  // namespace ferolan::cli

@@ -1,0 +1,75 @@
+// One input file in, one result out: everything the batch tool knows about a file passes
+// through FileJob and FileResult, so that files can be analysed in any order, in parallel.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/data_file.h"
+#include "cli/options.h"
+
+namespace ferolan::cli {
+
+enum ExitCode : int { kOk = 0, kUsage = 1, kInput = 2, kRefused = 3, kOutput = 4 };
+
+struct FileJob {
+  std::string path;                  // as named on the command line or in the plan
+  std::string sample;                // replicate group
+  std::optional<std::string> bytes;  // already read (standard input); else read from path
+  Options settings;                  // the command line with the plan's cells applied
+  std::string plots_dir;             // where this file's pictures go; empty: none
+  bool trace = false;                // collect one line per scored trial
+};
+
+enum class Status { Ok, Refused, Unreadable };
+const char* status_name(Status s);
+
+struct SlotResult {
+  const char* state = nullptr;  // "fitted", "held", "removed"; null without a model
+  std::optional<double> pka, ka, u, se, pka_conc, pka_thermodynamic;
+  std::string pka_text, ka_text;  // the window's boxes
+};
+
+struct Diagnostics;  // factor analysis, standard errors, speciation, residuals, models
+
+struct FileResult {
+  std::string file, sample;
+  Status status = Status::Ok;
+  int exit_status = kOk;
+  std::string code, message;    // stable code and English sentence unless ok
+  std::string display_message;  // the window's own text of the same refusal, if it has one
+
+  std::optional<DataFile> input;  // how the file was read (data moved out)
+  std::optional<int> spectra, spectra_used, points;
+  std::optional<double> acid_conc, path_len;
+  std::string acid_conc_text;
+
+  std::string mode;   // opt, manual, auto, evaluate, compare, factors
+  std::string level;  // of the optimisation
+  std::optional<int> constants;
+  std::array<SlotResult, 6> per_slot;  // 1..5
+  std::optional<double> s_a, s_a_thinned;
+  std::string s_a_text, elapsed_text;
+  std::optional<int> preferred_constants;
+  std::string preferred_by;  // "compare" or "factor_analysis"
+  std::optional<long> trials, fits;
+  std::optional<double> elapsed_s, ionic_strength;
+  std::shared_ptr<const Diagnostics> diagnostics;
+
+  std::string text;                   // the report for people
+  std::string forms_text, calc_text;  // when asked for
+  std::string trace;                  // one line per trial, when asked for
+  std::vector<std::string> notes;     // further messages for standard error
+};
+
+// Reads, imports, searches and diagnoses one file on a module of its own.
+FileResult analyse_file(const FileJob& job);
+
+// Reads a file for analysis: nullopt with result marked unreadable or refused (too large,
+// a folder) when it cannot be.
+std::optional<std::string> read_input_file(const std::string& path, FileResult& result);
+
+}  // namespace ferolan::cli

@@ -1,0 +1,416 @@
+#include "cli/data_file.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <optional>
+
+#include "engine/import/import_common.h"
+#include "engine/import/number.h"
+
+namespace ferolan::cli {
+
+const char* separator_name(Separator s) {
+  switch (s) {
+    case Separator::Tab:
+      return "tab";
+    case Separator::Space:
+      return "space";
+    case Separator::Semicolon:
+      return "semicolon";
+    case Separator::Comma:
+      return "comma";
+    case Separator::None:
+      break;
+  }
+  return "";
+}
+
+std::string located(const CellWarning& w) {
+  std::string at = "row " + std::to_string(w.row);
+  if (w.column > 0) at += ", column " + std::to_string(w.column);
+  return at + ": " + w.text;
+}
+
+namespace {
+
+constexpr int kMaxColumns = kMaxSpectra + 1;
+constexpr int kMaxTableRows = kMaxPoints;  // the pH row and 999 points
+
+bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// The whole text is [sign] digits [. digits] [E|e [sign] digits] with a digit before the
+// exponent: what the leading-number rule reads completely.
+bool whole_number(std::string_view f) {
+  size_t i = 0;
+  auto digits = [&] {
+    const size_t start = i;
+    while (i < f.size() && is_digit(f[i])) ++i;
+    return i > start;
+  };
+  if (i < f.size() && (f[i] == '+' || f[i] == '-')) ++i;
+  bool mantissa = digits();
+  if (i < f.size() && f[i] == '.') {
+    ++i;
+    mantissa = digits() || mantissa;
+  }
+  if (!mantissa) return false;
+  if (i < f.size() && (f[i] == 'e' || f[i] == 'E')) {
+    ++i;
+    if (i < f.size() && (f[i] == '+' || f[i] == '-')) ++i;
+    if (!digits()) return false;
+  }
+  return i == f.size();
+}
+
+bool names_non_finite(std::string_view cell) {
+  if (!cell.empty() && (cell[0] == '+' || cell[0] == '-')) cell.remove_prefix(1);
+  if (cell.size() < 3) return false;
+  std::string head(cell.substr(0, 3));
+  for (char& c : head) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return head == "inf" || head == "nan";
+}
+
+std::string_view trim(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r'))
+    s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+    s.remove_suffix(1);
+  return s;
+}
+
+std::string where(int row, int col) {
+  return "row " + std::to_string(row) + ", column " + std::to_string(col);
+}
+
+// Shown as the cell was written, within reason.
+std::string quoted(std::string_view cell) {
+  std::string q = "\"";
+  q += cell.size() > 40 ? std::string(cell.substr(0, 40)) + "..." : std::string(cell);
+  return q + "\"";
+}
+
+struct Reader {
+  DataFile& f;
+
+  bool refuse(std::string code, std::string message) {
+    f.ok = false;
+    f.code = std::move(code);
+    f.message = std::move(message);
+    return false;
+  }
+
+  // A cell's value by the leading-number rule; a cell that is more or less than a number is
+  // noted. nullopt (with the file refused) for what cannot be stored at all.
+  std::optional<double> number(std::string_view cell, int row, int col, bool empty_is_fine) {
+    if (names_non_finite(cell)) {
+      refuse("non_finite", where(row, col) + ": " + quoted(cell) + " is not a finite number");
+      return std::nullopt;
+    }
+    if (cell.empty()) {
+      if (!empty_is_fine) f.warnings.push_back({row, col, "empty cell read as 0"});
+      return 0.0;
+    }
+    if (!whole_number(cell))
+      f.warnings.push_back({row, col, quoted(cell) + " is not a number, read as 0"});
+    return leading_number(cell);
+  }
+
+  bool single(double v, int row, int col, float& out) {
+    if (to_single(v, out)) return true;
+    return refuse("value_out_of_range",
+                  where(row, col) + ": the number is beyond the range of the stored values");
+  }
+
+  bool wavelength(double v, int row, int col, int16_t& out) {
+    if (to_wavelength(v, out)) return true;
+    return refuse("wavelength_out_of_range",
+                  where(row, col) + ": the wavelength is outside -32768..32767 nm");
+  }
+};
+
+std::vector<std::string_view> lines_of(std::string_view text) {
+  std::vector<std::string_view> lines;
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\n' && text[i] != '\r') continue;
+    lines.push_back(text.substr(start, i - start));
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  if (start < text.size()) lines.push_back(text.substr(start));
+  while (!lines.empty() && trim(lines.back()).empty()) lines.pop_back();
+  return lines;
+}
+
+Separator separator_of(std::string_view first_line) {
+  if (first_line.find('\t') != std::string_view::npos) return Separator::Tab;
+  if (first_line.find(';') != std::string_view::npos) return Separator::Semicolon;
+  if (first_line.find(',') != std::string_view::npos) return Separator::Comma;
+  return Separator::Space;
+}
+
+std::vector<std::string> cells_of(std::string_view line, Separator sep) {
+  std::vector<std::string> cells;
+  if (sep == Separator::Space) {
+    size_t i = 0;
+    while (true) {
+      while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+      if (i == line.size()) break;
+      const size_t start = i;
+      while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
+      cells.emplace_back(line.substr(start, i - start));
+    }
+  } else {
+    const char c = sep == Separator::Tab ? '\t' : sep == Separator::Semicolon ? ';' : ',';
+    size_t start = 0;
+    while (true) {
+      const size_t pos = line.find(c, start);
+      cells.emplace_back(trim(line.substr(start, pos - start)));
+      if (pos == std::string_view::npos) break;
+      start = pos + 1;
+    }
+  }
+  for (std::string& cell : cells) {
+    // A spreadsheet may quote a cell that holds its decimal comma.
+    if (cell.size() >= 2 && cell.front() == '"' && cell.back() == '"')
+      cell = std::string(trim(std::string_view(cell).substr(1, cell.size() - 2)));
+    if (sep != Separator::Comma) std::replace(cell.begin(), cell.end(), ',', '.');
+  }
+  return cells;
+}
+
+bool read_table(std::string_view text, DataFile& f) {
+  Reader r{f};
+  f.format = InputFormat::Table;
+  const std::vector<std::string_view> lines = lines_of(text);
+  if (lines.empty()) return r.refuse("empty", "the file holds no table");
+  f.separator = separator_of(lines[0]);
+  f.decimal_mark = f.separator == Separator::Comma ? '.' : ',';
+  if (f.separator == Separator::Tab || f.separator == Separator::Space) f.decimal_mark = '.';
+
+  const int rows = static_cast<int>(std::min<size_t>(lines.size(), kMaxTableRows));
+  if (lines.size() > static_cast<size_t>(kMaxTableRows))
+    f.warnings.push_back({kMaxTableRows + 1, 0,
+                          "rows " + std::to_string(kMaxTableRows + 1) + " to " +
+                              std::to_string(lines.size()) +
+                              " not read: a table holds at most 999 wavelength points"});
+  std::vector<std::vector<std::string>> cells(rows);
+  int columns = 0;
+  for (int i = 0; i < rows; ++i) {
+    cells[i] = cells_of(lines[i], f.separator);
+    while (!cells[i].empty() && cells[i].back().empty()) cells[i].pop_back();
+    columns = std::max(columns, static_cast<int>(cells[i].size()));
+    if (columns > kMaxColumns)
+      return r.refuse("too_many_columns", "row " + std::to_string(i + 1) +
+                                              " has more than 51 columns (at most 50 spectra)");
+  }
+  if (columns < 2)
+    return r.refuse("no_spectra", "the table has no spectra (at least two columns are needed)");
+  if (rows < 2)
+    return r.refuse("no_wavelengths",
+                    "the table has no wavelengths (at least two rows are needed)");
+
+  auto d = std::make_unique<DataSet>();
+  auto cell = [&](int row, int col) -> std::string_view {
+    const auto& line = cells[row - 1];
+    return col <= static_cast<int>(line.size()) ? std::string_view(line[col - 1]) : "";
+  };
+  float conc = 0;
+  const auto c = r.number(cell(1, 1), 1, 1, true);
+  if (!c || !r.single(*c, 1, 1, conc)) return false;
+  d->acid_conc = conc == 0 ? 10.0f : conc;
+  d->n_spectra = static_cast<int16_t>(columns - 1);
+  d->n_wavelengths = static_cast<int16_t>(rows - 1);
+  for (int s = 1; s <= d->n_spectra; ++s) {
+    const auto v = r.number(cell(1, s + 1), 1, s + 1, false);
+    if (!v || !r.single(*v, 1, s + 1, d->ph_values[s])) return false;
+  }
+  for (int w = 1; w <= d->n_wavelengths; ++w) {
+    const int row = w + 1;
+    if (cells[row - 1].empty()) {
+      f.warnings.push_back({row, 0, "empty row read as wavelength 0 nm with absorbances 0"});
+      continue;
+    }
+    const auto wl = r.number(cell(row, 1), row, 1, false);
+    if (!wl || !r.wavelength(*wl, row, 1, d->wavelengths[w])) return false;
+    for (int s = 1; s <= d->n_spectra; ++s) {
+      const auto v = r.number(cell(row, s + 1), row, s + 1, false);
+      if (!v || !r.single(*v, row, s + 1, d->absorbance[w][s])) return false;
+    }
+  }
+  f.data = std::move(d);
+  f.ok = true;
+  return true;
+}
+
+bool is_blank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// data.mdf's fields as the window reads them: a field ends at a comma, a blank or the end;
+// blanks around a field and one comma after it are skipped. Lines and fields are counted
+// for the messages.
+class Fields {
+ public:
+  explicit Fields(std::string_view text) : t_(text) {}
+
+  bool at_end() {
+    skip_blanks();
+    return pos_ == t_.size();
+  }
+  int line() const { return line_; }
+  int field() const { return field_; }
+
+  std::string_view next() {
+    skip_blanks();
+    ++field_;
+    const size_t start = pos_;
+    while (pos_ < t_.size() && t_[pos_] != ',' && !is_blank(t_[pos_])) ++pos_;
+    const std::string_view f = t_.substr(start, pos_ - start);
+    while (pos_ < t_.size() && (t_[pos_] == ' ' || t_[pos_] == '\t')) ++pos_;
+    if (pos_ < t_.size() && t_[pos_] == ',') ++pos_;
+    return f;
+  }
+
+ private:
+  void skip_blanks() {
+    while (pos_ < t_.size() && is_blank(t_[pos_])) {
+      const char c = t_[pos_++];
+      const bool crlf = c == '\r' && pos_ < t_.size() && t_[pos_] == '\n';
+      if ((c == '\r' && !crlf) || c == '\n') {
+        ++line_;
+        field_ = 0;
+      }
+    }
+  }
+
+  std::string_view t_;
+  size_t pos_ = 0;
+  int line_ = 1, field_ = 0;
+};
+
+bool read_mdf(std::string_view text, DataFile& f) {
+  Reader r{f};
+  f.format = InputFormat::Mdf;
+  Fields in(text);
+  if (in.at_end()) return r.refuse("empty", "the file is empty");
+  auto d = std::make_unique<DataSet>();
+  std::string missing = "the file ends before the first wavelength";
+  auto value = [&]() -> std::optional<double> {
+    if (in.at_end()) {
+      r.refuse("truncated", missing);
+      return std::nullopt;
+    }
+    const std::string_view field = in.next();
+    return r.number(field, in.line(), in.field(), false);
+  };
+  auto single = [&](float& out) {
+    const auto v = value();
+    return v && r.single(*v, in.line(), in.field(), out);
+  };
+  auto wavelength = [&](double v, int16_t& out) {
+    return r.wavelength(v, in.line(), in.field(), out);
+  };
+
+  float conc = 0;
+  if (!single(conc)) return false;
+  d->acid_conc = conc == 0 ? 10.0f : conc;
+  int n = kMaxSpectra;
+  for (int i = 1; i <= kMaxSpectra; ++i) {
+    if (!single(d->ph_values[i])) return false;
+    if (d->ph_values[i] > 20) {
+      n = i - 1;
+      if (!wavelength(d->ph_values[i], d->wavelengths[1])) return false;
+      d->ph_values[i] = 0;
+      break;
+    }
+  }
+  if (n == 0)
+    return r.refuse("no_ph", "no pH values: the first number after the concentration is above 20");
+  if (n == kMaxSpectra) {
+    const auto v = value();
+    if (!v || !wavelength(*v, d->wavelengths[1])) return false;
+  }
+  d->n_spectra = static_cast<int16_t>(n);
+  auto row = [&](int w) {
+    missing = "the file ends in the middle of the row of wavelength " +
+              std::to_string(d->wavelengths[w]) + " nm";
+    for (int s = 1; s <= n; ++s)
+      if (!single(d->absorbance[w][s])) return false;
+    return true;
+  };
+  if (!row(1)) return false;
+  d->n_wavelengths = kMaxPoints;
+  for (int w = 2; w <= kMaxPoints; ++w) {
+    if (in.at_end()) {
+      d->n_wavelengths = static_cast<int16_t>(w - 1);
+      break;
+    }
+    missing = "the file ends before the wavelength of point " + std::to_string(w);
+    const auto v = value();
+    if (!v || !wavelength(*v, d->wavelengths[w]) || !row(w)) return false;
+  }
+  if (d->n_wavelengths == kMaxPoints && !in.at_end())
+    f.warnings.push_back(
+        {in.line(), 0, "this row and those after it not read: data.mdf holds at most 1000 points"});
+  f.data = std::move(d);
+  f.ok = true;
+  return true;
+}
+
+bool valid_utf8(std::string_view s) {
+  size_t i = 0;
+  while (i < s.size()) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    int more = c < 0x80 ? 0 : (c >> 5) == 0x6 ? 1 : (c >> 4) == 0xE ? 2 : (c >> 3) == 0x1E ? 3 : -1;
+    if (more < 0 || (more == 1 && c < 0xC2)) return false;
+    if (more > 0 && i + more >= s.size()) return false;
+    for (int k = 1; k <= more; ++k)
+      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+    i += more + 1;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string not_text_reason(std::string_view bytes) {
+  if (bytes.find('\0') != std::string_view::npos)
+    return "the file is not text (it holds NUL bytes)";
+  const size_t eol = bytes.find_first_of("\r\n");
+  if (!valid_utf8(bytes.substr(0, eol)))
+    return "the file is not text (its first line is not valid UTF-8)";
+  return {};
+}
+
+DataFile read_data_file(std::string_view name, std::string_view bytes, InputFormat format) {
+  DataFile f;
+  if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
+  if (format == InputFormat::Detect) {
+    auto ends = [&](std::string_view ext) {
+      if (name.size() < ext.size()) return false;
+      std::string tail(name.substr(name.size() - ext.size()));
+      for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      return tail == ext;
+    };
+    if (ends(".mdf")) {
+      format = InputFormat::Mdf;
+    } else if (ends(".csv") || ends(".tsv")) {
+      format = InputFormat::Table;
+    } else {
+      const std::string_view first = bytes.substr(0, bytes.find_first_of("\r\n"));
+      format = first.find_first_of("\t;") != std::string_view::npos ? InputFormat::Table
+                                                                    : InputFormat::Mdf;
+    }
+  }
+  if (format == InputFormat::Table)
+    read_table(bytes, f);
+  else
+    read_mdf(bytes, f);
+  return f;
+}
+
+}  // namespace ferolan::cli

@@ -1,0 +1,258 @@
+#include "cli/outputs.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+#include "cli/json.h"
+#include "cli/report_impl.h"
+#include "engine/analysis/ph_scale.h"
+
+namespace ferolan::cli {
+
+namespace {
+
+template <typename T>
+std::string shortest(T v) {
+  char buf[64];
+  const auto r = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string(buf, r.ptr);
+}
+
+Json& maybe(Json& j, std::string_view key, const std::optional<double>& v) {
+  return v ? j.value(key, *v) : j.null(key);
+}
+Json& maybe(Json& j, std::string_view key, const std::optional<int>& v) {
+  return v ? j.value(key, *v) : j.null(key);
+}
+Json& maybe(Json& j, std::string_view key, const std::optional<long>& v) {
+  return v ? j.value(key, *v) : j.null(key);
+}
+Json& maybe(Json& j, std::string_view key, const std::string& v) {
+  return v.empty() ? j.null(key) : j.value(key, v);
+}
+
+const char* format_name(InputFormat f) {
+  return f == InputFormat::Mdf ? "mdf" : f == InputFormat::Table ? "table" : nullptr;
+}
+
+std::string one_object(const FileResult& r) {
+  Json j;
+  j.begin_object();
+  j.value("schema", 1);
+  j.value("file", r.file).value("sample", r.sample).value("status", status_name(r.status));
+  maybe(j, "code", r.code);
+  maybe(j, "message", r.message);
+  j.value("exit_status", r.exit_status);
+
+  j.begin_object("input");
+  const DataFile* in = r.input ? &*r.input : nullptr;
+  const char* format = in ? format_name(in->format) : nullptr;
+  format ? j.value("format", format) : j.null("format");
+  if (in && in->format == InputFormat::Table)
+    j.value("separator", separator_name(in->separator))
+        .value("decimal_mark", std::string(1, in->decimal_mark));
+  else
+    j.null("separator").null("decimal_mark");
+  j.begin_array("warnings");
+  if (in)
+    for (const CellWarning& w : in->warnings) {
+      j.begin_object().value("row", w.row);
+      w.column > 0 ? j.value("column", w.column) : j.null("column");
+      j.value("message", w.text).end_object();
+    }
+  j.end_array().end_object();
+
+  j.begin_object("data");
+  maybe(j, "spectra", r.spectra);
+  maybe(j, "spectra_used", r.spectra_used);
+  maybe(j, "points", r.points);
+  maybe(j, "acid_conc", r.acid_conc);
+  maybe(j, "path_len", r.path_len);
+  j.end_object();
+
+  j.value("mode", r.mode);
+  maybe(j, "level", r.level);
+  maybe(j, "constants", r.constants);
+  j.begin_array("slots");
+  for (int k = 1; k <= kSlots; ++k) {
+    const SlotResult& s = r.per_slot[k];
+    j.begin_object().value("slot", k);
+    s.state ? j.value("state", s.state) : j.null("state");
+    maybe(j, "pKa", s.pka);
+    maybe(j, "Ka", s.ka);
+    maybe(j, "u", s.u);
+    maybe(j, "se", s.se);
+    maybe(j, "pKa_conc", s.pka_conc);
+    maybe(j, "pKa_thermodynamic", s.pka_thermodynamic);
+    j.begin_object("display");
+    maybe(j, "pKa", s.pka_text);
+    maybe(j, "Ka", s.ka_text);
+    j.end_object().end_object();
+  }
+  j.end_array();
+  maybe(j, "s_a", r.s_a);
+  maybe(j, "s_a_thinned", r.s_a_thinned);
+  maybe(j, "preferred_constants", r.preferred_constants);
+  maybe(j, "preferred_by", r.preferred_by);
+  maybe(j, "trials", r.trials);
+  maybe(j, "fits", r.fits);
+  maybe(j, "elapsed_s", r.elapsed_s);
+  maybe(j, "ionic_strength", r.ionic_strength);
+  r.ionic_strength ? j.value("davies_A", analysis::kDaviesA25) : j.null("davies_A");
+
+  j.begin_object("display");
+  maybe(j, "message", r.display_message);
+  maybe(j, "acid_conc", r.acid_conc_text);
+  maybe(j, "s_a", r.s_a_text);
+  maybe(j, "elapsed", r.elapsed_text);
+  j.end_object();
+
+  if (r.diagnostics) {
+    r.diagnostics->json_factors(j);
+    r.diagnostics->json_diagnostics(j);
+  } else {
+    for (const char* k :
+         {"factor_analysis", "standard_errors", "speciation", "residuals", "models"})
+      j.null(k);
+  }
+  j.end_object();
+  return j.str();
+}
+
+}  // namespace
+
+std::string json_text(const std::vector<FileResult>& results, bool as_array) {
+  if (!as_array && results.size() == 1) return one_object(results.front());
+  std::string out = "[";
+  for (size_t i = 0; i < results.size(); ++i) {
+    std::string obj = one_object(results[i]);
+    obj.pop_back();  // its line end
+    out += i ? ",\n" : "\n";
+    out += obj;
+  }
+  return out + "\n]\n";
+}
+
+std::string csv_field(std::string_view text) {
+  if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
+  std::string q = "\"";
+  for (char c : text) {
+    if (c == '"') q += '"';
+    q += c;
+  }
+  return q + "\"";
+}
+
+std::string csv_number(std::optional<double> v) {
+  return v && std::isfinite(*v) ? shortest(*v) : std::string();
+}
+
+std::string csv_number(std::optional<float> v) {
+  return v && std::isfinite(*v) ? shortest(*v) : std::string();
+}
+
+namespace {
+
+std::optional<float> as_float(const std::optional<double>& v) {
+  if (!v) return std::nullopt;
+  return static_cast<float>(*v);
+}
+
+std::string row(const std::vector<std::string>& cells) {
+  std::string line;
+  for (size_t i = 0; i < cells.size(); ++i) {
+    if (i) line += ',';
+    line += cells[i];
+  }
+  return line + "\r\n";
+}
+
+}  // namespace
+
+std::string summary_csv(const std::vector<FileResult>& results) {
+  std::vector<std::string> head = {"file",         "sample", "status",    "message", "spectra",
+                                   "spectra_used", "points", "constants", "search"};
+  for (const char* p : {"pKa", "u", "se"})
+    for (int k = 1; k <= kSlots; ++k) head.push_back(p + std::to_string(k));
+  head.push_back("s_a");
+  head.push_back("preferred_constants");
+  for (int k = 1; k <= kSlots; ++k) head.push_back("pKa" + std::to_string(k) + "_conc");
+  std::string out = row(head);
+  for (const FileResult& r : results) {
+    auto count = [](const std::optional<int>& v) { return v ? std::to_string(*v) : ""; };
+    std::vector<std::string> c = {csv_field(r.file),    csv_field(r.sample), status_name(r.status),
+                                  csv_field(r.message), count(r.spectra),    count(r.spectra_used),
+                                  count(r.points),      count(r.constants),  r.mode};
+    for (int k = 1; k <= kSlots; ++k) c.push_back(csv_number(as_float(r.per_slot[k].pka)));
+    for (int k = 1; k <= kSlots; ++k) c.push_back(csv_number(as_float(r.per_slot[k].u)));
+    for (int k = 1; k <= kSlots; ++k) c.push_back(csv_number(r.per_slot[k].se));
+    c.push_back(csv_number(r.s_a));
+    c.push_back(count(r.preferred_constants));
+    for (int k = 1; k <= kSlots; ++k) c.push_back(csv_number(r.per_slot[k].pka_conc));
+    out += row(c);
+  }
+  return out;
+}
+
+Spread spread_of(const std::vector<double>& values) {
+  Spread s;
+  s.n = static_cast<int>(values.size());
+  if (values.empty()) return s;
+  double sum = 0;
+  for (double v : values) sum += v;
+  const double mean = sum / s.n;
+  s.mean = mean;
+  if (s.n < 2) return s;
+  double ss = 0;
+  for (double v : values) ss += (v - mean) * (v - mean);
+  s.sd = std::sqrt(ss / (s.n - 1));
+  s.sem = *s.sd / std::sqrt(static_cast<double>(s.n));
+  return s;
+}
+
+std::vector<SampleRow> by_sample(const std::vector<FileResult>& results) {
+  std::vector<SampleRow> rows;
+  for (const FileResult& r : results) {
+    auto it = std::find_if(rows.begin(), rows.end(),
+                           [&](const SampleRow& s) { return s.sample == r.sample; });
+    if (it == rows.end()) {
+      rows.push_back({});
+      rows.back().sample = r.sample;
+    }
+  }
+  for (SampleRow& row : rows) {
+    std::array<std::vector<double>, 6> values;
+    for (const FileResult& r : results) {
+      if (r.sample != row.sample || r.status != Status::Ok) continue;
+      ++row.n;
+      for (int k = 1; k <= kSlots; ++k)
+        if (r.per_slot[k].pka) values[k].push_back(*r.per_slot[k].pka);
+      if (r.s_a) row.s_a_max = std::max(row.s_a_max.value_or(*r.s_a), *r.s_a);
+    }
+    for (int k = 1; k <= kSlots; ++k) row.pka[k] = spread_of(values[k]);
+  }
+  return rows;
+}
+
+std::string by_sample_csv(const std::vector<FileResult>& results) {
+  std::vector<std::string> head = {"sample", "n"};
+  for (int k = 1; k <= kSlots; ++k)
+    for (const char* p : {"_mean", "_sd", "_sem"}) head.push_back("pKa" + std::to_string(k) + p);
+  head.push_back("s_a_max");
+  std::string out = row(head);
+  for (const SampleRow& s : by_sample(results)) {
+    std::vector<std::string> c = {csv_field(s.sample), std::to_string(s.n)};
+    // The constants are single precision; so are their statistics.
+    for (int k = 1; k <= kSlots; ++k) {
+      c.push_back(csv_number(as_float(s.pka[k].mean)));
+      c.push_back(csv_number(as_float(s.pka[k].sd)));
+      c.push_back(csv_number(as_float(s.pka[k].sem)));
+    }
+    c.push_back(csv_number(s.s_a_max));
+    out += row(c);
+  }
+  return out;
+}
+
+}  // namespace ferolan::cli

@@ -1,0 +1,43 @@
+// What a run over many files writes: the JSON of the results, the summary table and the
+// replicate statistics, all from the files' results alone.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/analyse.h"
+
+namespace ferolan::cli {
+
+// One object for one file, an array of objects for several.
+std::string json_text(const std::vector<FileResult>& results, bool as_array);
+
+// RFC 4180: fields with a comma, quote or line break are quoted, quotes doubled; CR LF rows.
+std::string csv_field(std::string_view text);
+// The shortest text that reads back as the same number ('.' decimals); empty for none.
+std::string csv_number(std::optional<double> v);
+std::string csv_number(std::optional<float> v);
+
+std::string summary_csv(const std::vector<FileResult>& results);
+
+// Mean, standard deviation (n − 1) and standard error of the mean of one pKa over a sample's
+// ok replicates that have it; sd and sem only from two values on.
+struct Spread {
+  int n = 0;
+  std::optional<double> mean, sd, sem;
+};
+Spread spread_of(const std::vector<double>& values);
+
+struct SampleRow {
+  std::string sample;
+  int n = 0;                  // ok replicates
+  std::array<Spread, 6> pka;  // 1..5
+  std::optional<double> s_a_max;
+};
+// Samples in the order they first appear.
+std::vector<SampleRow> by_sample(const std::vector<FileResult>& results);
+std::string by_sample_csv(const std::vector<FileResult>& results);
+
+}  // namespace ferolan::cli
