@@ -6,9 +6,11 @@
 //   --search opt|manual|auto   then run that search
 //   --copy              then press "Копіювати спектри форм"
 //   --close-after MS    close the window MS milliseconds after start
+//   --quit              after the search, print its wall time in seconds and its trials, exit
 #include <QApplication>
 #include <QStyleFactory>
 #include <QTimer>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -30,6 +32,7 @@ struct Options {
   int zero = 0;
   int close_after_ms = -1;
   bool copy = false;
+  bool quit = false;
 };
 
 bool parse(int argc, char** argv, Options& o) {
@@ -50,6 +53,8 @@ bool parse(int argc, char** argv, Options& o) {
       o.search = argv[++i];
     else if (!std::strcmp(a, "--close-after") && has_value)
       o.close_after_ms = std::atoi(argv[++i]);
+    else if (!std::strcmp(a, "--quit"))
+      o.quit = true;
     else
       return false;
   }
@@ -66,7 +71,7 @@ int main(int argc, char** argv) {
   if (!parse(argc, argv, opt)) {
     std::fprintf(stderr,
                  "usage: ferolan [--screenshot FILE] [--load] [--level 1|2|3] [--zero 2..5] "
-                 "[--search opt|manual|auto] [--copy] [--close-after MS]\n");
+                 "[--search opt|manual|auto] [--copy] [--close-after MS] [--quit]\n");
     return 2;
   }
   if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) app.setStyle(fusion);
@@ -88,13 +93,23 @@ int main(int argc, char** argv) {
     if (opt.load) on_click(m, m.ui.load);
     if (opt.level) on_user_check(m, m.ui.Option1[opt.level], true);
     if (opt.zero) on_user_check(m, m.ui.Check2[opt.zero], true);
+    const auto start = std::chrono::steady_clock::now();
     if (opt.search == "opt") on_click(m, m.ui.Command2);
     if (opt.search == "manual") on_click(m, m.ui.Command6);
     if (opt.search == "auto") on_click(m, m.ui.Command9);
-    if (!opt.search.empty()) std::printf("search finished\n");
+    if (!opt.search.empty()) {
+      // The time includes showing the final state of the window.
+      window.sync_widgets();
+      QApplication::processEvents();
+      const std::chrono::duration<double> t = std::chrono::steady_clock::now() - start;
+      std::printf("search finished\n");
+      if (opt.quit)
+        std::printf("search seconds: %.3f trials: %ld\n", t.count(), m.st.search.trials);
+    }
     if (opt.copy) on_click(m, m.ui.Command4);
     std::fflush(stdout);
   }
+  if (opt.quit && !opt.screenshot) return 0;
   if (opt.screenshot) {
     QApplication::processEvents();
     if (!window.grab().save(QString::fromLocal8Bit(opt.screenshot), "PNG")) {

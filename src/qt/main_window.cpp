@@ -2,11 +2,10 @@
 
 #include <QAbstractButton>
 #include <QCloseEvent>
-#include <QCursor>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QProxyStyle>
-#include <QToolTip>
 #include <cstdlib>
 
 #include "qt/clipboard_handover.h"
@@ -14,6 +13,7 @@
 #include "qt/picture_box.h"
 #include "qt/pictures.h"
 #include "qt/qt_canvas.h"
+#include "qt/widget_mirror.h"
 #include "window/ui/events.h"
 
 namespace ferolan {
@@ -59,6 +59,7 @@ MainWindow::MainWindow(Module& m, QtCanvas& spectrs, QtCanvas& pict_e, QtCanvas&
   setMouseTracking(true);
   compact_ = new CompactStyle;
   compact_->setParent(this);
+  mirror_ = new WidgetMirror(&m_.st.search.running, this);
   build(spectrs, pict_e, picture1);
   m_.ui.observer = this;
 }
@@ -79,19 +80,27 @@ void MainWindow::build(QtCanvas& spectrs, QtCanvas& pict_e, QtCanvas& picture1) 
     if (c->kind == Kind::CheckBox || c->kind == Kind::Option) w->setStyle(compact_);
     widgets_[c] = w;
     controls_[w] = c;
+    mirror_->add(*c, w);
     connect_actions(*c, w);
   }
-  static_cast<PictureBox*>(widgets_.at(&m_.ui.spectrs))->set_canvas(&spectrs);
-  static_cast<PictureBox*>(widgets_.at(&m_.ui.Pict_e))->set_canvas(&pict_e);
-  static_cast<PictureBox*>(widgets_.at(&m_.ui.Picture1))->set_canvas(&picture1);
+  auto show_canvas = [this](const Control& c, QtCanvas& canvas) {
+    auto* box = static_cast<PictureBox*>(widgets_.at(&c));
+    box->set_canvas(&canvas);
+    canvas.set_on_change([this, box] { mirror_->picture_changed(box); });
+  };
+  show_canvas(m_.ui.spectrs, spectrs);
+  show_canvas(m_.ui.Pict_e, pict_e);
+  show_canvas(m_.ui.Picture1, picture1);
   static_cast<PictureBox*>(widgets_.at(&m_.ui.Picture2))->set_picture(help_picture());
 }
 
 void MainWindow::connect_actions(Control& c, QWidget* w) {
   switch (c.kind) {
     case Kind::Button:
-      connect(static_cast<QAbstractButton*>(w), &QAbstractButton::clicked, this,
-              [this, &c] { on_click(m_, c); });
+      connect(static_cast<QAbstractButton*>(w), &QAbstractButton::clicked, this, [this, &c] {
+        on_click(m_, c);
+        sync_widgets();
+      });
       break;
     case Kind::CheckBox:
     case Kind::Option:
@@ -99,6 +108,7 @@ void MainWindow::connect_actions(Control& c, QWidget* w) {
       connect(static_cast<QAbstractButton*>(w), &QAbstractButton::clicked, this,
               [this, &c, w](bool checked) {
                 on_user_check(m_, c, checked);
+                mirror_->prompt();
                 static_cast<QAbstractButton*>(w)->setChecked(c.checked);
               });
       break;
@@ -120,17 +130,28 @@ QWidget* MainWindow::widget(const Control& c) const {
   return it == widgets_.end() ? nullptr : it->second;
 }
 
+void MainWindow::sync_widgets() {
+  mirror_->flush();
+}
+
 void MainWindow::control_changed(const Control& c) {
-  QWidget* w = widget(c);
-  if (!w || w == this) return;
-  apply_state(w, c);
-  // The plots' read-out is their tooltip: keep it next to the pointer while it changes.
-  if (c.kind == Kind::Picture && w->underMouse() && !c.tooltip.empty())
-    QToolTip::showText(QCursor::pos(), w->toolTip(), w);
+  mirror_->changed(c);
 }
 
 void MainWindow::focus_changed(const Control& c) {
+  // The widget must already be enabled, as the model says.
+  sync_widgets();
   if (QWidget* w = widget(c)) w->setFocus(Qt::OtherFocusReason);
+}
+
+bool MainWindow::event(QEvent* event) {
+  if (event->type() != QEvent::UpdateRequest) return QWidget::event(event);
+  // The repaint of everything that changed, with the wait for the display server.
+  QElapsedTimer t;
+  t.start();
+  const bool done = QWidget::event(event);
+  mirror_->painted(t.nsecsElapsed());
+  return done;
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -141,6 +162,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
       const int border =
           it->second->kind == Kind::Picture ? static_cast<PictureBox*>(watched)->border() : 0;
       on_mouse_move(m_, *it->second, pos.x() - border, pos.y() - border);
+      mirror_->prompt();
     }
   }
   return QWidget::eventFilter(watched, event);
@@ -148,6 +170,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void MainWindow::mouseMoveEvent(QMouseEvent* event) {
   on_mouse_move(m_, m_.ui.Form1, event->position().x(), event->position().y());
+  mirror_->prompt();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -11,6 +11,7 @@
 namespace ferolan {
 
 class QtCanvas;
+class WidgetMirror;
 
 class MainWindow : public QWidget, public ControlObserver {
   Q_OBJECT
@@ -23,11 +24,14 @@ class MainWindow : public QWidget, public ControlObserver {
   // What closing the window does; by default the process ends at once (after handing the
   // clipboard to the desktop's clipboard manager).
   void set_close_action(std::function<void()> action) { close_action_ = std::move(action); }
+  // Brings every widget up to the model's state now (changes of a search wait for a frame).
+  void sync_widgets();
 
   void control_changed(const Control& c) override;
   void focus_changed(const Control& c) override;
 
  protected:
+  bool event(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -40,7 +44,8 @@ class MainWindow : public QWidget, public ControlObserver {
   std::unordered_map<const Control*, QWidget*> widgets_;
   std::unordered_map<const QObject*, Control*> controls_;
   std::function<void()> close_action_;
-  QStyle* compact_ = nullptr;  // owned by the window
+  QStyle* compact_ = nullptr;       // owned by the window
+  WidgetMirror* mirror_ = nullptr;  // owned by the window
 };
 
 // The window's font: a sans serif with Cyrillic, close to an 8-point dialog font.

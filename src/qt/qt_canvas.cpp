@@ -45,6 +45,7 @@ void QtCanvas::touched() {
 }
 
 void QtCanvas::clear() {
+  ops_.clear();
   pts_.clear();
   runs_.clear();
   open_ = false;
@@ -55,15 +56,25 @@ void QtCanvas::clear() {
 }
 
 void QtCanvas::point(double x, double y, int colour) {
-  open_ = false;
-  current_ok_ = to_pixel(x, y, current_);
-  if (!current_ok_) return;
-  runs_.push_back({colour, true, pts_.size(), 1});
-  pts_.push_back(current_);
+  ops_.push_back({x, y, colour, true});
   touched();
 }
 
 void QtCanvas::line_to(double x, double y, int colour) {
+  ops_.push_back({x, y, colour, false});
+  touched();
+}
+
+void QtCanvas::place(const Op& op) {
+  if (!op.is_point) return place_line_to(op.x, op.y, op.colour);
+  open_ = false;
+  current_ok_ = to_pixel(op.x, op.y, current_);
+  if (!current_ok_) return;
+  runs_.push_back({op.colour, true, pts_.size(), 1});
+  pts_.push_back(current_);
+}
+
+void QtCanvas::place_line_to(double x, double y, int colour) {
   QPoint p;
   if (!to_pixel(x, y, p)) {
     // A point that cannot be placed breaks the curve; drawing resumes at the next one.
@@ -86,10 +97,15 @@ void QtCanvas::line_to(double x, double y, int colour) {
   pts_.push_back(p);
   ++runs_.back().count;
   current_ = p;
-  touched();
+}
+
+void QtCanvas::place_pending() {
+  for (const Op& op : ops_) place(op);
+  ops_.clear();
 }
 
 void QtCanvas::set_scale(double left, double top, double width, double height) {
+  place_pending();  // with the scale they were drawn in
   // A scale without extent maps nothing: nothing is drawn until a usable scale is set.
   scaled_ = true;
   scale_ok_ = width != 0 && height != 0 && std::isfinite(width) && std::isfinite(height) &&
@@ -121,6 +137,7 @@ void QtCanvas::paint_pending() {
 }
 
 const QImage& QtCanvas::image() {
+  place_pending();
   paint_pending();
   dirty_ = false;
   return image_;

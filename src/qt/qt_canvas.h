@@ -28,7 +28,8 @@ class QtCanvas : public Canvas {
   // The picture with everything drawn so far.
   const QImage& image();
   QSize size() const { return background_.size(); }
-  // Called once when the picture changes after the last image() call (the view repaints).
+  // Called once when something is drawn or cleared after the last image() call (the view
+  // repaints).
   void set_on_change(std::function<void()> f) { on_change_ = std::move(f); }
 
  private:
@@ -39,11 +40,23 @@ class QtCanvas : public Canvas {
     size_t first, count;  // into pts_
   };
 
+  // A drawing call as made; placed on pixels only when the picture is wanted, so that what
+  // a search draws and clears again before the next repaint costs next to nothing.
+  struct Op {
+    double x, y;
+    int colour;
+    bool is_point;
+  };
+
   bool to_pixel(double x, double y, QPoint& p) const;
   void touched();
+  void place(const Op& op);
+  void place_line_to(double x, double y, int colour);
+  void place_pending();
   void paint_pending();
 
   QImage background_, image_;
+  std::vector<Op> ops_;
   std::vector<QPoint> pts_;
   std::vector<Run> runs_;
   bool open_ = false;       // the last run is a line that line_to may extend

@@ -3,6 +3,7 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <chrono>
 
 #include "window/platform/platform.h"
 
@@ -19,6 +20,8 @@ class QtPlatform : public Platform {
   std::string clipboard_text() override;
   void set_clipboard_text(std::string_view text) override;
   double clock_seconds() override;
+  // Serves the window's events, at most once per kServeInterval: a search yields after
+  // every trial, many thousands of times a second.
   void yield() override;
   bool open_document(std::string_view file_name) override;
   std::string working_folder() override;
@@ -28,6 +31,10 @@ class QtPlatform : public Platform {
  private:
   QPointer<QWidget> window_;
   bool unattended_ = false;
+  std::chrono::steady_clock::time_point next_serve_{};
 };
+
+// Input still answers within a few milliseconds; the screen is updated once a frame anyway.
+constexpr std::chrono::microseconds kServeInterval{1000};
 
 }  // namespace ferolan
