@@ -21,79 +21,75 @@
 namespace ferolan::fuzz {
 
 template <typename T>
-std::vector<unsigned char> bytes_of(const T& v) {
-  std::vector<unsigned char> b(sizeof v);
-  std::memcpy(b.data(), &v, sizeof v);
-  return b;
-}
-
-template <typename T>
 bool same_bits(const T& a, const T& b) {
   return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
-struct Before {
-  std::vector<unsigned char> data, settings, calc, search;
-  DataSet data_copy;
-  struct Ctl {
-    std::string text, tooltip;
-    bool checked, enabled;
-  };
-  std::vector<Ctl> controls;
-  size_t ops[3];
-  int clears[3], scales;
-  size_t messages;
-  int clipboard_writes;
+// One module that has imported a small table and had a spectrum unticked by the user; every
+// input starts from a copy of that moment (a fresh module per input would spend its time
+// allocating the state).
+struct Start {
+  testing::TestModule t;
+  std::unique_ptr<State> st;
+  std::vector<Control> controls;  // as all() lists them
+  testing::RecordingCanvas canvases[3];
+  std::unique_ptr<DataSet> scratch = std::make_unique<DataSet>();
+
+  Start() {
+    t.pf.clipboard =
+        "0.001\t7\t3\t5\t9\r\n400\t0.7\t0.3\t0.5\t0.9\r\n401\t0.71\t0.31\t0.51\t0.91\r\n"
+        "402\t-0.1\t1.3\t2.5\t0.2\r\n";
+    FUZZ_CHECK(Command5_Click(*t));
+    on_user_check(*t, t->ui.Check3[2], false);
+    st = std::make_unique<State>(t->st);
+    for (const Control* c : t->ui.all()) controls.push_back(*c);
+    for (int i = 0; i < 3; ++i) canvases[i] = *canvas(i);
+  }
+
+  testing::RecordingCanvas* canvas(int i) {
+    testing::RecordingCanvas* cv[3] = {&t.spectrs, &t.pict_e, &t.picture1};
+    return cv[i];
+  }
+
+  void restore() {
+    // Only an import that goes wrong touches the rest, and that stops the run.
+    t->st.data = st->data;
+    t->st.settings = st->settings;
+    const std::vector<Control*> now = t->ui.all();
+    for (size_t i = 0; i < now.size(); ++i) *now[i] = controls[i];
+    for (int i = 0; i < 3; ++i) *canvas(i) = canvases[i];
+    t.pf.messages.clear();
+    t.pf.clipboard_writes = 0;
+  }
 };
 
-inline testing::RecordingCanvas* canvas(testing::TestModule& t, int i) {
-  testing::RecordingCanvas* cv[3] = {&t.spectrs, &t.pict_e, &t.picture1};
-  return cv[i];
-}
-
-inline void take(testing::TestModule& t, Before& b) {
-  b.data = bytes_of(t->st.data);
-  b.settings = bytes_of(t->st.settings);
-  b.calc = bytes_of(t->st.calc);
-  b.search = bytes_of(t->st.search);
-  b.data_copy = t->st.data;
-  for (Control* c : t->ui.all())
-    if (c != &t->ui.Label9) b.controls.push_back({c->text, c->tooltip, c->checked, c->enabled});
-  for (int i = 0; i < 3; ++i) {
-    b.ops[i] = canvas(t, i)->ops.size();
-    b.clears[i] = canvas(t, i)->clears;
-  }
-  b.scales = t.picture1.scales;
-  b.messages = t.pf.messages.size();
-  b.clipboard_writes = t.pf.clipboard_writes;
-}
-
-inline void check_unchanged(testing::TestModule& t, const Before& b) {
-  FUZZ_CHECK(bytes_of(t->st.data) == b.data);
-  FUZZ_CHECK(bytes_of(t->st.settings) == b.settings);
-  FUZZ_CHECK(bytes_of(t->st.calc) == b.calc);
-  FUZZ_CHECK(bytes_of(t->st.search) == b.search);
-  size_t i = 0;
-  for (Control* c : t->ui.all()) {
-    if (c == &t->ui.Label9) continue;
-    const Before::Ctl& s = b.controls[i++];
-    FUZZ_CHECK(s.text == c->text && s.tooltip == c->tooltip);
-    FUZZ_CHECK(s.checked == c->checked && s.enabled == c->enabled);
+inline void check_unchanged(Start& b) {
+  testing::TestModule& t = b.t;
+  FUZZ_CHECK(same_bits(t->st.data, b.st->data));
+  FUZZ_CHECK(same_bits(t->st.settings, b.st->settings));
+  FUZZ_CHECK(same_bits(t->st.calc, b.st->calc));
+  FUZZ_CHECK(same_bits(t->st.search, b.st->search));
+  const std::vector<Control*> now = t->ui.all();
+  for (size_t i = 0; i < now.size(); ++i) {
+    if (now[i] == &t->ui.Label9) continue;
+    const Control& then = b.controls[i];
+    FUZZ_CHECK(now[i]->text == then.text && now[i]->tooltip == then.tooltip);
+    FUZZ_CHECK(now[i]->checked == then.checked && now[i]->enabled == then.enabled);
   }
   for (int k = 0; k < 3; ++k) {
-    FUZZ_CHECK(b.ops[k] == canvas(t, k)->ops.size());
-    FUZZ_CHECK(b.clears[k] == canvas(t, k)->clears);
+    FUZZ_CHECK(b.canvases[k].ops.size() == b.canvas(k)->ops.size());
+    FUZZ_CHECK(b.canvases[k].clears == b.canvas(k)->clears);
+    FUZZ_CHECK(b.canvases[k].scales == b.canvas(k)->scales);
   }
-  FUZZ_CHECK(b.scales == t.picture1.scales);
   FUZZ_CHECK(std::string_view(t->ui.Label9.text).starts_with("Помилка імпорту: "));
 }
 
 // The committed data set against the parser's own result over the earlier one: sorted
 // stably by pH with the columns moved along, its maximum, all spectra included.
-inline void check_committed(testing::TestModule& t, const Before& b, ImportParser parse,
-                            std::string_view text) {
+inline void check_committed(Start& b, ImportParser parse, std::string_view text) {
+  testing::TestModule& t = b.t;
   const DataSet& d = t->st.data;
-  const DataSet& old = b.data_copy;
+  const DataSet& old = b.st->data;
   const int n = d.n_spectra, nw = d.n_wavelengths;
   FUZZ_CHECK(n >= 1 && n <= kMaxSpectra);
   FUZZ_CHECK(nw >= 1 && nw <= kMaxPoints);
@@ -125,7 +121,8 @@ inline void check_committed(testing::TestModule& t, const Before& b, ImportParse
   for (int s = n + 1; s <= kMaxSpectra; ++s)
     FUZZ_CHECK(same_bits(old.ph_values[s], d.ph_values[s]) || (s == n + 1 && d.ph_values[s] == 0));
 
-  auto parsed = std::make_unique<DataSet>(old);
+  DataSet* parsed = b.scratch.get();
+  *parsed = old;
   std::string problem;
   FUZZ_CHECK(parse(text, *parsed, problem));
   std::vector<int> order(n);
@@ -146,32 +143,24 @@ inline void check_committed(testing::TestModule& t, const Before& b, ImportParse
     FUZZ_CHECK(c->enabled);
   FUZZ_CHECK(!t->ui.Command4.enabled);
   for (int k = 0; k < 3; ++k)
-    for (const testing::DrawOp& op : canvas(t, k)->ops)
+    for (const testing::DrawOp& op : b.canvas(k)->ops)
       FUZZ_CHECK(std::isfinite(op.x) && std::isfinite(op.y));
   // The model and the search keep the results of the earlier data set.
-  FUZZ_CHECK(bytes_of(t->st.calc) == b.calc);
-  FUZZ_CHECK(bytes_of(t->st.search) == b.search);
+  FUZZ_CHECK(same_bits(t->st.calc, b.st->calc));
+  FUZZ_CHECK(same_bits(t->st.search, b.st->search));
 }
 
-// import(module, text) runs the import under test; parse is its parser.
+// import(module, platform, text) runs the import under test; parse is its parser.
 template <typename Import>
 void run_one(std::string_view text, Import import, ImportParser parse) {
-  testing::TestModule t;
-  t.pf.clipboard =
-      "0.001\t7\t3\t5\t9\r\n400\t0.7\t0.3\t0.5\t0.9\r\n401\t0.71\t0.31\t0.51\t0.91\r\n"
-      "402\t-0.1\t1.3\t2.5\t0.2\r\n";
-  FUZZ_CHECK(Command5_Click(*t));
-  on_user_check(*t, t->ui.Check3[2], false);
-
-  Before before;
-  take(t, before);
-  const bool done = import(*t, t.pf, text);
-  FUZZ_CHECK(t.pf.messages.size() == before.messages);
-  FUZZ_CHECK(t.pf.clipboard_writes == before.clipboard_writes);
+  static Start start;
+  start.restore();
+  const bool done = import(*start.t, start.t.pf, text);
+  FUZZ_CHECK(start.t.pf.messages.empty() && start.t.pf.clipboard_writes == 0);
   if (done)
-    check_committed(t, before, parse, text);
+    check_committed(start, parse, text);
   else
-    check_unchanged(t, before);
+    check_unchanged(start);
 }
 
 }  // namespace ferolan::fuzz
