@@ -1,6 +1,5 @@
 // The batch tool's options: any argument list is either refused with a reason or gives
 // options within the ranges the rest of the tool relies on.
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string>
