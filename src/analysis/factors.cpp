@@ -25,10 +25,6 @@ FactorAnalysis factor_analysis(const DataSet& data, const FactorOptions& options
   fa.singular = singular_values(a, m, n);
   const int r = static_cast<int>(fa.singular.size());
 
-  double total = 0;
-  for (double s : fa.singular) total += s * s;
-  for (double s : fa.singular) fa.share.push_back(total > 0 ? s * s / total : 0);
-
   // A rank-k approximation leaves (m-k)(n-k) degrees of freedom, so this is the noise σ that
   // the discarded singular values imply if the first k carry all the signal. The tail is
   // summed from the smallest value up: "total minus the leading ones" cancels to nothing.
@@ -36,6 +32,8 @@ FactorAnalysis factor_analysis(const DataSet& data, const FactorOptions& options
   for (int k = r - 1; k >= 0; --k) tail[k] = tail[k + 1] + fa.singular[k] * fa.singular[k];
   for (int k = 0; k < r; ++k)
     fa.residual_rms.push_back(std::sqrt(tail[k] / (double(m - k) * (n - k))));
+  const double total = tail[0];
+  for (double s : fa.singular) fa.share.push_back(total > 0 ? s * s / total : 0);
 
   // The decomposition is exact for the data plus an error of 2-norm up to about
   // ε·s_1·max(m, n); spread over the m·n absorbances (Frobenius <= √min(m, n) × 2-norm) that
