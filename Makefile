@@ -1,8 +1,15 @@
 # The two commands of the README: `make run` and `make test`.
 BUILD ?= build
 JOBS ?= 2
+# `make check`: the whole suite under AddressSanitizer and UndefinedBehaviorSanitizer (clang),
+# then every fuzz target for FUZZ_SECONDS.
+SAN_BUILD ?= build-san
+FUZZ_SECONDS ?= 30
+FUZZ_TARGETS = number_fuzz clipboard_fuzz mdf_fuzz options_fuzz
+SAN_ENV = ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1 \
+          UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
-.PHONY: deps configure build run test bench screenshot format clean
+.PHONY: deps configure build run test bench screenshot format clean san-build fuzz check
 
 deps:
 	@tools/install-deps.sh
@@ -21,6 +28,29 @@ run: configure
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
+san-build:
+	@tools/install-deps.sh sanitizers
+	@cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
+	  -DFEROLAN_SANITIZE=ON -DFEROLAN_FUZZ=ON -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON >/dev/null
+
+fuzz: san-build
+	@cmake --build $(SAN_BUILD) -j$(JOBS) --target fuzz
+
+# New inputs go to $(SAN_BUILD)/fuzz/<target>; the committed seeds are only read.
+check: san-build
+	@cmake --build $(SAN_BUILD) -j$(JOBS)
+	@cd $(SAN_BUILD) && $(SAN_ENV) ctest --output-on-failure -j$(JOBS)
+	@for t in $(FUZZ_TARGETS); do \
+	  mkdir -p $(SAN_BUILD)/fuzz/$$t $(SAN_BUILD)/fuzz/artifacts && \
+	  echo "fuzzing $$t for $(FUZZ_SECONDS) s" && \
+	  $(SAN_ENV) $(SAN_BUILD)/tests/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -timeout=10 \
+	    -rss_limit_mb=2048 -print_final_stats=1 \
+	    -artifact_prefix=$(SAN_BUILD)/fuzz/artifacts/$$t- \
+	    $(SAN_BUILD)/fuzz/$$t tests/fuzz/corpus/$$t 2>$(SAN_BUILD)/fuzz/$$t.log || \
+	    { tail -40 $(SAN_BUILD)/fuzz/$$t.log; exit 1; }; \
+	  grep -E "stat::number_of_executed_units|Done" $(SAN_BUILD)/fuzz/$$t.log; \
+	done
+
 bench: build
 	@$(BUILD)/bench/fit_bench
 
@@ -32,4 +62,4 @@ format:
 	@clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	@rm -rf $(BUILD)
+	@rm -rf $(BUILD) $(SAN_BUILD)

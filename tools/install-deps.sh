@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing need, only those missing.
+# With "sanitizers" also clang and its sanitizer and libFuzzer runtimes (make check, make fuzz).
 set -euo pipefail
 pkgs=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev
       libxcb1-dev fonts-dejavu-core xvfb xauth)
+[ "${1:-}" = sanitizers ] && pkgs+=(clang-14 libclang-rt-14-dev)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 #include "engine/analysis/factors.h"
 #include "support/synthetic_data.h"
@@ -9,6 +11,7 @@ namespace ferolan::analysis {
 namespace {
 
 using testing::make_synthetic;
+using testing::Synthetic;
 using testing::SyntheticSpec;
 
 struct FormsCase {
@@ -97,6 +100,78 @@ TEST(Factors, TooGreatAClaimedPrecisionIsReportedNotHidden) {
   const FactorAnalysis fa = factor_analysis(*syn.data, {1e-6});
   EXPECT_FALSE(fa.reached_noise);
   EXPECT_EQ(fa.suggested_forms, 6);
+}
+
+// Noise-free spectra as a file written with 10 significant digits would bring them in.
+Synthetic noise_free(int spectra, int points) {
+  SyntheticSpec recipe;
+  recipe.pk = {4.2, 8.9};
+  recipe.ph_lo = 1.0;
+  recipe.ph_hi = 12.0;
+  recipe.spectra = spectra;
+  recipe.points = points;
+  recipe.wl_step = 1;
+  recipe.noise = 0;
+  auto syn = make_synthetic(recipe);
+  char text[32];
+  for (int w = 1; w <= points; ++w)
+    for (int s = 1; s <= spectra; ++s) {
+      std::snprintf(text, sizeof text, "%.9e", double(syn.data->absorbance[w][s]));
+      syn.data->absorbance[w][s] = static_cast<float>(std::strtod(text, nullptr));
+    }
+  return syn;
+}
+
+TEST(Factors, NoiseFreeDataGiveTheirFormsAndTheRoundingAsNoise) {
+  for (auto [spectra, points] : {std::pair{50, 999}, std::pair{21, 121}, std::pair{8, 400}}) {
+    SCOPED_TRACE(std::to_string(spectra) + " x " + std::to_string(points));
+    auto syn = noise_free(spectra, points);
+    const FactorAnalysis fa = factor_analysis(*syn.data);
+    EXPECT_EQ(fa.suggested_forms, 3);
+    EXPECT_TRUE(fa.reached_noise);
+    // What is left past the three forms is the rounding to Singles, not exactly nothing.
+    EXPECT_GT(fa.noise, 0);
+    EXPECT_LT(fa.noise, 1e-6);
+    EXPECT_GT(fa.residual_rms.back(), 0);
+    EXPECT_GT(fa.rms_to_noise[2], 1e3);
+  }
+}
+
+// The same spectrum in every column, at any scale a Single holds.
+TEST(Factors, IdenticalSpectraSupportOneForm) {
+  for (double scale : {1.0, 1e-25, 1e25}) {
+    for (double noise : {0.0, 0.002}) {
+      SCOPED_TRACE("scale " + std::to_string(scale) + " noise " + std::to_string(noise));
+      SyntheticSpec recipe;
+      recipe.noise = noise;
+      auto syn = make_synthetic(recipe);
+      DataSet& d = *syn.data;
+      for (int w = 1; w <= d.n_wavelengths; ++w) {
+        const float a = static_cast<float>(scale * d.absorbance[w][1]);
+        for (int s = 1; s <= d.n_spectra; ++s) d.absorbance[w][s] = a;
+      }
+      const FactorAnalysis fa = factor_analysis(d);
+      EXPECT_EQ(fa.suggested_forms, 1);
+      EXPECT_TRUE(fa.reached_noise);
+      EXPECT_EQ(fa.noise, fa.noise_floor);
+      EXPECT_GT(fa.noise_floor, 0);
+      EXPECT_LT(fa.noise_floor, 1e-12 * fa.singular[0]);
+      EXPECT_EQ(factor_summary(fa), "data support 1 form, i.e. 0 constants");
+    }
+  }
+}
+
+TEST(Factors, AllZeroSpectraSupportNoForm) {
+  auto syn = make_synthetic({});
+  DataSet& d = *syn.data;
+  for (int w = 1; w <= d.n_wavelengths; ++w)
+    for (int s = 1; s <= d.n_spectra; ++s) d.absorbance[w][s] = 0;
+  for (double given : {0.0, 0.002}) {
+    const FactorAnalysis fa = factor_analysis(d, {given});
+    EXPECT_EQ(fa.suggested_forms, 0) << given;
+    EXPECT_EQ(fa.residual_noise, 0);
+    EXPECT_EQ(factor_summary(fa), "data support 0 forms, i.e. 0 constants");
+  }
 }
 
 TEST(Factors, SummaryText) {

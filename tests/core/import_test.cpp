@@ -204,6 +204,10 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"column_52_in_a_later_row", "1\t2\r\n400" + std::string(51, '\t') + "0.1\r\n",
                 "Помилка імпорту: у рядку 2 більше 51 стовпчика (можна щонайбільше 50 "
                 "спектрів)."},
+        Refusal{"a_character_after_100000_tabs",
+                "1\t2\r\n400" + std::string(100000, '\t') + "0.1\r\n",
+                "Помилка імпорту: у рядку 2 більше 51 стовпчика (можна щонайбільше 50 "
+                "спектрів)."},
         Refusal{"empty", "", "Помилка імпорту: буфер обміну порожній, скопіюйте таблицю спектрів."},
         Refusal{"only_blanks", " \t\r\n \r", ""},
         Refusal{"one_column", "1\r\n400\r\n401\r\n",
@@ -263,6 +267,17 @@ INSTANTIATE_TEST_SUITE_P(Words, ClipboardNonFiniteWords,
                                            CellWord{"na", false, 0}, CellWord{"--inf", false, 0},
                                            CellWord{"nan5", false, 0},
                                            CellWord{"0.5nan", false, 0.5f}));
+
+TEST(ClipboardLimits, AnyRunOfTrailingTabsEndsWithTheRow) {
+  TestModule t;
+  for (size_t tabs : {size_t{51}, size_t{52}, size_t{100000}}) {
+    t.pf.clipboard = "1\t2\r\n400\t0.1" + std::string(tabs, '\t') + "\r\n401\t0.2\r\n";
+    ASSERT_TRUE(Command5_Click(*t)) << tabs << ": " << t->ui.Label9.text;
+    EXPECT_EQ(1, t->st.data.n_spectra);
+    EXPECT_EQ(2, t->st.data.n_wavelengths);
+    EXPECT_EQ(0.2f, t->st.data.absorbance[2][1]);
+  }
+}
 
 TEST(ClipboardLimits, SixteenBitEdgesAreAccepted) {
   TestModule t;

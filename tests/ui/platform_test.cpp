@@ -72,7 +72,8 @@ class PlatformTest : public QObject {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     QDir::setCurrent(dir.path());
-    const QByteArray bytes("6.5e-05 1.00 1.55\r\n250 0.38 0.37\n\0tail", 40);
+    static const char kFile[] = "6.5e-05 1.00 1.55\r\n250 0.38 0.37\n\0tail";
+    const QByteArray bytes(kFile, sizeof kFile - 1);
     {
       QFile f(dir.filePath("data.mdf"));
       QVERIFY(f.open(QIODevice::WriteOnly));

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "engine/analysis/fit_access.h"
 #include "engine/analysis/linalg.h"
@@ -24,23 +25,28 @@ FactorAnalysis factor_analysis(const DataSet& data, const FactorOptions& options
   fa.singular = singular_values(a, m, n);
   const int r = static_cast<int>(fa.singular.size());
 
-  double total = 0;
-  for (double s : fa.singular) total += s * s;
+  // A rank-k approximation leaves (m-k)(n-k) degrees of freedom, so this is the noise σ that
+  // the discarded singular values imply if the first k carry all the signal. The tail is
+  // summed from the smallest value up: "total minus the leading ones" cancels to nothing.
+  std::vector<double> tail(r + 1, 0.0);
+  for (int k = r - 1; k >= 0; --k) tail[k] = tail[k + 1] + fa.singular[k] * fa.singular[k];
+  for (int k = 0; k < r; ++k)
+    fa.residual_rms.push_back(std::sqrt(tail[k] / (double(m - k) * (n - k))));
+  const double total = tail[0];
   for (double s : fa.singular) fa.share.push_back(total > 0 ? s * s / total : 0);
 
-  // A rank-k approximation leaves (m-k)(n-k) degrees of freedom, so this is the noise σ that
-  // the discarded singular values imply if the first k carry all the signal.
-  double tail = total;
-  for (int k = 0; k < r; ++k) {
-    fa.residual_rms.push_back(std::sqrt(std::max(tail, 0.0) / (double(m - k) * (n - k))));
-    tail -= fa.singular[k] * fa.singular[k];
-  }
+  // The decomposition is exact for the data plus an error of 2-norm up to about
+  // ε·s_1·max(m, n); spread over the m·n absorbances (Frobenius <= √min(m, n) × 2-norm) that
+  // is an RMS of at most ε·s_1·√max(m, n). Noise below it cannot be told from rounding.
+  fa.noise_floor =
+      std::numeric_limits<double>::epsilon() * fa.singular[0] * std::sqrt(double(std::max(m, n)));
 
   // The model has at most six forms, so whatever lies beyond the sixth singular value is taken
   // as noise (slightly low: the truncation keeps the largest noise directions).
   fa.noise_given = options.noise > 0;
   fa.noise_from = std::min(kForms, r - 1);
-  fa.noise = fa.noise_given ? options.noise : (r >= 2 ? fa.residual_rms[fa.noise_from] : 0);
+  const double estimate = r >= 2 ? fa.residual_rms[fa.noise_from] : 0;
+  fa.noise = fa.noise_given ? options.noise : std::max(estimate, fa.noise_floor);
   fa.noise_singular_value = fa.noise * (std::sqrt(double(m)) + std::sqrt(double(n)));
   for (double s : fa.singular)
     fa.sv_to_noise.push_back(fa.noise > 0 ? s / fa.noise_singular_value : INFINITY);
@@ -55,6 +61,10 @@ FactorAnalysis factor_analysis(const DataSet& data, const FactorOptions& options
     fa.rms_to_noise.push_back(fa.noise > 0 ? fa.residual_rms[k] / fa.noise : INFINITY);
     if (k >= 1 && k <= kmax && fa.suggested_forms == 0 && fa.rms_to_noise[k] <= fa.factor)
       fa.suggested_forms = k;
+  }
+  if (fa.singular[0] == 0) {  // nothing absorbs: not even one form
+    fa.suggested_forms = 0;
+    return fa;
   }
   if (fa.suggested_forms == 0) {
     fa.suggested_forms = kmax;

@@ -22,12 +22,15 @@ struct FactorAnalysis {
   std::vector<double> rms_to_noise;  // [k]: residual_rms[k] / noise
   double noise = 0;                  // σ used for the comparison (absorbance)
   bool noise_given = false;          // true: from FactorOptions, false: estimated
+  double noise_floor = 0;            // smallest σ the decomposition resolves; an estimate
+                                     // below it is raised to it
   int noise_from = 0;                // estimated as residual_rms[noise_from], min(6, r-1):
                                      // with r <= 6 values at most r-1 forms can be suggested
   double noise_singular_value = 0;   // σ(√m + √n): about the largest singular value of noise
   std::vector<double> sv_to_noise;   // s_k / noise_singular_value: >> 1 signal, ~1 noise
   double factor = 1.5;               // threshold used on rms_to_noise
-  int suggested_forms = 0;           // smallest k >= 1 with rms_to_noise[k] <= factor
+  int suggested_forms = 0;           // smallest k >= 1 with rms_to_noise[k] <= factor;
+                                     // 0 when every absorbance is 0
   bool reached_noise = true;         // false: no k up to 6 reached it; suggestion capped
   double residual_noise = 0;         // residual_rms[suggested_forms] (0 if none is left)
 };

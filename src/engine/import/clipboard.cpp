@@ -49,11 +49,13 @@ bool parse_clipboard_table(std::string_view text, DataSet& out, std::string& pro
     cells.push_back({row, col, v});
     cur.clear();
   };
+  // Past column 52 any character fails the import, so counting further could only overflow.
+  auto next_col = [&] { col = std::min(col + 1, kMaxColumns + 1); };
   for (char ch : text) {
     if (ch == ',') ch = '.';
     if (ch == '\t') {
       end_cell();
-      ++col;
+      next_col();
     } else if (ch == '\r') {
       end_cell();
       ++row;
@@ -61,7 +63,7 @@ bool parse_clipboard_table(std::string_view text, DataSet& out, std::string& pro
     } else if (ch == ' ') {
       if (!cur.empty()) {
         end_cell();
-        ++col;
+        next_col();
       }
     } else if (ch != '\n') {
       if (row > kMaxRows) break;  // the rows read so far are used
