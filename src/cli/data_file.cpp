@@ -37,34 +37,6 @@ namespace {
 constexpr int kMaxColumns = kMaxSpectra + 1;
 constexpr int kMaxTableRows = kMaxPoints;  // the pH row and 999 points
 
-bool is_digit(char c) {
-  return c >= '0' && c <= '9';
-}
-
-// The whole text is [sign] digits [. digits] [E|e [sign] digits] with a digit before the
-// exponent: what the leading-number rule reads completely.
-bool whole_number(std::string_view f) {
-  size_t i = 0;
-  auto digits = [&] {
-    const size_t start = i;
-    while (i < f.size() && is_digit(f[i])) ++i;
-    return i > start;
-  };
-  if (i < f.size() && (f[i] == '+' || f[i] == '-')) ++i;
-  bool mantissa = digits();
-  if (i < f.size() && f[i] == '.') {
-    ++i;
-    mantissa = digits() || mantissa;
-  }
-  if (!mantissa) return false;
-  if (i < f.size() && (f[i] == 'e' || f[i] == 'E')) {
-    ++i;
-    if (i < f.size() && (f[i] == '+' || f[i] == '-')) ++i;
-    if (!digits()) return false;
-  }
-  return i == f.size();
-}
-
 bool names_non_finite(std::string_view cell) {
   if (!cell.empty() && (cell[0] == '+' || cell[0] == '-')) cell.remove_prefix(1);
   if (cell.size() < 3) return false;
@@ -113,7 +85,7 @@ struct Reader {
       if (!empty_is_fine) f.warnings.push_back({row, col, "empty cell read as 0"});
       return 0.0;
     }
-    if (!whole_number(cell))
+    if (!is_number_text(cell))
       f.warnings.push_back({row, col, quoted(cell) + " is not a number, read as 0"});
     return leading_number(cell);
   }
@@ -244,10 +216,6 @@ bool read_table(std::string_view text, DataFile& f) {
   f.data = std::move(d);
   f.ok = true;
   return true;
-}
-
-bool is_blank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
 // data.mdf's fields as the window reads them: a field ends at a comma, a blank or the end;

@@ -10,36 +10,6 @@ namespace ferolan {
 
 namespace {
 
-bool is_blank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-bool is_digit(char c) {
-  return c >= '0' && c <= '9';
-}
-
-// The whole field must be [sign] digits [. digits] [E|e [sign] digits], with at least one
-// digit before the exponent.
-bool is_number_text(std::string_view f) {
-  size_t i = 0;
-  auto digits = [&] {
-    const size_t start = i;
-    while (i < f.size() && is_digit(f[i])) ++i;
-    return i > start;
-  };
-  if (i < f.size() && (f[i] == '+' || f[i] == '-')) ++i;
-  bool mantissa = digits();
-  if (i < f.size() && f[i] == '.') {
-    ++i;
-    mantissa = digits() || mantissa;
-  }
-  if (!mantissa) return false;
-  if (i < f.size() && (f[i] == 'e' || f[i] == 'E')) {
-    ++i;
-    if (i < f.size() && (f[i] == '+' || f[i] == '-')) ++i;
-    if (!digits()) return false;
-  }
-  return i == f.size();
-}
 
 // data.mdf as a stream of numeric fields: a field ends at a comma, a blank or the end of the
 // text; blanks around a field and one comma after it are skipped.

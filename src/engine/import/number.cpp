@@ -10,12 +10,6 @@ namespace ferolan {
 
 namespace {
 
-bool is_digit(char c) {
-  return c >= '0' && c <= '9';
-}
-bool is_blank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
 bool is_exp(char c) {
   return c == 'E' || c == 'e';
 }
@@ -126,6 +120,28 @@ float parse_number(std::string_view text, int16_t& parse_ok) {
   const float v = static_cast<float>(leading_number(s));
   if (std::isinf(v)) return reject();
   return v;
+}
+
+bool is_number_text(std::string_view f) {
+  size_t i = 0;
+  auto digits = [&] {
+    const size_t start = i;
+    while (i < f.size() && is_digit(f[i])) ++i;
+    return i > start;
+  };
+  if (i < f.size() && (f[i] == '+' || f[i] == '-')) ++i;
+  bool mantissa = digits();
+  if (i < f.size() && f[i] == '.') {
+    ++i;
+    mantissa = digits() || mantissa;
+  }
+  if (!mantissa) return false;
+  if (i < f.size() && (f[i] == 'e' || f[i] == 'E')) {
+    ++i;
+    if (i < f.size() && (f[i] == '+' || f[i] == '-')) ++i;
+    if (!digits()) return false;
+  }
+  return i == f.size();
 }
 
 }  // namespace ferolan
