@@ -58,8 +58,7 @@ constexpr int kW = 640, kH = 400, kLeft = 60, kRight = 20, kTop = 30, kBottom = 
 
 // The forms' colours of the window's legend.
 QColor form_colour(int form) {
-  static const int palette[] = {0, 0, 2, 4, 9, 12, 13};
-  return palette_colour(palette[std::clamp(form, 1, 6)]);
+  return palette_colour(kFormColour[std::clamp(form, 1, 6)]);
 }
 
 QImage speciation_image(const analysis::Speciation& sp) {

@@ -1,18 +1,21 @@
 #include <cstdio>
+#include <string>
 
 #include "cli/svg.h"
 #include "engine/analysis/residual_map.h"
 #include "engine/analysis/speciation.h"
+#include "window/platform/canvas.h"
 
 namespace ferolan::cli {
 
 namespace {
 
-// The window's colours of the forms (palette 0, 2, 4, 9, 12, 13).
-const char* form_colour(int j) {
-  static const char* const colours[] = {"#000000", "#000000", "#008000", "#800000",
-                                        "#0000ff", "#ff0000", "#ff00ff"};
-  return colours[j >= 1 && j <= kForms ? j : 0];
+// The window's colour of form j as "#rrggbb".
+std::string form_colour(int j) {
+  char hex[8];
+  std::snprintf(hex, sizeof hex, "#%06x",
+                static_cast<unsigned>(palette_rgb(kFormColour[j >= 1 && j <= kForms ? j : 0])));
+  return hex;
 }
 
 // From blue at the lowest pH to orange at the highest.

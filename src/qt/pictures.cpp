@@ -57,22 +57,17 @@ QImage pict_e_background() {
   QImage img = white(401, 253);
   QPainter p(&img);
   p.setRenderHint(QPainter::TextAntialiasing, true);
-  struct Entry {
-    const char* formula;
-    int colour;
-  };
-  static const Entry kForms[] = {{"H_5A", kBlack},     {"H_4A^-", kGreen},
-                                 {"H_3A^2-", kRed},    {"H_2A^3-", kLightBlue},
-                                 {"HA^4-", kLightRed}, {"A^5-", kLightMagenta}};
+  // Sub- and superscripts marked with _ and ^ for the painter below.
+  static const char* const kFormula[] = {"H_5A", "H_4A^-", "H_3A^2-", "H_2A^3-", "HA^4-", "A^5-"};
   // Six equal cells along the top edge, above the highest point of any curve (y ≈ 34).
   const qreal cell = 401.0 / 6;
   for (int j = 0; j < 6; ++j) {
-    const QColor colour = palette_colour(kForms[j].colour);
+    const QColor colour = palette_colour(kFormColour[j + 1]);
     const qreal x0 = 6 + j * cell;
     p.setPen(QPen(colour, 2));
     p.drawLine(QPointF(x0, 11), QPointF(x0 + 14, 11));
     p.setPen(colour);
-    draw_formula(p, x0 + 18, 15, kForms[j].formula);
+    draw_formula(p, x0 + 18, 15, kFormula[j]);
   }
   return img;
 }

@@ -13,13 +13,7 @@ constexpr double kFar = 1.0e5;
 }  // namespace
 
 QColor palette_colour(int colour) {
-  static const QRgb kPalette[16] = {
-      qRgb(0, 0, 0),       qRgb(0, 0, 128),   qRgb(0, 128, 0),   qRgb(0, 128, 128),
-      qRgb(128, 0, 0),     qRgb(128, 0, 128), qRgb(128, 128, 0), qRgb(192, 192, 192),
-      qRgb(128, 128, 128), qRgb(0, 0, 255),   qRgb(0, 255, 0),   qRgb(0, 255, 255),
-      qRgb(255, 0, 0),     qRgb(255, 0, 255), qRgb(255, 255, 0), qRgb(255, 255, 255)};
-  if (colour < 0 || colour > 15) return QColor(kPalette[0]);
-  return QColor(kPalette[colour]);
+  return QColor(static_cast<QRgb>(0xFF000000u | palette_rgb(colour)));
 }
 
 QtCanvas::QtCanvas(QImage background)

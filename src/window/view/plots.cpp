@@ -67,8 +67,7 @@ void vyvid_rozrahovanyh_spectriv(const DataSet& data, const Settings& settings,
 
 void vyvid_spectriv_form(const DataSet& data, Settings& settings, const CalcState& calc,
                          Canvas& spectrs, Canvas& pict_e) {
-  static constexpr int kColour[kForms + 1] = {0,          kBlack,    kGreen,       kRed,
-                                              kLightBlue, kLightRed, kLightMagenta};
+  const int* kColour = kFormColour;
   vyvid_vymiryanyh_spectriv(data, settings, spectrs);
   float e_top = 0;
   for (int j = 1; j <= kForms; ++j)
