@@ -9,9 +9,22 @@ namespace ferolan {
 
 namespace {
 
+// [H+] of spectrum i. A search keeps the pH values fixed over thousands of trials, and the
+// power costs as much as the rest of the concentrations; equal pH values (+0 and -0 too)
+// give the same power, so the cached one is exactly the one computed.
+double hydrogen(const DataSet& data, FitWork& wk, int i) {
+  const float ph = data.ph_values[i];
+  if (!wk.h_known[i] || !(wk.h_ph[i] == ph)) {
+    wk.h[i] = std::pow(10.0, -static_cast<double>(ph));
+    wk.h_ph[i] = ph;
+    wk.h_known[i] = 1;
+  }
+  return wk.h[i];
+}
+
 // Forms' concentrations of spectrum i, each term multiplied out left to right.
-void concentrations(const DataSet& data, const CalcState& calc, int i, double c[kForms]) {
-  const double h = std::pow(10.0, -static_cast<double>(data.ph_values[i]));
+void concentrations(const DataSet& data, CalcState& calc, int i, double c[kForms]) {
+  const double h = hydrogen(data, calc.work, i);
   const auto& ka = calc.ka;
   double t[kForms];
   t[0] = h * h * h * h * h;
@@ -62,11 +75,7 @@ void rozrah(const DataSet& data, CalcState& calc) {
   fit_grid::eliminate(wk);
 
   const int ng = nw >= 1 ? (nw - 1) / step + 1 : 0;
-  double s = 0;
-  if (ng > 0) {
-    fit_grid::solve(data, calc, nu, ng, step);
-    s = fit_grid::residual_sum(wk, nu, ng);
-  }
+  const double s = ng > 0 ? fit_grid::fit_points(data, calc, nu, ng, step) : 0.0;
   // An empty grid or no counted spectra leaves nothing to average: the score is 0.
   calc.s_a_sq =
       (nw == 0 || calc.used_spectra_count <= 0)

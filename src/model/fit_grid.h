@@ -10,12 +10,10 @@ namespace ferolan::fit_grid {
 // every step.
 void eliminate(FitWork& wk);
 
-// Solves every grid point: eps_forms at the grid points, the clamped spectra in work.eps,
-// the absorbances of the included spectra in work.a, and the solver variables of the last
-// point in calc. ng >= 1 grid points of step `step`; nu included spectra in work.used.
-void solve(const DataSet& data, CalcState& calc, int nu, int ng, int step);
-
-// Sum of the squared residuals over the included spectra (outer) and the grid (inner).
-double residual_sum(const FitWork& wk, int nu, int ng);
+// Solves every grid point with the kernel in use: eps_forms at the grid points and the
+// solver variables of the last point in calc. ng >= 1 grid points of step `step`; nu
+// included spectra in work.used with their concentrations in work.conc. Returns the sum of
+// the squared residuals over the included spectra (outer) and the grid (inner).
+double fit_points(const DataSet& data, CalcState& calc, int nu, int ng, int step);
 
 }  // namespace ferolan::fit_grid
