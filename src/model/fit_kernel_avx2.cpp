@@ -26,13 +26,13 @@ struct Block4 {
   }
 };
 
-double run(GridJob& job) {
-  return run_grid<4, Block4>(job);
+double run(FitJob& job) {
+  return run_fit<4, Block4>(job);
 }
 
 }  // namespace
 
-GridKernel grid_kernel_avx2() {
+FitKernelFn fit_kernel_avx2() {
   return run;
 }
 
@@ -40,7 +40,7 @@ GridKernel grid_kernel_avx2() {
 
 #else
 
-ferolan::fit_grid::GridKernel ferolan::fit_grid::grid_kernel_avx2() {
+ferolan::fit_grid::FitKernelFn ferolan::fit_grid::fit_kernel_avx2() {
   return nullptr;
 }
 

@@ -29,24 +29,24 @@ struct Block8 {
       q[i + 2] = _mm256_shuffle_ps(t[i + 1], t[i + 3], _MM_SHUFFLE(1, 0, 1, 0));
       q[i + 3] = _mm256_shuffle_ps(t[i + 1], t[i + 3], _MM_SHUFFLE(3, 2, 3, 2));
     }
-    // (The conversion intrinsic trips a false uninitialised warning in GCC 12.)
-    using D = Lanes<8>::D;
+    // (The unmasked conversion trips a false uninitialised warning in GCC 12.)
+    const __mmask8 all = 0xFF;
     for (int s = 0; s < 4; ++s) {
-      store(out + s * pitch,
-            __builtin_convertvector(_mm256_permute2f128_ps(q[s], q[s + 4], 0x20), D));
-      store(out + (s + 4) * pitch,
-            __builtin_convertvector(_mm256_permute2f128_ps(q[s], q[s + 4], 0x31), D));
+      _mm512_storeu_pd(out + s * pitch,
+                       _mm512_maskz_cvtps_pd(all, _mm256_permute2f128_ps(q[s], q[s + 4], 0x20)));
+      _mm512_storeu_pd(out + (s + 4) * pitch,
+                       _mm512_maskz_cvtps_pd(all, _mm256_permute2f128_ps(q[s], q[s + 4], 0x31)));
     }
   }
 };
 
-double run(GridJob& job) {
-  return run_grid<8, Block8>(job);
+double run(FitJob& job) {
+  return run_fit<8, Block8>(job);
 }
 
 }  // namespace
 
-GridKernel grid_kernel_avx512() {
+FitKernelFn fit_kernel_avx512() {
   return run;
 }
 
@@ -54,7 +54,7 @@ GridKernel grid_kernel_avx512() {
 
 #else
 
-ferolan::fit_grid::GridKernel ferolan::fit_grid::grid_kernel_avx512() {
+ferolan::fit_grid::FitKernelFn ferolan::fit_grid::fit_kernel_avx512() {
   return nullptr;
 }
 

@@ -1,9 +1,9 @@
-// The grid part of the fit for one vector width W, included by one translation unit per
-// instruction set. Each lane is one grid point and performs the operations of the per-point
-// algorithm in its order; vector operations are plain IEEE operations lane by lane and
-// nothing is fused or reassociated, so every width gives the bits of the scalar code.
-// Everything here has internal linkage: code built for one instruction set must never be
-// picked by the linker for another, so neither may the standard library be used here.
+// The fit for one vector width W, included by one translation unit per instruction set.
+// Each lane is one spectrum, one matrix entry or one grid point and performs the operations
+// of the per-point algorithm in its order; vector operations are plain IEEE operations lane
+// by lane and nothing is fused or reassociated, so every width gives the bits of the scalar
+// code. Everything here has internal linkage: code built for one instruction set must never
+// be picked by the linker for another, so the standard library is not used here either.
 #pragma once
 
 #include "model/fit_kernel_job.h"
@@ -44,12 +44,91 @@ inline void store(double* p, V v) {
   __builtin_memcpy(p, &v, sizeof v);
 }
 
+template <class V>
+inline V splat(double x) {
+  V v;
+  for (unsigned l = 0; l < sizeof v / sizeof x; ++l) v[l] = x;
+  return v;
+}
+
+// The value as Single, back in Double.
+template <int W>
+inline typename Lanes<W>::D single(typename Lanes<W>::D v) {
+  using F = typename Lanes<W>::F;
+  return __builtin_convertvector(__builtin_convertvector(v, F), typename Lanes<W>::D);
+}
+
+// Forms' concentrations of W included spectra at a time, each term multiplied out left to
+// right: conc rows and form_conc.
+template <int W>
+void concentrations(FitJob& job) {
+  using V = typename Lanes<W>::D;
+  const double* ka = job.ka;
+  const double t5 = ka[2] * ka[1] * ka[3] * ka[4] * ka[5];
+  for (int u0 = 0; u0 < job.nu; u0 += W) {
+    const V h = load<V>(job.h + u0);
+    V t[kN];
+    t[0] = h * h * h * h * h;
+    t[1] = h * h * h * h * ka[1];
+    t[2] = h * h * h * ka[1] * ka[2];
+    t[3] = h * h * ka[1] * ka[2] * ka[3];
+    t[4] = ka[1] * h * ka[2] * ka[3] * ka[4];
+    t[5] = splat<V>(t5);
+    const V d = t[0] + t[1] + t[2] + t[3] + t[4] + t[5];
+    const V q = d / job.acid_conc;
+    V c[kN];
+    for (int j = 0; j < kN; ++j) c[j] = single<W>(t[j] / q);
+    const int lanes = job.nu - u0 < W ? job.nu - u0 : W;
+    for (int l = 0; l < lanes; ++l) {
+      double* row = job.conc + (u0 + l) * kConcPitch;
+      float* out = job.form_conc + job.used[u0 + l] * job.form_pitch + 1;
+      for (int j = 0; j < kN; ++j) {
+        row[j] = c[j][l];
+        out[j] = static_cast<float>(c[j][l]);
+      }
+    }
+  }
+}
+
+// The upper triangle of the normal matrix: lane j of accumulator (k, v) sums c(u, j)·c(u, k)
+// over the included spectra, j = k + v·W + lane; lanes past the last form are never read.
+template <int W>
+void normal_matrix(FitJob& job) {
+  using V = typename Lanes<W>::D;
+  constexpr int kV = (kN + W - 1) / W;
+  V acc[kN][kV] = {};
+  for (int u = 0; u < job.nu; ++u) {
+    const double* c = job.conc + u * kConcPitch;
+    for (int k = 0; k < kN; ++k)
+      for (int v = 0; v * W < kN - k; ++v) acc[k][v] = acc[k][v] + load<V>(c + k + v * W) * c[k];
+  }
+  for (int k = 0; k < kN; ++k)
+    for (int j = k; j < kN; ++j) job.m[k][j] = acc[k][(j - k) / W][(j - k) % W];
+  for (int k = 1; k < kN; ++k)
+    for (int j = 0; j < k; ++j) job.m[k][j] = job.m[j][k];
+}
+
+// Eliminates the normal matrix as the solver would, recording the factor and the skipped
+// rows of every step.
+void eliminate(FitJob& job) {
+  auto& m = job.m;
+  for (int k = 0; k < kN - 1; ++k) {
+    for (int i = kN - 1; i >= k + 1; --i) {
+      job.active[k][i] = m[i][k] != 0;
+      if (!job.active[k][i]) continue;
+      const double f = m[i - 1][k] / m[i][k];
+      job.factor[k][i] = f;
+      for (int j = k; j < kN; ++j) m[i][j] = m[i][j] * f - m[i - 1][j];
+    }
+  }
+}
+
 // at[u][g] for g < ng and copies of the last point up to `padded`, so that the lanes past
 // the grid solve a harmless system whose results are never read. T moves a block of
 // T::kPoints points × T::kSpectra neighbouring spectra; a run of neighbours longer than a
 // block ends with a block that overlaps the one before it.
 template <class T>
-void gather_absorbance(GridJob& job, int padded) {
+void gather_absorbance(FitJob& job, int padded) {
   const int ng = job.ng;
   const float* rows[T::kPoints];
   for (int u = 0; u < job.nu;) {
@@ -72,23 +151,25 @@ void gather_absorbance(GridJob& job, int padded) {
     } else {
       for (int s = 0; s < run; ++s) {
         double* row = out + s * job.pitch;
-        for (int h = 0; h < padded; ++h)
-          row[h] =
-              static_cast<double>(col[(1 + (h < ng ? h : ng - 1) * job.step) * job.row_pitch + s]);
+        for (int h = 0; h < padded; ++h) {
+          const int w = 1 + (h < ng ? h : ng - 1) * job.step;
+          row[h] = static_cast<double>(col[w * job.row_pitch + s]);
+        }
       }
     }
     u += run;
   }
 }
 
-// The right-hand sides of B blocks of W grid points from g on.
+// The right-hand sides of B blocks of W grid points from g on, with the elimination steps
+// replayed on them.
 template <int W, int B>
-inline void right_hand_sides(GridJob& job, int g) {
+inline void right_hand_sides(FitJob& job, int g) {
   using V = typename Lanes<W>::D;
   V b[B][kN] = {};
   const double* at = job.at + g;
   const double* c = job.conc;
-  for (int u = 0; u < job.nu; ++u, at += job.pitch, c += kN) {
+  for (int u = 0; u < job.nu; ++u, at += job.pitch, c += kConcPitch) {
     V a[B];
     for (int h = 0; h < B; ++h) a[h] = load<V>(at + h * W);
     for (int k = 0; k < kN; ++k) {
@@ -96,45 +177,56 @@ inline void right_hand_sides(GridJob& job, int g) {
       for (int h = 0; h < B; ++h) b[h][k] = b[h][k] + a[h] * ck;
     }
   }
+  for (int k = 0; k < kN - 1; ++k) {
+    for (int i = kN - 1; i >= k + 1; --i) {
+      if (!job.active[k][i]) continue;
+      const double f = job.factor[k][i];
+      for (int h = 0; h < B; ++h) b[h][i] = b[h][i] * f - b[h][i - 1];
+    }
+  }
   for (int k = 0; k < kN; ++k)
     for (int h = 0; h < B; ++h) store(job.rhs + k * job.pitch + g + h * W, b[h][k]);
 }
 
-// Elimination replay, back substitution and clamping of grid points g..g+W-1.
+// Back substitution one unknown at a time over the whole grid, then the clamping: the
+// points are independent, so nothing waits for a division.
 template <int W>
-inline void solve_block(GridJob& job, int g) {
+void solve(FitJob& job, int padded) {
   using V = typename Lanes<W>::D;
-  using F = typename Lanes<W>::F;
-  V b[kN];
-  for (int k = 0; k < kN; ++k) b[k] = load<V>(job.rhs + k * job.pitch + g);
-  for (int k = 0; k < kN - 1; ++k)
-    for (int i = kN - 1; i >= k + 1; --i)
-      if (job.active[k][i]) b[i] = b[i] * job.factor[k][i] - b[i - 1];
-
-  V x[kN];
   const auto& m = job.m;
-  x[kN - 1] = m[kN - 1][kN - 1] != 0 ? b[kN - 1] / m[kN - 1][kN - 1] : V{};
-  for (int i = kN - 2; i >= 0; --i) {
-    V s = {};
-    for (int j = i + 1; j < kN; ++j) s = m[i][j] * x[j] + s;
-    x[i] = m[i][i] != 0 ? (b[i] - s) / m[i][i] : V{};
+  for (int i = kN - 1; i >= 0; --i) {
+    double* x = job.sol + i * job.pitch;
+    const double* b = job.rhs + i * job.pitch;
+    const double pivot = m[i][i];
+    if (pivot == 0) {
+      for (int g = 0; g < padded; g += W) store(x + g, V{});
+    } else if (i == kN - 1) {
+      for (int g = 0; g < padded; g += W) store(x + g, load<V>(b + g) / pivot);
+    } else {
+      for (int g = 0; g < padded; g += W) {
+        V s = {};
+        for (int j = i + 1; j < kN; ++j) s = m[i][j] * load<V>(job.sol + j * job.pitch + g) + s;
+        store(x + g, (load<V>(b + g) - s) / pivot);
+      }
+    }
   }
 
-  const V zero = {}, top = zero + kEpsMax;
-  const int lanes = job.ng - g < W ? job.ng - g : W;
-  float* e_out = job.eps_forms + (1 + g * job.step) * job.eps_pitch + 1;
+  const V zero = {}, top = splat<V>(kEpsMax);
   for (int j = 0; j < kN; ++j) {
-    const V single = __builtin_convertvector(__builtin_convertvector(x[j], F), V);
-    const V e = x[j] < zero ? zero : (x[j] > top ? top : single);
-    store(job.eps + j * job.pitch + g, e);
-    for (int l = 0; l < lanes; ++l)
-      e_out[l * job.step * job.eps_pitch + j] = static_cast<float>(e[l]);
-  }
-  if (lanes < W || g + W == job.ng) {
-    for (int k = 0; k < kN; ++k) {
-      job.last_rhs[k] = b[k][lanes - 1];
-      job.last_sol[k] = x[k][lanes - 1];
+    const double* x = job.sol + j * job.pitch;
+    double* e = job.eps + j * job.pitch;
+    for (int g = 0; g < padded; g += W) {
+      const V v = load<V>(x + g);
+      store(e + g, v < zero ? zero : (v > top ? top : single<W>(v)));
     }
+  }
+  for (int g = 0; g < job.ng; ++g) {
+    float* out = job.eps_forms + (1 + g * job.step) * job.eps_pitch + 1;
+    for (int j = 0; j < kN; ++j) out[j] = static_cast<float>(job.eps[j * job.pitch + g]);
+  }
+  for (int k = 0; k < kN; ++k) {
+    job.last_rhs[k] = job.rhs[k * job.pitch + job.ng - 1];
+    job.last_sol[k] = job.sol[k * job.pitch + job.ng - 1];
   }
 }
 
@@ -142,13 +234,13 @@ inline void solve_block(GridJob& job, int g) {
 // order of the per-point algorithm; the squared residuals of W points at a time are
 // computed in its shadow.
 template <int W>
-double residual_sum(const GridJob& job) {
+double residual_sum(const FitJob& job) {
   using V = typename Lanes<W>::D;
   const int whole = job.ng / W * W;
   const int rest = job.ng - whole;
   double s = 0;
   for (int u = 0; u < job.nu; ++u) {
-    const double* c = job.conc + u * kN;
+    const double* c = job.conc + u * kConcPitch;
     const double* a = job.at + u * job.pitch;
     const auto square = [&](int g) {
       V a_calc = {};
@@ -169,13 +261,17 @@ double residual_sum(const GridJob& job) {
 }
 
 template <int W, class T>
-double run_grid(GridJob& job) {
+double run_fit(FitJob& job) {
+  concentrations<W>(job);
+  if (job.ng == 0) return 0;
+  normal_matrix<W>(job);
+  eliminate(job);
   const int padded = (job.ng + W - 1) / W * W;
   gather_absorbance<T>(job, padded);
   int g = 0;
   for (; g + 2 * W <= padded; g += 2 * W) right_hand_sides<W, 2>(job, g);
   if (g < padded) right_hand_sides<W, 1>(job, g);
-  for (g = 0; g < padded; g += W) solve_block<W>(job, g);
+  solve<W>(job, padded);
   return residual_sum<W>(job);
 }
 

@@ -23,13 +23,13 @@ struct Block4 {
   }
 };
 
-double run(GridJob& job) {
-  return run_grid<2, Block4>(job);
+double run(FitJob& job) {
+  return run_fit<2, Block4>(job);
 }
 
 }  // namespace
 
-GridKernel grid_kernel_sse2() {
+FitKernelFn fit_kernel_sse2() {
   return run;
 }
 

@@ -12,14 +12,14 @@ namespace {
 
 struct Entry {
   const char* name;
-  fit_grid::GridKernel (*get)();
+  fit_grid::FitKernelFn (*get)();
 };
 
 // In the order of FitKernel.
 constexpr Entry kEntries[] = {
-    {"sse2", fit_grid::grid_kernel_sse2},
-    {"avx2", fit_grid::grid_kernel_avx2},
-    {"avx512", fit_grid::grid_kernel_avx512},
+    {"sse2", fit_grid::fit_kernel_sse2},
+    {"avx2", fit_grid::fit_kernel_avx2},
+    {"avx512", fit_grid::fit_kernel_avx512},
 };
 
 const Entry& entry(FitKernel k) {
@@ -50,7 +50,7 @@ FitKernel from_name(const char* name) {
 
 // Several threads may fit at once, each on its own state; the choice is shared.
 std::atomic<int> g_kernel{-1};
-std::atomic<fit_grid::GridKernel> g_grid{nullptr};
+std::atomic<fit_grid::FitKernelFn> g_grid{nullptr};
 
 FitKernel use(FitKernel k) {
   if (!fit_kernel_supported(k)) k = best_fit_kernel();
@@ -106,7 +106,7 @@ FitKernel select_fit_kernel_from_env() {
 
 namespace fit_grid {
 
-GridKernel current_grid_kernel() {
+FitKernelFn current_fit_kernel() {
   ensure_chosen();
   return g_grid.load(std::memory_order_relaxed);
 }
