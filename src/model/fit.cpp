@@ -14,12 +14,15 @@ using fit_grid::FitJob;
 static_assert(kForms == fit_grid::kJobForms);
 static_assert(kMaxPoints % 8 == 0, "the widest kernel's lanes past the grid stay in the rows");
 static_assert(FitWork::kRows >= (kMaxSpectra + 7) / 8 * 8 + 1);
+static_assert(kMaxSpectra + 1 == fit_grid::kRowPitch);
 static_assert(sizeof(FitWork::conc[0]) == sizeof(double) * fit_grid::kConcPitch);
 // The kernels see the matrices as flat rows.
 static_assert(sizeof(DataSet::absorbance) == sizeof(float) * (kMaxPoints + 1) * (kMaxSpectra + 1));
 static_assert(sizeof(CalcState::form_conc) == sizeof(float) * (kMaxSpectra + 1) * (kForms + 1));
 static_assert(sizeof(CalcState::eps_forms) == sizeof(float) * (kMaxPoints + 1) * (kForms + 1));
 static_assert(sizeof(FitWork::rhs) == sizeof(double) * kForms * kMaxPoints);
+static_assert(sizeof(FitWork::a_rows) == sizeof(DataSet::absorbance[0]) * kMaxPoints);
+static_assert(FitWork{}.a_key.size() == fit_grid::kAtKey && kMaxSpectra == 50);
 
 // [H+] of spectrum i. A search keeps the pH values over thousands of trials, and the power
 // costs as much as the rest of the concentrations; equal pH values (+0 and -0 too) give the
@@ -62,7 +65,6 @@ void rozrah(const DataSet& data, CalcState& calc) {
   job.ka = calc.ka.data();
   job.acid_conc = static_cast<double>(data.acid_conc);
   job.absorbance = data.absorbance[0].data();
-  job.row_pitch = kMaxSpectra + 1;
   job.ng = nw >= 1 ? (nw - 1) / step + 1 : 0;
   job.step = step;
   job.conc = wk.conc[0].data();
@@ -71,6 +73,8 @@ void rozrah(const DataSet& data, CalcState& calc) {
   job.sol = wk.sol[0].data();
   job.eps = wk.eps[0].data();
   job.pitch = kMaxPoints;
+  job.at_rows = wk.a_rows[0].data();
+  job.at_key = wk.a_key.data();
   job.form_conc = calc.form_conc[0].data();
   job.form_pitch = kForms + 1;
   job.eps_forms = calc.eps_forms[0].data();

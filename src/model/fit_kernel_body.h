@@ -19,16 +19,19 @@ struct Lanes;
 template <>
 struct Lanes<2> {
   using D = double __attribute__((vector_size(16)));
+  using I = int32_t __attribute__((vector_size(16)));
   using F = float __attribute__((vector_size(8)));
 };
 template <>
 struct Lanes<4> {
   using D = double __attribute__((vector_size(32)));
+  using I = int32_t __attribute__((vector_size(32)));
   using F = float __attribute__((vector_size(16)));
 };
 template <>
 struct Lanes<8> {
   using D = double __attribute__((vector_size(64)));
+  using I = int32_t __attribute__((vector_size(64)));
   using F = float __attribute__((vector_size(32)));
 };
 
@@ -59,7 +62,7 @@ inline typename Lanes<W>::D single(typename Lanes<W>::D v) {
 }
 
 // Forms' concentrations of W included spectra at a time, each term multiplied out left to
-// right: conc rows and form_conc.
+// right, into the conc rows (form_conc is written in the shadow of the residual sum).
 template <int W>
 void concentrations(FitJob& job) {
   using V = typename Lanes<W>::D;
@@ -81,11 +84,7 @@ void concentrations(FitJob& job) {
     const int lanes = job.nu - u0 < W ? job.nu - u0 : W;
     for (int l = 0; l < lanes; ++l) {
       double* row = job.conc + (u0 + l) * kConcPitch;
-      float* out = job.form_conc + job.used[u0 + l] * job.form_pitch + 1;
-      for (int j = 0; j < kN; ++j) {
-        row[j] = c[j][l];
-        out[j] = static_cast<float>(c[j][l]);
-      }
+      for (int j = 0; j < kN; ++j) row[j] = c[j][l];
     }
   }
 }
@@ -140,7 +139,7 @@ void gather_absorbance(FitJob& job, int padded) {
       for (int g = 0; g < padded; g += T::kPoints) {
         for (int p = 0; p < T::kPoints; ++p) {
           const int h = g + p < ng ? g + p : ng - 1;
-          rows[p] = col + (1 + h * job.step) * job.row_pitch;
+          rows[p] = col + (1 + h * job.step) * kRowPitch;
         }
         for (int s = 0;; s += T::kSpectra) {
           if (s > run - T::kSpectra) s = run - T::kSpectra;
@@ -153,12 +152,55 @@ void gather_absorbance(FitJob& job, int padded) {
         double* row = out + s * job.pitch;
         for (int h = 0; h < padded; ++h) {
           const int w = 1 + (h < ng ? h : ng - 1) * job.step;
-          row[h] = static_cast<double>(col[w * job.row_pitch + s]);
+          row[h] = static_cast<double>(col[w * kRowPitch + s]);
         }
       }
     }
     u += run;
   }
+}
+
+// Whether `at` was gathered for this grid and these spectra (its rows may differ since).
+bool same_key(const FitJob& job) {
+  const int32_t* key = job.at_key;
+  if (key[0] != job.ng || key[1] != job.step || key[2] != job.nu) return false;
+  for (int u = 0; u < job.nu; ++u)
+    if (key[3 + u] != job.used[u]) return false;
+  return true;
+}
+
+// Gathers `at` and notes what from.
+template <class T>
+void gather(FitJob& job, int padded) {
+  gather_absorbance<T>(job, padded);
+  const int stride = job.step * kRowPitch;
+  for (int g = 0; g < job.ng; ++g)
+    __builtin_memcpy(job.at_rows + g * kRowPitch, job.absorbance + kRowPitch + g * stride,
+                     sizeof(float) * kRowPitch);
+  int32_t* key = job.at_key;
+  key[0] = job.ng;
+  key[1] = job.step;
+  key[2] = job.nu;
+  for (int u = 0; u < job.nu; ++u) key[3 + u] = job.used[u];
+}
+
+// Bit differences between absorbance row g of the grid and the row `at` was gathered from.
+template <int W>
+inline typename Lanes<W>::I row_changes(const FitJob& job, int g) {
+  using I = typename Lanes<W>::I;
+  constexpr int kLanes = 2 * W;
+  constexpr int kLast = kRowPitch - kLanes;  // the last vector overlaps the one before
+  const float* row = job.absorbance + (1 + g * job.step) * kRowPitch;
+  const float* saved = job.at_rows + g * kRowPitch;
+  I diff = {};
+  for (int o = 0; o < kRowPitch; o += kLanes) {
+    const int at = o < kLast ? o : kLast;
+    I x, y;
+    __builtin_memcpy(&x, row + at, sizeof x);
+    __builtin_memcpy(&y, saved + at, sizeof y);
+    diff |= x ^ y;
+  }
+  return diff;
 }
 
 // The right-hand sides of B blocks of W grid points from g on, with the elimination steps
@@ -210,7 +252,6 @@ void solve(FitJob& job, int padded) {
       }
     }
   }
-
   const V zero = {}, top = splat<V>(kEpsMax);
   for (int j = 0; j < kN; ++j) {
     const double* x = job.sol + j * job.pitch;
@@ -220,24 +261,34 @@ void solve(FitJob& job, int padded) {
       store(e + g, v < zero ? zero : (v > top ? top : single<W>(v)));
     }
   }
-  for (int g = 0; g < job.ng; ++g) {
-    float* out = job.eps_forms + (1 + g * job.step) * job.eps_pitch + 1;
-    for (int j = 0; j < kN; ++j) out[j] = static_cast<float>(job.eps[j * job.pitch + g]);
-  }
   for (int k = 0; k < kN; ++k) {
     job.last_rhs[k] = job.rhs[k * job.pitch + job.ng - 1];
     job.last_sol[k] = job.sol[k * job.pitch + job.ng - 1];
   }
 }
 
-// One chain of additions over the included spectra (outer) and the grid (inner), in the
-// order of the per-point algorithm; the squared residuals of W points at a time are
-// computed in its shadow.
+inline void store_eps_forms(FitJob& job, int g) {
+  float* out = job.eps_forms + (1 + g * job.step) * job.eps_pitch + 1;
+  for (int j = 0; j < kN; ++j) out[j] = static_cast<float>(job.eps[j * job.pitch + g]);
+}
+
+inline void store_form_conc(FitJob& job, int u) {
+  float* out = job.form_conc + job.used[u] * job.form_pitch + 1;
+  for (int j = 0; j < kN; ++j) out[j] = static_cast<float>(job.conc[u * kConcPitch + j]);
+}
+
+// The sum of the squared residuals: one chain of additions over the included spectra
+// (outer) and the grid (inner), in the order of the per-point algorithm. It takes two
+// cycles per addition whatever else runs, so the squares of W points at a time, the stores
+// of the results and, when `rows_changed` is given, the check of the absorbance rows are
+// done in its shadow.
 template <int W>
-double residual_sum(const FitJob& job) {
+double residual_sum(FitJob& job, bool* rows_changed) {
   using V = typename Lanes<W>::D;
+  using I = typename Lanes<W>::I;
   const int whole = job.ng / W * W;
   const int rest = job.ng - whole;
+  I changes = {};
   double s = 0;
   for (int u = 0; u < job.nu; ++u) {
     const double* c = job.conc + u * kConcPitch;
@@ -256,6 +307,17 @@ double residual_sum(const FitJob& job) {
       const V q = square(whole);
       for (int l = 0; l < rest; ++l) s = s + q[l];
     }
+    for (int g = u; g < job.ng; g += job.nu) {
+      store_eps_forms(job, g);
+      if (rows_changed) changes |= row_changes<W>(job, g);
+    }
+    store_form_conc(job, u);
+  }
+  if (job.nu == 0)
+    for (int g = 0; g < job.ng; ++g) store_eps_forms(job, g);
+  if (rows_changed) {
+    for (int l = 1; l < 2 * W; ++l) changes[0] |= changes[l];
+    *rows_changed = changes[0] != 0;
   }
   return s;
 }
@@ -263,16 +325,28 @@ double residual_sum(const FitJob& job) {
 template <int W, class T>
 double run_fit(FitJob& job) {
   concentrations<W>(job);
-  if (job.ng == 0) return 0;
+  if (job.ng == 0) {
+    for (int u = 0; u < job.nu; ++u) store_form_conc(job, u);
+    return 0;
+  }
   normal_matrix<W>(job);
   eliminate(job);
   const int padded = (job.ng + W - 1) / W * W;
-  gather_absorbance<T>(job, padded);
-  int g = 0;
-  for (; g + 2 * W <= padded; g += 2 * W) right_hand_sides<W, 2>(job, g);
-  if (g < padded) right_hand_sides<W, 1>(job, g);
-  solve<W>(job, padded);
-  return residual_sum<W>(job);
+  // With the same grid and spectra as last time, the absorbances are very likely the same:
+  // fit with them and check the rows meanwhile; if they changed, gather and fit again.
+  bool check = same_key(job);
+  if (!check) gather<T>(job, padded);
+  for (;;) {
+    int g = 0;
+    for (; g + 2 * W <= padded; g += 2 * W) right_hand_sides<W, 2>(job, g);
+    if (g < padded) right_hand_sides<W, 1>(job, g);
+    solve<W>(job, padded);
+    bool changed = false;
+    const double s = residual_sum<W>(job, check ? &changed : nullptr);
+    if (!changed) return s;
+    gather<T>(job, padded);
+    check = false;
+  }
 }
 
 }  // namespace

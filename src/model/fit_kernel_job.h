@@ -8,6 +8,8 @@ namespace ferolan::fit_grid {
 
 constexpr int kJobForms = 6;
 constexpr int kConcPitch = 8;  // doubles per row of FitJob::conc
+constexpr int kRowPitch = 51;   // floats per absorbance row (spectra 0..50)
+constexpr int kAtKey = 3 + 50;  // ints of FitJob::at_key
 
 struct FitJob {
   // The included spectra u = 0..nu-1: their spectrum numbers and their [H+].
@@ -16,8 +18,7 @@ struct FitJob {
   const double* h = nullptr;   // h[u], readable up to nu rounded up to 8
   const double* ka = nullptr;  // ka[1..5]
   double acid_conc = 0;
-  const float* absorbance = nullptr;  // point w, spectrum s at absorbance[w * row_pitch + s]
-  int row_pitch = 0;
+  const float* absorbance = nullptr;  // point w, spectrum s at absorbance[w * kRowPitch + s]
   int ng = 0;  // grid points g = 0..ng-1 at w = 1 + g * step
   int step = 1;
 
@@ -29,6 +30,10 @@ struct FitJob {
   double* sol = nullptr;  // unknowns sol[j * pitch + g]
   double* eps = nullptr;  // clamped spectra eps[j * pitch + g]
   int pitch = 0;
+  // What `at` was gathered from: the absorbance rows of the grid points (kRowPitch floats
+  // each) and the key ng, step, nu, used[0..nu-1]; ng = 0 in the key when `at` holds nothing.
+  float* at_rows = nullptr;
+  int32_t* at_key = nullptr;
 
   // Results. Spectrum s, form j (1-based) at form_conc[s * form_pitch + j]; point w, form j
   // at eps_forms[w * eps_pitch + j].

@@ -56,8 +56,11 @@ struct FitWork {
   alignas(64) std::array<std::array<double, kMaxPoints>, kForms> rhs{};  // rhs[k][g]
   alignas(64) std::array<std::array<double, kMaxPoints>, kForms> sol{};  // unknowns sol[j][g]
   alignas(64) std::array<std::array<double, kMaxPoints>, kForms> eps{};  // clamped eps[j][g]
-  alignas(
-      64) std::array<double, kMaxSpectra * kMaxPoints> a{};  // absorbance, a[u * kMaxPoints + g]
+  // Absorbance of included spectrum u at grid point g: a[u * kMaxPoints + g].
+  alignas(64) std::array<double, kMaxSpectra * kMaxPoints> a{};
+  // The absorbance rows `a` was gathered from and its grid (see the fit kernels).
+  std::array<std::array<float, kMaxSpectra + 1>, kMaxPoints> a_rows{};
+  std::array<int32_t, 3 + kMaxSpectra> a_key{};
 };
 
 struct CalcState {
