@@ -122,6 +122,11 @@ void eliminate(FitJob& job) {
   }
 }
 
+// Where `at` keeps the absorbance of included spectrum u at grid point g.
+inline double* at_of(const FitJob& job, int u, int g) {
+  return job.at + g / kChunk * kAtChunk + u * kChunk + g % kChunk;
+}
+
 // at[u][g] for g < ng and copies of the last point up to `padded`, so that the lanes past
 // the grid solve a harmless system whose results are never read. T moves a block of
 // T::kPoints points × T::kSpectra neighbouring spectra; a run of neighbours longer than a
@@ -134,7 +139,6 @@ void gather_absorbance(FitJob& job, int padded) {
     int run = 1;
     while (u + run < job.nu && job.used[u + run] == job.used[u] + run) ++run;
     const float* col = job.absorbance + job.used[u];
-    double* out = job.at + u * job.pitch;
     if (run >= T::kSpectra) {
       for (int g = 0; g < padded; g += T::kPoints) {
         for (int p = 0; p < T::kPoints; ++p) {
@@ -143,16 +147,15 @@ void gather_absorbance(FitJob& job, int padded) {
         }
         for (int s = 0;; s += T::kSpectra) {
           if (s > run - T::kSpectra) s = run - T::kSpectra;
-          T::block(rows, s, out + s * job.pitch + g, job.pitch);
+          T::block(rows, s, at_of(job, u + s, g), kChunk);
           if (s == run - T::kSpectra) break;
         }
       }
     } else {
       for (int s = 0; s < run; ++s) {
-        double* row = out + s * job.pitch;
         for (int h = 0; h < padded; ++h) {
           const int w = 1 + (h < ng ? h : ng - 1) * job.step;
-          row[h] = static_cast<double>(col[w * kRowPitch + s]);
+          *at_of(job, u + s, h) = static_cast<double>(col[w * kRowPitch + s]);
         }
       }
     }
@@ -203,38 +206,41 @@ inline typename Lanes<W>::I row_changes(const FitJob& job, int g) {
   return diff;
 }
 
-// The right-hand sides of B blocks of W grid points from g on, with the elimination steps
-// replayed on them.
+// The right-hand sides of B blocks of W grid points from g on.
 template <int W, int B>
 inline void right_hand_sides(FitJob& job, int g) {
   using V = typename Lanes<W>::D;
   V b[B][kN] = {};
-  const double* at = job.at + g;
+  const double* at[B];
+  for (int h = 0; h < B; ++h) at[h] = at_of(job, 0, g + h * W);
   const double* c = job.conc;
-  for (int u = 0; u < job.nu; ++u, at += job.pitch, c += kConcPitch) {
+  for (int u = 0; u < job.nu; ++u, c += kConcPitch) {
     V a[B];
-    for (int h = 0; h < B; ++h) a[h] = load<V>(at + h * W);
+    for (int h = 0; h < B; ++h) a[h] = load<V>(at[h] + u * kChunk);
     for (int k = 0; k < kN; ++k) {
       const double ck = c[k];
       for (int h = 0; h < B; ++h) b[h][k] = b[h][k] + a[h] * ck;
-    }
-  }
-  for (int k = 0; k < kN - 1; ++k) {
-    for (int i = kN - 1; i >= k + 1; --i) {
-      if (!job.active[k][i]) continue;
-      const double f = job.factor[k][i];
-      for (int h = 0; h < B; ++h) b[h][i] = b[h][i] * f - b[h][i - 1];
     }
   }
   for (int k = 0; k < kN; ++k)
     for (int h = 0; h < B; ++h) store(job.rhs + k * job.pitch + g + h * W, b[h][k]);
 }
 
-// Back substitution one unknown at a time over the whole grid, then the clamping: the
-// points are independent, so nothing waits for a division.
+// The elimination steps replayed on the right-hand sides, the back substitution and the
+// clamping, each one step for the whole grid at a time: the points are independent, so
+// nothing waits for a division.
 template <int W>
 void solve(FitJob& job, int padded) {
   using V = typename Lanes<W>::D;
+  for (int k = 0; k < kN - 1; ++k) {
+    for (int i = kN - 1; i >= k + 1; --i) {
+      if (!job.active[k][i]) continue;
+      const double f = job.factor[k][i];
+      double* b = job.rhs + i * job.pitch;
+      const double* above = b - job.pitch;
+      for (int g = 0; g < padded; g += W) store(b + g, load<V>(b + g) * f - load<V>(above + g));
+    }
+  }
   const auto& m = job.m;
   for (int i = kN - 1; i >= 0; --i) {
     double* x = job.sol + i * job.pitch;
@@ -292,11 +298,10 @@ double residual_sum(FitJob& job, bool* rows_changed) {
   double s = 0;
   for (int u = 0; u < job.nu; ++u) {
     const double* c = job.conc + u * kConcPitch;
-    const double* a = job.at + u * job.pitch;
     const auto square = [&](int g) {
       V a_calc = {};
       for (int j = 0; j < kN; ++j) a_calc = a_calc + c[j] * load<V>(job.eps + j * job.pitch + g);
-      const V r = load<V>(a + g) - a_calc;
+      const V r = load<V>(at_of(job, u, g)) - a_calc;
       return r * r;
     };
     for (int g = 0; g < whole; g += W) {

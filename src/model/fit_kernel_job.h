@@ -8,6 +8,8 @@ namespace ferolan::fit_grid {
 
 constexpr int kJobForms = 6;
 constexpr int kConcPitch = 8;  // doubles per row of FitJob::conc
+constexpr int kChunk = 8;
+constexpr int kAtChunk = kChunk * 50;
 constexpr int kRowPitch = 51;   // floats per absorbance row (spectra 0..50)
 constexpr int kAtKey = 3 + 50;  // ints of FitJob::at_key
 
@@ -25,7 +27,9 @@ struct FitJob {
   // Scratch. conc[u * kConcPitch + j], readable up to row nu. The grid rows hold `pitch`
   // doubles (a multiple of 8, at least ng rounded up to 8), 64-byte aligned.
   double* conc = nullptr;
-  double* at = nullptr;   // absorbance of included spectrum u at grid point g: at[u * pitch + g]
+  // Absorbance of included spectrum u at grid point g, in chunks of kChunk points:
+  // at[g / kChunk * kAtChunk + u * kChunk + g % kChunk], 50 * 1000 doubles.
+  double* at = nullptr;
   double* rhs = nullptr;  // right-hand sides after elimination, rhs[k * pitch + g]
   double* sol = nullptr;  // unknowns sol[j * pitch + g]
   double* eps = nullptr;  // clamped spectra eps[j * pitch + g]

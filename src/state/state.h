@@ -56,7 +56,7 @@ struct FitWork {
   alignas(64) std::array<std::array<double, kMaxPoints>, kForms> rhs{};  // rhs[k][g]
   alignas(64) std::array<std::array<double, kMaxPoints>, kForms> sol{};  // unknowns sol[j][g]
   alignas(64) std::array<std::array<double, kMaxPoints>, kForms> eps{};  // clamped eps[j][g]
-  // Absorbance of included spectrum u at grid point g: a[u * kMaxPoints + g].
+  // Absorbances of the included spectra at the grid points (laid out by the fit kernels).
   alignas(64) std::array<double, kMaxSpectra * kMaxPoints> a{};
   // The absorbance rows `a` was gathered from and its grid (see the fit kernels).
   std::array<std::array<float, kMaxSpectra + 1>, kMaxPoints> a_rows{};
