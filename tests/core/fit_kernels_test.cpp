@@ -173,10 +173,11 @@ INSTANTIATE_TEST_SUITE_P(Runnable, KernelTest, ::testing::ValuesIn(runnable_kern
 TEST(FitKernels, BaselineRunsEverywhereAndTheBestIsRunnable) {
   EXPECT_TRUE(fit_kernel_supported(FitKernel::sse2));
   EXPECT_TRUE(fit_kernel_supported(best_fit_kernel()));
-  for (FitKernel k : kFitKernels)
-    if (fit_kernel_supported(k))
+  for (FitKernel k : kFitKernels) {
+    if (fit_kernel_supported(k)) {
       EXPECT_GE(static_cast<int>(best_fit_kernel()), static_cast<int>(k));
-}
+    }
+  }
 }
 
 TEST(FitKernels, NamesAreTheEnvironmentValues) {
