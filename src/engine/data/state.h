@@ -45,19 +45,26 @@ struct Settings {
 
 // Scratch of the fast fit, sized for the largest data set so that a trial never allocates.
 // Included spectra are numbered u = 0..n-1 here, forms j and equations k 0..5, grid points
-// g = 0..n-1 (point w = 1 + g * fit_step).
+// g = 0..n-1 (point w = 1 + g * fit_step). Rows are padded and 64-byte aligned for the
+// vector kernels, which read whole vectors of eight.
 struct FitWork {
-  Arr2<double, kForms, kForms> upper{};     // the normal matrix after elimination
-  Arr2<double, kForms, kForms> factor{};    // elimination factor per (column, row)
-  Arr2<uint8_t, kForms, kForms> active{};   // 0 = row skipped in that column's pass
+  static constexpr int kRows = 64;  // included spectra, rounded up, and one row to spare
+
   std::array<int16_t, kMaxSpectra> used{};  // spectrum index of each included spectrum
-  std::array<std::array<double, kForms>, kMaxSpectra> conc{};  // conc[u][j]
-  // conc[u][j] twice, for two grid points at once.
-  std::array<std::array<std::array<double, 2>, kForms>, kMaxSpectra> conc2{};
-  std::array<std::array<double, kMaxPoints>, kForms> rhs{};  // rhs[k][g] of the grid
-  std::array<std::array<double, kMaxPoints>, kForms> sol{};  // unknowns sol[j][g]
-  std::array<std::array<double, kMaxPoints>, kForms> eps{};  // clamped eps[j][g] of the grid
-  std::array<double, kMaxSpectra * kMaxPoints> a{};          // absorbance, kMaxPoints per spectrum
+  // [H+] of each spectrum's pH, kept while the pH stays the same (the power is slow).
+  Arr1<float, kMaxSpectra> h_ph{};
+  Arr1<double, kMaxSpectra> h_of{};
+  Arr1<uint8_t, kMaxSpectra> h_known{};
+  alignas(64) std::array<double, kRows> h{};                    // [H+] of included spectrum u
+  alignas(64) std::array<std::array<double, 8>, kRows> conc{};  // conc[u][j]
+  alignas(64) std::array<std::array<double, kMaxPoints>, kForms> rhs{};  // rhs[k][g]
+  alignas(64) std::array<std::array<double, kMaxPoints>, kForms> sol{};  // unknowns sol[j][g]
+  alignas(64) std::array<std::array<double, kMaxPoints>, kForms> eps{};  // clamped eps[j][g]
+  // Absorbances of the included spectra at the grid points (laid out by the fit kernels).
+  alignas(64) std::array<double, kMaxSpectra * kMaxPoints> a{};
+  // The absorbance rows `a` was gathered from and its grid (see the fit kernels).
+  std::array<std::array<float, kMaxSpectra + 1>, kMaxPoints> a_rows{};
+  std::array<int32_t, 3 + kMaxSpectra> a_key{};
 };
 
 struct CalcState {

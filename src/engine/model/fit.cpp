@@ -3,34 +3,47 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/model/fit_grid.h"
+#include "engine/model/fit_kernel_job.h"
 
 namespace ferolan {
 
 namespace {
 
-// Forms' concentrations of spectrum i, each term multiplied out left to right.
-void concentrations(const DataSet& data, const CalcState& calc, int i, double c[kForms]) {
-  const double h = std::pow(10.0, -static_cast<double>(data.ph_values[i]));
-  const auto& ka = calc.ka;
-  double t[kForms];
-  t[0] = h * h * h * h * h;
-  t[1] = h * h * h * h * ka[1];
-  t[2] = h * h * h * ka[1] * ka[2];
-  t[3] = h * h * ka[1] * ka[2] * ka[3];
-  t[4] = ka[1] * h * ka[2] * ka[3] * ka[4];
-  t[5] = ka[2] * ka[1] * ka[3] * ka[4] * ka[5];
-  const double d = t[0] + t[1] + t[2] + t[3] + t[4] + t[5];
-  const double q = d / static_cast<double>(data.acid_conc);
-  for (int j = 0; j < kForms; ++j) c[j] = t[j] / q;
+using fit_grid::FitJob;
+
+static_assert(kForms == fit_grid::kJobForms);
+static_assert(kMaxPoints % 8 == 0, "the widest kernel's lanes past the grid stay in the rows");
+static_assert(FitWork::kRows >= (kMaxSpectra + 7) / 8 * 8 + 1);
+static_assert(kMaxSpectra + 1 == fit_grid::kRowPitch);
+static_assert(sizeof(FitWork::a) == sizeof(double) * fit_grid::kAtChunk * kMaxPoints / fit_grid::kChunk);
+static_assert(sizeof(FitWork::conc[0]) == sizeof(double) * fit_grid::kConcPitch);
+// The kernels see the matrices as flat rows.
+static_assert(sizeof(DataSet::absorbance) == sizeof(float) * (kMaxPoints + 1) * (kMaxSpectra + 1));
+static_assert(sizeof(CalcState::form_conc) == sizeof(float) * (kMaxSpectra + 1) * (kForms + 1));
+static_assert(sizeof(CalcState::eps_forms) == sizeof(float) * (kMaxPoints + 1) * (kForms + 1));
+static_assert(sizeof(FitWork::rhs) == sizeof(double) * kForms * kMaxPoints);
+static_assert(sizeof(FitWork::a_rows) == sizeof(DataSet::absorbance[0]) * kMaxPoints);
+static_assert(FitWork{}.a_key.size() == fit_grid::kAtKey && kMaxSpectra == 50);
+
+// [H+] of spectrum i. A search keeps the pH values over thousands of trials, and the power
+// costs as much as the rest of the concentrations; equal pH values (+0 and -0 too) give the
+// same power, so the kept one is exactly the one computed.
+double hydrogen(const DataSet& data, FitWork& wk, int i) {
+  const float ph = data.ph_values[i];
+  if (!wk.h_known[i] || !(wk.h_ph[i] == ph)) {
+    wk.h_of[i] = std::pow(10.0, -static_cast<double>(ph));
+    wk.h_ph[i] = ph;
+    wk.h_known[i] = 1;
+  }
+  return wk.h_of[i];
 }
 
 }  // namespace
 
 // The normal matrix depends on the concentrations only, and the elimination never exchanges
-// rows: it is eliminated once per call and its steps are replayed on each point's right-hand
-// side. Every sum keeps the order of the per-point algorithm, so the results are identical
-// to solving the full system at every point.
+// rows: the kernel eliminates it once per call and replays its steps on each point's
+// right-hand side. Every sum keeps the order of the per-point algorithm, so the results are
+// identical to solving the full system at every point.
 void rozrah(const DataSet& data, CalcState& calc) {
   ++calc.fits;
   FitWork& wk = calc.work;
@@ -41,31 +54,41 @@ void rozrah(const DataSet& data, CalcState& calc) {
   int nu = 0;
   for (int i = 1; i <= ns; ++i) {
     if (data.spectrum_used[i] == 0) continue;
-    double c[kForms];
-    concentrations(data, calc, i, c);
-    for (int j = 0; j < kForms; ++j) {
-      const float cf = static_cast<float>(c[j]);
-      calc.form_conc[i][j + 1] = cf;
-      wk.conc[nu][j] = cf;
-    }
+    wk.h[nu] = hydrogen(data, wk, i);
     wk.used[nu++] = static_cast<int16_t>(i);
   }
+  for (int u = nu; u % 8 != 0; ++u) wk.h[u] = 1;  // lanes past the spectra stay finite
 
-  auto& m = wk.upper;
-  for (int k = 1; k <= kForms; ++k)
-    for (int j = 1; j <= kForms; ++j) m[k][j] = 0;
-  for (int u = 0; u < nu; ++u)
-    for (int k = 1; k <= kForms; ++k)
-      for (int j = k; j <= kForms; ++j) m[k][j] = m[k][j] + wk.conc[u][j - 1] * wk.conc[u][k - 1];
-  for (int k = 2; k <= kForms; ++k)
-    for (int j = 1; j <= k - 1; ++j) m[k][j] = m[j][k];
-  fit_grid::eliminate(wk);
+  FitJob job;
+  job.used = wk.used.data();
+  job.nu = nu;
+  job.h = wk.h.data();
+  job.ka = calc.ka.data();
+  job.acid_conc = static_cast<double>(data.acid_conc);
+  job.absorbance = data.absorbance[0].data();
+  job.ng = nw >= 1 ? (nw - 1) / step + 1 : 0;
+  job.step = step;
+  job.conc = wk.conc[0].data();
+  job.at = wk.a.data();
+  job.rhs = wk.rhs[0].data();
+  job.sol = wk.sol[0].data();
+  job.eps = wk.eps[0].data();
+  job.pitch = kMaxPoints;
+  job.at_rows = wk.a_rows[0].data();
+  job.at_key = wk.a_key.data();
+  job.form_conc = calc.form_conc[0].data();
+  job.form_pitch = kForms + 1;
+  job.eps_forms = calc.eps_forms[0].data();
+  job.eps_pitch = kForms + 1;
+  const double s = fit_grid::current_fit_kernel()(job);
 
-  const int ng = nw >= 1 ? (nw - 1) / step + 1 : 0;
-  double s = 0;
-  if (ng > 0) {
-    fit_grid::solve(data, calc, nu, ng, step);
-    s = fit_grid::residual_sum(wk, nu, ng);
+  if (job.ng > 0) {
+    calc.system_size = kForms;
+    for (int k = 1; k <= kForms; ++k) {
+      for (int j = 1; j <= kForms; ++j) calc.norm_matrix[k][j] = job.m[k - 1][j - 1];
+      calc.norm_rhs[k] = job.last_rhs[k - 1];
+      calc.lsq_solution[k] = job.last_sol[k - 1];
+    }
   }
   // An empty grid or no counted spectra leaves nothing to average: the score is 0.
   calc.s_a_sq =

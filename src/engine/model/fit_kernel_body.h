@@ -1,0 +1,358 @@
+// The fit for one vector width W, included by one translation unit per instruction set.
+// Each lane is one spectrum, one matrix entry or one grid point and performs the operations
+// of the per-point algorithm in its order; vector operations are plain IEEE operations lane
+// by lane and nothing is fused or reassociated, so every width gives the bits of the scalar
+// code. Everything here has internal linkage: code built for one instruction set must never
+// be picked by the linker for another, so the standard library is not used here either.
+#pragma once
+
+#include "engine/model/fit_kernel_job.h"
+
+namespace ferolan::fit_grid {
+namespace {
+
+constexpr int kN = kJobForms;
+constexpr double kEpsMax = 200000;
+
+template <int W>
+struct Lanes;
+template <>
+struct Lanes<2> {
+  using D = double __attribute__((vector_size(16)));
+  using I = int32_t __attribute__((vector_size(16)));
+  using F = float __attribute__((vector_size(8)));
+};
+template <>
+struct Lanes<4> {
+  using D = double __attribute__((vector_size(32)));
+  using I = int32_t __attribute__((vector_size(32)));
+  using F = float __attribute__((vector_size(16)));
+};
+template <>
+struct Lanes<8> {
+  using D = double __attribute__((vector_size(64)));
+  using I = int32_t __attribute__((vector_size(64)));
+  using F = float __attribute__((vector_size(32)));
+};
+
+template <class V>
+inline V load(const double* p) {
+  V v;
+  __builtin_memcpy(&v, p, sizeof v);
+  return v;
+}
+
+template <class V>
+inline void store(double* p, V v) {
+  __builtin_memcpy(p, &v, sizeof v);
+}
+
+template <class V>
+inline V splat(double x) {
+  V v;
+  for (unsigned l = 0; l < sizeof v / sizeof x; ++l) v[l] = x;
+  return v;
+}
+
+// The value as Single, back in Double.
+template <int W>
+inline typename Lanes<W>::D single(typename Lanes<W>::D v) {
+  using F = typename Lanes<W>::F;
+  return __builtin_convertvector(__builtin_convertvector(v, F), typename Lanes<W>::D);
+}
+
+// Forms' concentrations of W included spectra at a time, each term multiplied out left to
+// right, into the conc rows (form_conc is written in the shadow of the residual sum).
+template <int W>
+void concentrations(FitJob& job) {
+  using V = typename Lanes<W>::D;
+  const double* ka = job.ka;
+  const double t5 = ka[2] * ka[1] * ka[3] * ka[4] * ka[5];
+  for (int u0 = 0; u0 < job.nu; u0 += W) {
+    const V h = load<V>(job.h + u0);
+    V t[kN];
+    t[0] = h * h * h * h * h;
+    t[1] = h * h * h * h * ka[1];
+    t[2] = h * h * h * ka[1] * ka[2];
+    t[3] = h * h * ka[1] * ka[2] * ka[3];
+    t[4] = ka[1] * h * ka[2] * ka[3] * ka[4];
+    t[5] = splat<V>(t5);
+    const V d = t[0] + t[1] + t[2] + t[3] + t[4] + t[5];
+    const V q = d / job.acid_conc;
+    V c[kN];
+    for (int j = 0; j < kN; ++j) c[j] = single<W>(t[j] / q);
+    const int lanes = job.nu - u0 < W ? job.nu - u0 : W;
+    for (int l = 0; l < lanes; ++l) {
+      double* row = job.conc + (u0 + l) * kConcPitch;
+      for (int j = 0; j < kN; ++j) row[j] = c[j][l];
+    }
+  }
+}
+
+// The upper triangle of the normal matrix: lane j of accumulator (k, v) sums c(u, j)·c(u, k)
+// over the included spectra, j = k + v·W + lane; lanes past the last form are never read.
+template <int W>
+void normal_matrix(FitJob& job) {
+  using V = typename Lanes<W>::D;
+  constexpr int kV = (kN + W - 1) / W;
+  V acc[kN][kV] = {};
+  for (int u = 0; u < job.nu; ++u) {
+    const double* c = job.conc + u * kConcPitch;
+    for (int k = 0; k < kN; ++k)
+      for (int v = 0; v * W < kN - k; ++v) acc[k][v] = acc[k][v] + load<V>(c + k + v * W) * c[k];
+  }
+  for (int k = 0; k < kN; ++k)
+    for (int j = k; j < kN; ++j) job.m[k][j] = acc[k][(j - k) / W][(j - k) % W];
+  for (int k = 1; k < kN; ++k)
+    for (int j = 0; j < k; ++j) job.m[k][j] = job.m[j][k];
+}
+
+// Eliminates the normal matrix as the solver would, recording the factor and the skipped
+// rows of every step.
+void eliminate(FitJob& job) {
+  auto& m = job.m;
+  for (int k = 0; k < kN - 1; ++k) {
+    for (int i = kN - 1; i >= k + 1; --i) {
+      job.active[k][i] = m[i][k] != 0;
+      if (!job.active[k][i]) continue;
+      const double f = m[i - 1][k] / m[i][k];
+      job.factor[k][i] = f;
+      for (int j = k; j < kN; ++j) m[i][j] = m[i][j] * f - m[i - 1][j];
+    }
+  }
+}
+
+// Where `at` keeps the absorbance of included spectrum u at grid point g.
+inline double* at_of(const FitJob& job, int u, int g) {
+  return job.at + g / kChunk * kAtChunk + u * kChunk + g % kChunk;
+}
+
+// at[u][g] for g < ng and copies of the last point up to `padded`, so that the lanes past
+// the grid solve a harmless system whose results are never read. T moves a block of
+// T::kPoints points × T::kSpectra neighbouring spectra; a run of neighbours longer than a
+// block ends with a block that overlaps the one before it.
+template <class T>
+void gather_absorbance(FitJob& job, int padded) {
+  const int ng = job.ng;
+  const float* rows[T::kPoints];
+  for (int u = 0; u < job.nu;) {
+    int run = 1;
+    while (u + run < job.nu && job.used[u + run] == job.used[u] + run) ++run;
+    const float* col = job.absorbance + job.used[u];
+    if (run >= T::kSpectra) {
+      for (int g = 0; g < padded; g += T::kPoints) {
+        for (int p = 0; p < T::kPoints; ++p) {
+          const int h = g + p < ng ? g + p : ng - 1;
+          rows[p] = col + (1 + h * job.step) * kRowPitch;
+        }
+        for (int s = 0;; s += T::kSpectra) {
+          if (s > run - T::kSpectra) s = run - T::kSpectra;
+          T::block(rows, s, at_of(job, u + s, g), kChunk);
+          if (s == run - T::kSpectra) break;
+        }
+      }
+    } else {
+      for (int s = 0; s < run; ++s) {
+        for (int h = 0; h < padded; ++h) {
+          const int w = 1 + (h < ng ? h : ng - 1) * job.step;
+          *at_of(job, u + s, h) = static_cast<double>(col[w * kRowPitch + s]);
+        }
+      }
+    }
+    u += run;
+  }
+}
+
+// Whether `at` was gathered for this grid and these spectra (its rows may differ since).
+bool same_key(const FitJob& job) {
+  const int32_t* key = job.at_key;
+  if (key[0] != job.ng || key[1] != job.step || key[2] != job.nu) return false;
+  for (int u = 0; u < job.nu; ++u)
+    if (key[3 + u] != job.used[u]) return false;
+  return true;
+}
+
+// Gathers `at` and notes what from.
+template <class T>
+void gather(FitJob& job, int padded) {
+  gather_absorbance<T>(job, padded);
+  const int stride = job.step * kRowPitch;
+  for (int g = 0; g < job.ng; ++g)
+    __builtin_memcpy(job.at_rows + g * kRowPitch, job.absorbance + kRowPitch + g * stride,
+                     sizeof(float) * kRowPitch);
+  int32_t* key = job.at_key;
+  key[0] = job.ng;
+  key[1] = job.step;
+  key[2] = job.nu;
+  for (int u = 0; u < job.nu; ++u) key[3 + u] = job.used[u];
+}
+
+// Bit differences between absorbance row g of the grid and the row `at` was gathered from.
+template <int W>
+inline typename Lanes<W>::I row_changes(const FitJob& job, int g) {
+  using I = typename Lanes<W>::I;
+  constexpr int kLanes = 2 * W;
+  constexpr int kLast = kRowPitch - kLanes;  // the last vector overlaps the one before
+  const float* row = job.absorbance + (1 + g * job.step) * kRowPitch;
+  const float* saved = job.at_rows + g * kRowPitch;
+  I diff = {};
+  for (int o = 0; o < kRowPitch; o += kLanes) {
+    const int at = o < kLast ? o : kLast;
+    I x, y;
+    __builtin_memcpy(&x, row + at, sizeof x);
+    __builtin_memcpy(&y, saved + at, sizeof y);
+    diff |= x ^ y;
+  }
+  return diff;
+}
+
+// The right-hand sides of B blocks of W grid points from g on.
+template <int W, int B>
+inline void right_hand_sides(FitJob& job, int g) {
+  using V = typename Lanes<W>::D;
+  V b[B][kN] = {};
+  const double* at[B];
+  for (int h = 0; h < B; ++h) at[h] = at_of(job, 0, g + h * W);
+  const double* c = job.conc;
+  for (int u = 0; u < job.nu; ++u, c += kConcPitch) {
+    V a[B];
+    for (int h = 0; h < B; ++h) a[h] = load<V>(at[h] + u * kChunk);
+    for (int k = 0; k < kN; ++k) {
+      const double ck = c[k];
+      for (int h = 0; h < B; ++h) b[h][k] = b[h][k] + a[h] * ck;
+    }
+  }
+  for (int k = 0; k < kN; ++k)
+    for (int h = 0; h < B; ++h) store(job.rhs + k * job.pitch + g + h * W, b[h][k]);
+}
+
+// The elimination steps replayed on the right-hand sides, the back substitution and the
+// clamping, each one step for the whole grid at a time: the points are independent, so
+// nothing waits for a division.
+template <int W>
+void solve(FitJob& job, int padded) {
+  using V = typename Lanes<W>::D;
+  for (int k = 0; k < kN - 1; ++k) {
+    for (int i = kN - 1; i >= k + 1; --i) {
+      if (!job.active[k][i]) continue;
+      const double f = job.factor[k][i];
+      double* b = job.rhs + i * job.pitch;
+      const double* above = b - job.pitch;
+      for (int g = 0; g < padded; g += W) store(b + g, load<V>(b + g) * f - load<V>(above + g));
+    }
+  }
+  const auto& m = job.m;
+  for (int i = kN - 1; i >= 0; --i) {
+    double* x = job.sol + i * job.pitch;
+    const double* b = job.rhs + i * job.pitch;
+    const double pivot = m[i][i];
+    if (pivot == 0) {
+      for (int g = 0; g < padded; g += W) store(x + g, V{});
+    } else if (i == kN - 1) {
+      for (int g = 0; g < padded; g += W) store(x + g, load<V>(b + g) / pivot);
+    } else {
+      for (int g = 0; g < padded; g += W) {
+        V s = {};
+        for (int j = i + 1; j < kN; ++j) s = m[i][j] * load<V>(job.sol + j * job.pitch + g) + s;
+        store(x + g, (load<V>(b + g) - s) / pivot);
+      }
+    }
+  }
+  const V zero = {}, top = splat<V>(kEpsMax);
+  for (int j = 0; j < kN; ++j) {
+    const double* x = job.sol + j * job.pitch;
+    double* e = job.eps + j * job.pitch;
+    for (int g = 0; g < padded; g += W) {
+      const V v = load<V>(x + g);
+      store(e + g, v < zero ? zero : (v > top ? top : single<W>(v)));
+    }
+  }
+  for (int k = 0; k < kN; ++k) {
+    job.last_rhs[k] = job.rhs[k * job.pitch + job.ng - 1];
+    job.last_sol[k] = job.sol[k * job.pitch + job.ng - 1];
+  }
+}
+
+inline void store_eps_forms(FitJob& job, int g) {
+  float* out = job.eps_forms + (1 + g * job.step) * job.eps_pitch + 1;
+  for (int j = 0; j < kN; ++j) out[j] = static_cast<float>(job.eps[j * job.pitch + g]);
+}
+
+inline void store_form_conc(FitJob& job, int u) {
+  float* out = job.form_conc + job.used[u] * job.form_pitch + 1;
+  for (int j = 0; j < kN; ++j) out[j] = static_cast<float>(job.conc[u * kConcPitch + j]);
+}
+
+// The sum of the squared residuals: one chain of additions over the included spectra
+// (outer) and the grid (inner), in the order of the per-point algorithm. It takes two
+// cycles per addition whatever else runs, so the squares of W points at a time, the stores
+// of the results and, when `rows_changed` is given, the check of the absorbance rows are
+// done in its shadow.
+template <int W>
+double residual_sum(FitJob& job, bool* rows_changed) {
+  using V = typename Lanes<W>::D;
+  using I = typename Lanes<W>::I;
+  const int whole = job.ng / W * W;
+  const int rest = job.ng - whole;
+  I changes = {};
+  double s = 0;
+  for (int u = 0; u < job.nu; ++u) {
+    const double* c = job.conc + u * kConcPitch;
+    const auto square = [&](int g) {
+      V a_calc = {};
+      for (int j = 0; j < kN; ++j) a_calc = a_calc + c[j] * load<V>(job.eps + j * job.pitch + g);
+      const V r = load<V>(at_of(job, u, g)) - a_calc;
+      return r * r;
+    };
+    for (int g = 0; g < whole; g += W) {
+      const V q = square(g);
+      for (int l = 0; l < W; ++l) s = s + q[l];
+    }
+    if (rest > 0) {
+      const V q = square(whole);
+      for (int l = 0; l < rest; ++l) s = s + q[l];
+    }
+    for (int g = u; g < job.ng; g += job.nu) {
+      store_eps_forms(job, g);
+      if (rows_changed) changes |= row_changes<W>(job, g);
+    }
+    store_form_conc(job, u);
+  }
+  if (job.nu == 0)
+    for (int g = 0; g < job.ng; ++g) store_eps_forms(job, g);
+  if (rows_changed) {
+    for (int l = 1; l < 2 * W; ++l) changes[0] |= changes[l];
+    *rows_changed = changes[0] != 0;
+  }
+  return s;
+}
+
+template <int W, class T>
+double run_fit(FitJob& job) {
+  concentrations<W>(job);
+  if (job.ng == 0) {
+    for (int u = 0; u < job.nu; ++u) store_form_conc(job, u);
+    return 0;
+  }
+  normal_matrix<W>(job);
+  eliminate(job);
+  const int padded = (job.ng + W - 1) / W * W;
+  // With the same grid and spectra as last time, the absorbances are very likely the same:
+  // fit with them and check the rows meanwhile; if they changed, gather and fit again.
+  bool check = same_key(job);
+  if (!check) gather<T>(job, padded);
+  for (;;) {
+    int g = 0;
+    for (; g + 2 * W <= padded; g += 2 * W) right_hand_sides<W, 2>(job, g);
+    if (g < padded) right_hand_sides<W, 1>(job, g);
+    solve<W>(job, padded);
+    bool changed = false;
+    const double s = residual_sum<W>(job, check ? &changed : nullptr);
+    if (!changed) return s;
+    gather<T>(job, padded);
+    check = false;
+  }
+}
+
+}  // namespace
+}  // namespace ferolan::fit_grid

@@ -1,0 +1,246 @@
+#include "engine/model/fit_kernels.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/model/fit.h"
+#include "support/fit_reference.h"
+
+namespace ferolan {
+namespace {
+
+using testing::rozrah_reference;
+
+std::vector<FitKernel> runnable_kernels() {
+  std::vector<FitKernel> ks;
+  for (FitKernel k : kFitKernels)
+    if (fit_kernel_supported(k)) ks.push_back(k);
+  return ks;
+}
+
+// Puts the kernel chosen at start-up back after a test that forces one.
+class KernelGuard {
+ public:
+  ~KernelGuard() { select_fit_kernel_from_env(); }
+};
+
+std::unique_ptr<DataSet> random_data(std::mt19937& rng, int ns, int nw) {
+  auto d = std::make_unique<DataSet>();
+  std::uniform_real_distribution<float> a(-0.05f, 2), ph(1, 13);
+  d->acid_conc = 1e-4f;
+  d->n_spectra = static_cast<int16_t>(ns);
+  d->n_wavelengths = static_cast<int16_t>(nw);
+  for (int s = 1; s <= ns; ++s) {
+    d->ph_values[s] = ph(rng);
+    d->spectrum_used[s] = 1;
+  }
+  for (int w = 1; w <= kMaxPoints; ++w)
+    for (int s = 1; s <= kMaxSpectra; ++s) d->absorbance[w][s] = a(rng);
+  return d;
+}
+
+// Leftovers in every array, so that entries a fit must not touch are compared too.
+std::unique_ptr<CalcState> start_state(std::mt19937& rng) {
+  auto c = std::make_unique<CalcState>();
+  std::uniform_real_distribution<float> junk(-5, 5);
+  for (auto& row : c->form_conc)
+    for (auto& v : row) v = junk(rng);
+  for (auto& row : c->eps_forms)
+    for (auto& v : row) v = junk(rng);
+  for (auto& v : c->norm_rhs) v = junk(rng);
+  return c;
+}
+
+template <typename T>
+bool same_bits(const T& a, const T& b) {
+  return std::memcmp(&a, &b, sizeof(T)) == 0;
+}
+
+void expect_identical(const CalcState& fast, const CalcState& ref) {
+  EXPECT_TRUE(same_bits(fast.s_a_sq, ref.s_a_sq)) << fast.s_a_sq << " vs " << ref.s_a_sq;
+  EXPECT_TRUE(same_bits(fast.form_conc, ref.form_conc)) << "form_conc";
+  EXPECT_TRUE(same_bits(fast.eps_forms, ref.eps_forms)) << "eps_forms";
+  EXPECT_TRUE(same_bits(fast.norm_matrix, ref.norm_matrix)) << "norm_matrix";
+  EXPECT_TRUE(same_bits(fast.norm_rhs, ref.norm_rhs)) << "norm_rhs";
+  EXPECT_TRUE(same_bits(fast.lsq_solution, ref.lsq_solution)) << "lsq_solution";
+  EXPECT_EQ(fast.system_size, ref.system_size);
+}
+
+struct Case {
+  const char* name;
+  int ns, nw, step;
+  double pk[5];    // 0 = constant removed
+  int used_every;  // 1 = every spectrum included, n = every n-th spectrum
+  bool same_ph;    // one solution measured again and again: zero pivots
+};
+
+// Fits the case with kernel k on a fresh state, and a second time on the state the first
+// call left, and compares each with the per-point fit.
+void check_case(const Case& c, FitKernel k, unsigned seed) {
+  ASSERT_EQ(select_fit_kernel(k), k);
+  std::mt19937 rng(seed);
+  auto data = random_data(rng, c.ns, c.nw);
+  int included = 0;
+  for (int s = 1; s <= c.ns; ++s) {
+    data->spectrum_used[s] = (s % c.used_every == 0) ? 1 : 0;
+    included += data->spectrum_used[s];
+    if (c.same_ph) data->ph_values[s] = 6.25f;
+  }
+  auto fast = start_state(rng);
+  fast->fit_step = static_cast<int16_t>(c.step);
+  fast->used_spectra_count = static_cast<int16_t>(included);
+  for (int j = 1; j <= 5; ++j) fast->ka[j] = c.pk[j - 1] == 0 ? 0.0 : std::pow(10.0, -c.pk[j - 1]);
+  auto ref = std::make_unique<CalcState>(*fast);
+  for (int call = 0; call < 2; ++call) {
+    SCOPED_TRACE(std::string(c.name) + " " + fit_kernel_name(k) + " call " + std::to_string(call));
+    rozrah(*data, *fast);
+    rozrah_reference(*data, *ref);
+    expect_identical(*fast, *ref);
+  }
+}
+
+const Case kCases[] = {
+    {"full_step10", 50, 1000, 10, {2.5, 4.5, 6.5, 8.5, 10.5}, 1, false},
+    {"full_step1", 50, 1000, 1, {2.5, 4.5, 6.5, 8.5, 10.5}, 1, false},
+    {"odd_sizes", 13, 95, 10, {3.0, 7.0, 11.0, 0, 0}, 1, false},
+    {"points_fewer_than_lanes", 9, 3, 1, {4.0, 8.0, 0, 0, 0}, 1, false},
+    {"one_point", 9, 1, 10, {4.0, 8.0, 0, 0, 0}, 1, false},
+    {"no_points", 9, 0, 10, {4.0, 8.0, 0, 0, 0}, 1, false},
+    {"step_beyond_points", 7, 9, 10, {4.0, 0, 0, 0, 0}, 1, false},
+    {"one_spectrum", 1, 40, 1, {5.0, 9.0, 0, 0, 0}, 1, false},
+    {"no_spectrum_included", 12, 200, 10, {4.0, 8.0, 0, 0, 0}, 100, false},
+    {"every_third_included", 50, 500, 7, {3.1, 5.2, 7.3, 9.4, 11.5}, 3, false},
+    {"constants_removed", 20, 300, 1, {4.0, 0, 8.0, 0, 0}, 1, false},
+    {"no_constant", 10, 120, 10, {0, 0, 0, 0, 0}, 1, false},
+    {"zero_pivots", 16, 200, 1, {6.0, 6.5, 0, 0, 0}, 1, true},
+    {"extreme_constants", 10, 100, 1, {-3.0, 0.5, 14.0, 30.0, 60.0}, 1, false},
+};
+
+class KernelTest : public ::testing::TestWithParam<FitKernel> {
+ protected:
+  KernelGuard guard_;
+};
+
+TEST_P(KernelTest, MatchesThePerPointFitBitForBit) {
+  for (const Case& c : kCases)
+    for (unsigned seed : {1u, 2u}) check_case(c, GetParam(), seed);
+}
+
+// The kernel keeps the absorbances it gathered for a grid; a change of the data, of the
+// included spectra or of the grid between two calls must show in the next result.
+TEST_P(KernelTest, NoticesChangedDataBetweenCalls) {
+  ASSERT_EQ(select_fit_kernel(GetParam()), GetParam());
+  std::mt19937 rng(9);
+  auto data = random_data(rng, 50, 1000);
+  auto fast = start_state(rng);
+  fast->used_spectra_count = 50;
+  for (int j = 1; j <= 5; ++j) fast->ka[j] = std::pow(10.0, -2.0 * j);
+  auto ref = std::make_unique<CalcState>(*fast);
+  const auto both = [&](const char* what) {
+    SCOPED_TRACE(what);
+    rozrah(*data, *fast);
+    rozrah_reference(*data, *ref);
+    expect_identical(*fast, *ref);
+  };
+  both("first");
+  data->absorbance[1 + 10 * 37][23] += 0.25f;  // a grid point of an included spectrum
+  both("one absorbance on the grid");
+  data->absorbance[1 + 10 * 99][50] = -data->absorbance[1 + 10 * 99][50];  // the last ones
+  both("last point, last spectrum");
+  data->absorbance[2][23] = 7.0f;  // off the grid
+  both("off the grid");
+  data->spectrum_used[17] = 0;
+  both("one spectrum excluded");
+  data->spectrum_used[17] = 1;
+  data->absorbance[1 + 10 * 5][17] = 3.0f;
+  both("included again with new data");
+  fast->fit_step = ref->fit_step = 7;
+  both("another step");
+  data->n_wavelengths = 999;
+  both("another number of points");
+}
+
+INSTANTIATE_TEST_SUITE_P(Runnable, KernelTest, ::testing::ValuesIn(runnable_kernels()),
+                         [](const auto& info) { return std::string(fit_kernel_name(info.param)); });
+
+TEST(FitKernels, BaselineRunsEverywhereAndTheBestIsRunnable) {
+  EXPECT_TRUE(fit_kernel_supported(FitKernel::sse2));
+  EXPECT_TRUE(fit_kernel_supported(best_fit_kernel()));
+  for (FitKernel k : kFitKernels) {
+    if (fit_kernel_supported(k)) {
+      EXPECT_GE(static_cast<int>(best_fit_kernel()), static_cast<int>(k));
+    }
+  }
+}
+
+TEST(FitKernels, NamesAreTheEnvironmentValues) {
+  EXPECT_STREQ(fit_kernel_name(FitKernel::sse2), "sse2");
+  EXPECT_STREQ(fit_kernel_name(FitKernel::avx2), "avx2");
+  EXPECT_STREQ(fit_kernel_name(FitKernel::avx512), "avx512");
+}
+
+TEST(FitKernels, ForcingAKernelTheProcessorLacksFallsBackToTheBest) {
+  KernelGuard guard;
+  for (FitKernel k : kFitKernels) {
+    const FitKernel chosen = select_fit_kernel(k);
+    EXPECT_EQ(chosen, fit_kernel_supported(k) ? k : best_fit_kernel()) << fit_kernel_name(k);
+    EXPECT_EQ(fit_kernel(), chosen);
+    EXPECT_STREQ(fit_kernel_name(), fit_kernel_name(chosen));
+  }
+}
+
+// Sets FEROLAN_KERNEL for one test and puts back what was there.
+class EnvironmentKernel {
+ public:
+  EnvironmentKernel() {
+    if (const char* v = std::getenv("FEROLAN_KERNEL")) saved_ = v, had_ = true;
+  }
+  ~EnvironmentKernel() {
+    if (had_)
+      setenv("FEROLAN_KERNEL", saved_.c_str(), 1);
+    else
+      unsetenv("FEROLAN_KERNEL");
+    select_fit_kernel_from_env();
+  }
+
+ private:
+  std::string saved_;
+  bool had_ = false;
+};
+
+TEST(FitKernels, TheEnvironmentVariableForcesEachKernelOrFallsBack) {
+  EnvironmentKernel env;
+  struct Want {
+    const char* value;  // nullptr = unset
+    FitKernel kernel;   // what it asks for; best = any other value
+    bool names_one;
+  };
+  const Want wants[] = {
+      {"sse2", FitKernel::sse2, true},     {"avx2", FitKernel::avx2, true},
+      {"avx512", FitKernel::avx512, true}, {nullptr, FitKernel::sse2, false},
+      {"", FitKernel::sse2, false},        {"AVX2", FitKernel::sse2, false},
+      {"neon", FitKernel::sse2, false},
+  };
+  for (const Want& w : wants) {
+    if (w.value)
+      setenv("FEROLAN_KERNEL", w.value, 1);
+    else
+      unsetenv("FEROLAN_KERNEL");
+    const FitKernel expected =
+        w.names_one && fit_kernel_supported(w.kernel) ? w.kernel : best_fit_kernel();
+    EXPECT_EQ(select_fit_kernel_from_env(), expected) << (w.value ? w.value : "(unset)");
+    EXPECT_EQ(fit_kernel(), expected);
+    // Whatever was chosen fits like the per-point algorithm.
+    check_case(kCases[2], fit_kernel(), 5);
+  }
+}
+
+}  // namespace
+}  // namespace ferolan
