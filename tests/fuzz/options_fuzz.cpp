@@ -1,5 +1,6 @@
 // The batch tool's options: any argument list is either refused with a reason or gives
 // options within the ranges the rest of the tool relies on.
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -32,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(!error.empty());
     return 0;
   }
-  FUZZ_CHECK(o.help || o.version || !o.file.empty());
+  FUZZ_CHECK(o.help || o.version || o.inputs.empty() != o.manifest.empty());
   FUZZ_CHECK(o.level >= 1 && o.level <= 3);
   FUZZ_CHECK(o.path_len == 1 || o.path_len == 2 || o.path_len == 3 || o.path_len == 5);
   FUZZ_CHECK(o.pk.size() <= 5);
@@ -40,12 +41,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int k : o.zero) FUZZ_CHECK(k >= 1 && k <= 5);
   for (int s : o.exclude) FUZZ_CHECK(s >= 1 && s <= 50);
   for (const SlotRange& r : o.ranges) FUZZ_CHECK(r.slot >= 1 && r.slot <= 5);
-  if (o.noise) FUZZ_CHECK(*o.noise > 0);
+  if (o.noise) FUZZ_CHECK(std::isfinite(*o.noise) && *o.noise > 0);
   if (o.ionic_strength) FUZZ_CHECK(*o.ionic_strength >= 0 && *o.ionic_strength <= 1);
   // The same list parsed again gives the same outcome.
   Options o2;
   std::string error2;
   FUZZ_CHECK(parse_options(static_cast<int>(argv.size()), argv.data(), o2, error2));
-  FUZZ_CHECK(o2.file == o.file && o2.pk == o.pk && o2.hold == o.hold && o2.zero == o.zero);
+  FUZZ_CHECK(o2.inputs == o.inputs && o2.manifest == o.manifest && o2.pk == o.pk &&
+             o2.hold == o.hold && o2.zero == o.zero);
   return 0;
 }
