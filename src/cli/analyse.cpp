@@ -58,18 +58,6 @@ const char* mode_name(const Options& o) {
   return "";
 }
 
-const char* slot_state(SlotMode mode) {
-  switch (mode) {
-    case SlotMode::Fitted:
-      return "fitted";
-    case SlotMode::Held:
-      return "held";
-    case SlotMode::Removed:
-      return "removed";
-  }
-  return "";
-}
-
 // The window's diagrams of the data and, after a search, of the fit at its result.
 void draw(Session& s, Pictures& pictures, bool fitted) {
   State& st = *s.st;
@@ -257,7 +245,7 @@ FileResult analyse_file(const FileJob& job) {
   int constants = 0;
   for (int k = 1; k <= kSlots; ++k) {
     SlotResult& sr = r.per_slot[k];
-    sr.state = slot_state(s.setup.slot[k].mode);
+    sr.state = slot_mode_name(s.setup.slot[k].mode);
     if (sr.state[0] == 'r') continue;
     ++constants;
     const float pk = s.st->search.pk_best[k];

@@ -116,10 +116,6 @@ size_t chars(const std::string& s) {
   return n;
 }
 
-const char* slot_state(SlotMode mode) {
-  return mode == SlotMode::Removed ? "removed" : mode == SlotMode::Fitted ? "fitted" : "held";
-}
-
 }  // namespace
 
 void Report::print(std::ostream& out, const std::string& file) const {
@@ -148,7 +144,7 @@ void Report::print(std::ostream& out, const std::string& file) const {
     const std::string& text = s_.pk_text[k];
     out << text << std::string(std::max<size_t>(1, 14 - std::min<size_t>(14, chars(text))), ' ')
         << "Ka" << k << " = " << format_mask(ka_of(s_.st->search.pk_best[k]), "0.00e+00") << "   "
-        << slot_state(mode);
+        << slot_mode_name(mode);
     d_->print_slot(out, k);
     out << "\n";
   }

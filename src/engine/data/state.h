@@ -22,6 +22,11 @@ using Arr2 = std::array<std::array<T, M + 1>, N + 1>;
 enum class SlotMode : uint8_t { Fitted, Held, Removed };
 using SlotModes = Arr1<SlotMode, kSlots>;
 
+// "fitted", "held" or "removed": how reports and JSON name a slot's mode.
+inline const char* slot_mode_name(SlotMode mode) {
+  return mode == SlotMode::Removed ? "removed" : mode == SlotMode::Fitted ? "fitted" : "held";
+}
+
 // The measured data set and the spectrum selection; replaced whole by an import.
 struct DataSet {
   float acid_conc = 0;  // mol/L
