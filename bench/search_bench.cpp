@@ -62,7 +62,7 @@ void BM_Largest(benchmark::State& state) {
     setup(*t, s);
     state.ResumeTiming();
     run(*t, s);
-    trials += t->st.search.trials;
+    trials += t->state.search.trials;
   }
   state.counters["trials"] =
       benchmark::Counter(static_cast<double>(trials), benchmark::Counter::kAvgIterations);
@@ -103,7 +103,7 @@ void BM_Example(benchmark::State& state) {
     set_range(*t, 2, "8", "10", "0.1");
     state.ResumeTiming();
     run(*t, s);
-    trials += t->st.search.trials;
+    trials += t->state.search.trials;
     state.PauseTiming();
     state.SetLabel(t->ui.txt_pK[1].text + "  " + t->ui.txt_pK[2].text);
     state.ResumeTiming();

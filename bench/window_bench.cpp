@@ -44,7 +44,7 @@ struct Window {
   std::unique_ptr<MainWindow> window;
 
   Window() {
-    form_load(m.st, m.ui);
+    form_load(m.state, m.ui);
     window = std::make_unique<MainWindow>(m, spectrs, pict_e, picture1);
     window->set_close_action([] {});
     pf.set_window(window.get());
@@ -85,7 +85,7 @@ BENCHMARK(BM_ProcessEvents);
 // One screen update of the manual grid: the five Ka labels and the elapsed time.
 void BM_ControlsFrame(benchmark::State& state) {
   Window w;
-  w.m.st.search.running = true;
+  w.m.state.search.running = true;
   int i = 0;
   for (auto _ : state) {
     ++i;
@@ -95,20 +95,20 @@ void BM_ControlsFrame(benchmark::State& state) {
     w.window->sync_widgets();
     QApplication::processEvents();
   }
-  w.m.st.search.running = false;
+  w.m.state.search.running = false;
 }
 BENCHMARK(BM_ControlsFrame)->Unit(benchmark::kMicrosecond);
 
 void BM_ThinnedTrial(benchmark::State& state) {
   testing::TestModule t;
   testing::load_data(*t, data());
-  CalcState& c = t->st.calc;
-  chy_dostatno_spektriv(t->st.data, slot_modes(t->ui), c);
+  CalcState& c = t->state.calc;
+  chy_dostatno_spektriv(t->state.data, slot_modes(t->ui), c);
   const double pk[] = {0, 2.6, 4.4, 6.6, 8.4, 10.6};
   for (int k = 1; k <= kSlots; ++k) c.ka[k] = std::pow(10.0, -pk[k]);
   c.fit_step = 10;
   for (auto _ : state) {
-    rozrah(t->st.data, c);
+    rozrah(t->state.data, c);
     benchmark::DoNotOptimize(c.s_a_sq);
   }
 }
@@ -130,7 +130,7 @@ void BM_WindowSearch(benchmark::State& state) {
     run(w->m, s);
     w->window->sync_widgets();
     QApplication::processEvents();
-    trials += w->m.st.search.trials;
+    trials += w->m.state.search.trials;
     state.PauseTiming();
     w.reset();
     state.ResumeTiming();
@@ -154,7 +154,7 @@ void BM_CoreSearch(benchmark::State& state) {
     on_click(**t, (*t)->ui.load);
     state.ResumeTiming();
     run(**t, s);
-    trials += (*t)->st.search.trials;
+    trials += (*t)->state.search.trials;
   }
   state.counters["trials"] =
       benchmark::Counter(static_cast<double>(trials), benchmark::Counter::kAvgIterations);

@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
   QtCanvas spectrs(spectrs_background()), pict_e(pict_e_background()),
       picture1(picture1_background());
   Module m(platform, spectrs, pict_e, picture1);
-  form_load(m.st, m.ui);
+  form_load(m.state, m.ui);
   MainWindow window(m, spectrs, pict_e, picture1);
   platform.set_window(&window);
   platform.set_unattended(opt.screenshot != nullptr);
@@ -104,7 +104,7 @@ int main(int argc, char** argv) {
       const std::chrono::duration<double> t = std::chrono::steady_clock::now() - start;
       std::printf("search finished\n");
       if (opt.quit)
-        std::printf("search seconds: %.3f trials: %ld\n", t.count(), m.st.search.trials);
+        std::printf("search seconds: %.3f trials: %ld\n", t.count(), m.state.search.trials);
     }
     if (opt.copy) on_click(m, m.ui.Command4);
     std::fflush(stdout);

@@ -72,8 +72,9 @@ struct WindowResult {
 // s(A) of every point at the window's result, as the batch tool must report it.
 std::string full_s_a(const Module& m) {
   analysis::KaSet ka{};
-  for (int k = 1; k <= 2; ++k) ka[k] = std::pow(10.0, -static_cast<double>(m.st.search.pk_best[k]));
-  return format_mask(std::sqrt(analysis::fit_full(m.st.data, ka)->s_a_sq), "0.00e+00");
+  for (int k = 1; k <= 2; ++k)
+    ka[k] = std::pow(10.0, -static_cast<double>(m.state.search.pk_best[k]));
+  return format_mask(std::sqrt(analysis::fit_full(m.state.data, ka)->s_a_sq), "0.00e+00");
 }
 
 WindowResult window_auto_search() {
@@ -83,7 +84,7 @@ WindowResult window_auto_search() {
   on_user_check(*t, t->ui.Check2[3], true);
   on_click(*t, t->ui.Command9);
   return {t->ui.txt_pK[1].text, t->ui.txt_pK[2].text, full_s_a(*t),
-          forms_export_text(t->st.data, t->st.settings, t->st.calc, '.')};
+          forms_export_text(t->state.data, t->state.settings, t->state.calc, '.')};
 }
 
 TEST(Cli, AutomaticGridGivesTheWindowsResultAndTheGeneratorsConstants) {

@@ -21,10 +21,10 @@ TEST(AutoGrid, RecoversKnownConstantsFromNoisyData) {
     Command9_Click(*t);
     EXPECT_TRUE(t.pf.messages.empty());
     for (int k = 1; k <= n; ++k) {
-      EXPECT_NEAR(t->st.search.pk_best[k], recipe.pka[k - 1], kRecoveryTolerance) << k;
+      EXPECT_NEAR(t->state.search.pk_best[k], recipe.pka[k - 1], kRecoveryTolerance) << k;
       EXPECT_NE(t->ui.txt_pK[k].text.find(" ± "), std::string::npos) << t->ui.txt_pK[k].text;
     }
-    const double s_a = std::sqrt(t->st.calc.s_a_sq);
+    const double s_a = std::sqrt(t->state.calc.s_a_sq);
     EXPECT_GT(s_a, 0.7 * recipe.noise);
     EXPECT_LT(s_a, 1.1 * recipe.noise);
     expect_finished(t);
@@ -50,7 +50,7 @@ TEST(AutoGrid, TwelvePassesHalveTheStepAndFillTheBar) {
     bar.push_back(2);
     EXPECT_EQ(probe.bar, bar);
     // Of equal scores the first trial stays: (1, 1, 1, 1, 1), equal values being in order.
-    for (int k = 1; k <= kSlots; ++k) EXPECT_EQ(t->st.search.pk_best[k], 1.0f);
+    for (int k = 1; k <= kSlots; ++k) EXPECT_EQ(t->state.search.pk_best[k], 1.0f);
     // The last pass scans 1 ± 3/1024.
     EXPECT_EQ(t->ui.txt_poch[1].text, std::string("1") + dec + "00");
     EXPECT_EQ(t->ui.txt_kin[5].text, std::string("1") + dec + "00");
@@ -90,7 +90,7 @@ TEST(AutoGrid, HeldSlotBoundsTheScanAndItsRangeBoxesStayEmpty) {
   SearchProbe probe(t);
   long grid_trials = 0;
   probe.at_yield = [&](long) {
-    if (t->ui.Label5.text.size() % 2 == 0) grid_trials = t->st.search.trials;
+    if (t->ui.Label5.text.size() % 2 == 0) grid_trials = t->state.search.trials;
   };
   Command9_Click(*t);
   EXPECT_LE(grid_trials, 12 * 25);
@@ -104,8 +104,8 @@ TEST(AutoGrid, HeldSlotBoundsTheScanAndItsRangeBoxesStayEmpty) {
     EXPECT_EQ(t->ui.txt_kin[k].text, "") << k;
     EXPECT_EQ(t->ui.txt_krok[k].text, "") << k;
   }
-  EXPECT_NEAR(t->st.search.pk_best[1], 3.2, kRecoveryTolerance);
-  EXPECT_NEAR(t->st.search.pk_best[3], 8.1, kRecoveryTolerance);
+  EXPECT_NEAR(t->state.search.pk_best[1], 3.2, kRecoveryTolerance);
+  EXPECT_NEAR(t->state.search.pk_best[3], 8.1, kRecoveryTolerance);
   EXPECT_EQ(t->ui.txt_pK[2].text, "4.50");
   expect_finished(t);
 }
@@ -117,10 +117,10 @@ TEST(AutoGrid, ZeroedSlotsStayOutAndSitAtFiftyInTheFinalStage) {
   SearchProbe probe(t);
   bool final_stage_seen = false;
   probe.at_yield = [&](long) {
-    for (int k = 3; k <= kSlots; ++k) EXPECT_EQ(t->st.calc.ka[k], 0.0);
+    for (int k = 3; k <= kSlots; ++k) EXPECT_EQ(t->state.calc.ka[k], 0.0);
     if (t->ui.Label5.text.size() % 2 == 1) {  // the final stage's bar is odd
       final_stage_seen = true;
-      for (int k = 3; k <= kSlots; ++k) EXPECT_EQ(t->st.search.pk[k], 50.0f);
+      for (int k = 3; k <= kSlots; ++k) EXPECT_EQ(t->state.search.pk[k], 50.0f);
     }
   };
   Command9_Click(*t);
@@ -150,9 +150,9 @@ TEST(AutoGrid, RefusalsBeforeTheGrid) {
     ASSERT_EQ(t.pf.messages.size(), 1u);
     EXPECT_EQ(t.pf.messages[0].text, c.text);
     EXPECT_EQ(t.pf.messages[0].title, "Недостатньо даних!");
-    EXPECT_EQ(t->st.search.trials, 0);
+    EXPECT_EQ(t->state.search.trials, 0);
     EXPECT_EQ(t->ui.Label9.text, "hint");
-    EXPECT_FALSE(t->st.search.running);
+    EXPECT_FALSE(t->state.search.running);
     EXPECT_FALSE(t->ui.Command1.enabled);
     EXPECT_TRUE(t->ui.Command9.enabled && t->ui.Check1[1].enabled);
     // The record of the start texts is made only once the run is locked.
@@ -168,16 +168,16 @@ TEST(AutoGrid, StopInTheSecondPassEndsTheGridAndRunsTheFinalStage) {
   SearchProbe probe(t);
   std::string boxes_after_grid;
   probe.at_yield = [&](long) {
-    if (t->st.search.trials == 20 && !t->ui.Command2.enabled) press_stop(*t);
+    if (t->state.search.trials == 20 && !t->ui.Command2.enabled) press_stop(*t);
     if (boxes_after_grid.empty() && t->ui.Label5.text.size() == 8)  // bar after pass 2
       boxes_after_grid = t->ui.txt_pK[1].text + " " + t->ui.txt_pK[2].text;
   };
   Command9_Click(*t);
   EXPECT_EQ(probe.step_texts, (std::vector<std::string>{"3.000", "1.500"}));
   EXPECT_EQ(boxes_after_grid.size(), 9u) << boxes_after_grid;  // "d.dd d.dd"
-  EXPECT_GT(t->st.search.trials, 21);                          // the final stage ran
-  EXPECT_NEAR(t->st.search.pk_best[1], recipe.pka[0], 0.05);
-  EXPECT_NEAR(t->st.search.pk_best[2], recipe.pka[1], 0.05);
+  EXPECT_GT(t->state.search.trials, 21);                       // the final stage ran
+  EXPECT_NEAR(t->state.search.pk_best[1], recipe.pka[0], 0.05);
+  EXPECT_NEAR(t->state.search.pk_best[2], recipe.pka[1], 0.05);
   EXPECT_NE(t->ui.txt_pK[1].text.find(" ± "), std::string::npos);
   expect_finished(t);
 }
@@ -191,12 +191,12 @@ TEST(AutoGrid, StopBeforeTheFirstTrialEndsWithTheStartValueMessage) {
     if (n == 1) press_stop(*t);
   };
   Command9_Click(*t);
-  EXPECT_EQ(t->st.search.trials, 0);
+  EXPECT_EQ(t->state.search.trials, 0);
   ASSERT_EQ(t.pf.messages.size(), 1u);
   EXPECT_EQ(t.pf.messages[0].text, "Вкажіть початкові значення всіх шуканих рКа!!!");
   EXPECT_EQ(t.pf.messages[0].title, "Недостатньо даних!");
   EXPECT_EQ(t->ui.txt_pK[1].text, "0.00");  // no uncertainty estimate
-  EXPECT_EQ(t->st.search.pk_best[1], 0.0f);
+  EXPECT_EQ(t->state.search.pk_best[1], 0.0f);
   expect_finished(t);
 }
 
@@ -213,7 +213,7 @@ TEST(AutoGrid, StopInTheFinalStageEndsWithItsCentre) {
     }
   };
   Command9_Click(*t);
-  EXPECT_EQ(t->st.search.pk_best[1], centre);
+  EXPECT_EQ(t->state.search.pk_best[1], centre);
   EXPECT_NE(t->ui.txt_pK[1].text.find(" ± "), std::string::npos);
   expect_finished(t);
 }
@@ -227,9 +227,9 @@ TEST(AutoGrid, WithNoFittedSlotThePassesRepeatUntilStopped) {
     if (n == 40) press_stop(*t);
   };
   Command9_Click(*t);
-  EXPECT_GE(t->st.search.trials, 19);  // one trial per pass, two yields per pass
+  EXPECT_GE(t->state.search.trials, 19);  // one trial per pass, two yields per pass
   EXPECT_TRUE(t.pf.messages.empty());
-  EXPECT_EQ(t->st.search.pk_best[1], 4.25f);
+  EXPECT_EQ(t->state.search.pk_best[1], 4.25f);
   expect_finished(t);
 }
 

@@ -13,7 +13,7 @@ using testing::TestModule;
 
 TEST(StartUp, StartValuesAndEverythingElseZero) {
   TestModule t;
-  const State& st = t->st;
+  const State& st = t->state;
   EXPECT_EQ(st.search.opt_factor_min, 1.0001f);
   EXPECT_FLOAT_EQ(static_cast<double>(st.search.opt_factor_min), 1.00010001659393310546875);
   EXPECT_EQ(st.search.opt_exponent_step, 1.0f);
@@ -161,7 +161,7 @@ TEST(PathLength, OptionsSetOneTwoThreeOrFive) {
   Controls& ui = t->ui;
   for (int k : {5, 3, 2, 1}) {
     on_user_check(*t, ui.Option2[k], true);
-    EXPECT_EQ(t->st.settings.path_len, static_cast<float>(k));
+    EXPECT_EQ(t->state.settings.path_len, static_cast<float>(k));
     for (int o : {1, 2, 3, 5}) EXPECT_EQ(ui.Option2[o].checked, o == k);
   }
 }
@@ -171,7 +171,7 @@ TEST(Level, OptionsSetTheExponentStep) {
   const float steps[] = {0, 1.0f, 0.5f, 0.25f};
   for (int k : {3, 2, 1, 3}) {
     on_user_check(*t, t->ui.Option1[k], true);
-    EXPECT_EQ(t->st.search.opt_exponent_step, steps[k]);
+    EXPECT_EQ(t->state.search.opt_exponent_step, steps[k]);
   }
 }
 

@@ -44,8 +44,8 @@ struct Snapshot {
   int clears[3];
   int scales;
 
-  explicit Snapshot(TestModule& t) : data(std::make_unique<DataSet>(t->st.data)) {
-    settings = t->st.settings;
+  explicit Snapshot(TestModule& t) : data(std::make_unique<DataSet>(t->state.data)) {
+    settings = t->state.settings;
     for (Control* c : t->ui.all())
       if (c != &t->ui.Label9) controls.push_back({c->text, c->tooltip, c->checked, c->enabled});
     RecordingCanvas* cv[3] = {&t.spectrs, &t.pict_e, &t.picture1};
@@ -57,9 +57,9 @@ struct Snapshot {
   }
 
   void expect_unchanged(TestModule& t) const {
-    EXPECT_TRUE(same_data(*data, t->st.data)) << "data set changed";
-    EXPECT_EQ(settings.wl_last, t->st.settings.wl_last);
-    EXPECT_EQ(settings.p1_scaled, t->st.settings.p1_scaled);
+    EXPECT_TRUE(same_data(*data, t->state.data)) << "data set changed";
+    EXPECT_EQ(settings.wl_last, t->state.settings.wl_last);
+    EXPECT_EQ(settings.p1_scaled, t->state.settings.p1_scaled);
     size_t i = 0;
     for (Control* c : t->ui.all()) {
       if (c == &t->ui.Label9) continue;
@@ -80,7 +80,7 @@ struct Snapshot {
 
 // What holds after every completed import (a data.mdf may hold no spectra at all).
 inline void expect_import_invariants(TestModule& t, int min_spectra = 1) {
-  const DataSet& d = t->st.data;
+  const DataSet& d = t->state.data;
   const Controls& ui = t->ui;
   ASSERT_GE(d.n_spectra, min_spectra);
   ASSERT_LE(d.n_spectra, kMaxSpectra);

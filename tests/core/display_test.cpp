@@ -10,8 +10,8 @@ namespace {
 
 TEST(VyvidK, MasksAndRemovedConstants) {
   TestModule t;
-  SearchState& s = t->st.search;
-  CalcState& c = t->st.calc;
+  SearchState& s = t->state.search;
+  CalcState& c = t->state.calc;
   s.pk = {0, 4.5612f, 10, 7, 3.005f, 12};
   c.ka = {0, 2.746e-5, 1e-10, 0, 9.886e-4, 0};
   vyvid_K(s, c, t->ui, '.');
@@ -33,8 +33,8 @@ TEST(VyvidK, MasksAndRemovedConstants) {
 
 struct Export : ::testing::Test {
   TestModule t;
-  DataSet& d = t->st.data;
-  CalcState& c = t->st.calc;
+  DataSet& d = t->state.data;
+  CalcState& c = t->state.calc;
   Export() {
     d.n_wavelengths = 3;
     d.wavelengths[1] = 95;
@@ -45,7 +45,7 @@ struct Export : ::testing::Test {
     c.eps_forms[2][2] = 1234.5f;
     c.eps_forms[3][1] = 0.25f;
   }
-  std::string text() { return forms_export_text(d, t->st.settings, c, '.'); }
+  std::string text() { return forms_export_text(d, t->state.settings, c, '.'); }
 };
 
 TEST_F(Export, MonoproticAcidHasTwoForms) {
@@ -73,14 +73,14 @@ TEST_F(Export, EachPresentConstantAddsAFormUpToTheFirstZero) {
 
 TEST_F(Export, DividedByThePathLengthWithTheLocaleSeparator) {
   c.ka = {0, 1e-4, 0, 0, 0, 0};
-  t->st.settings.path_len = 2;
+  t->state.settings.path_len = 2;
   EXPECT_EQ(
       "095\t550\t600\r\n"
       "400\t1050\t617.25\r\n"
       "1000\t0.125\t1600\r\n",
       text());
-  t->st.settings.path_len = 5;
-  EXPECT_EQ("400\t420\t246,9\r\n", forms_export_text(d, t->st.settings, c, ',').substr(13, 15));
+  t->state.settings.path_len = 5;
+  EXPECT_EQ("400\t420\t246,9\r\n", forms_export_text(d, t->state.settings, c, ',').substr(13, 15));
 }
 
 TEST_F(Export, Command4PutsTheTextOnTheClipboard) {

@@ -171,8 +171,8 @@ TEST(EngineSearch, ARefusedStartValueStillSetsItsConstant) {
   set_slots(*t, {{'f', "3"}, {'f', "0"}});
   Command2_Click(*t);
   ASSERT_EQ(t.pf.messages.size(), 1u);
-  EXPECT_EQ(t->st.calc.ka[1], ka_of(3.0f));
-  EXPECT_EQ(t->st.calc.ka[2], 1.0);  // 10^-0, set before the value was refused
+  EXPECT_EQ(t->state.calc.ka[1], ka_of(3.0f));
+  EXPECT_EQ(t->state.calc.ka[2], 1.0);  // 10^-0, set before the value was refused
 }
 
 TEST(EngineSearch, AStopAtAYieldEndsTheSearchWithItsBestSoFar) {

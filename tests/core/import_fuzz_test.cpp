@@ -168,7 +168,7 @@ void import_once(TestModule& t, bool file, const std::string& text, const Table*
     ++tally.ok;
     expect_import_invariants(t, file ? 0 : 1);
     if (valid) {
-      expect_table(t->st.data, *valid);
+      expect_table(t->state.data, *valid);
     }
   } else {
     ++tally.refused;

@@ -41,7 +41,7 @@ struct Fixture {
   LogCanvas spectrs{log, "spectrs"}, pict_e{log, "Pict_e"}, picture1{log, "Picture1"};
   std::unique_ptr<Module> m = std::make_unique<Module>(pf, spectrs, pict_e, picture1);
   Fixture() {
-    form_load(m->st, m->ui);
+    form_load(m->state, m->ui);
     m->ui.observer = &log;
   }
   size_t find(const std::string& e, size_t from = 0) const {
@@ -88,7 +88,7 @@ TEST(ImportOrder, StepsFollowEachOther) {
   EXPECT_EQ(3u, f.count("spectrs point", draw2, cmd2));
   const size_t cmd8 = f.find("Command8 on 'Зняти всі'", cmd2);
   f.find("Command4 off 'Копіювати спектри форм'", cmd8);
-  EXPECT_EQ(0, f.m->st.data.spectrum_used[4]);
+  EXPECT_EQ(0, f.m->state.data.spectrum_used[4]);
   EXPECT_FALSE(f.m->ui.Check3[4].checked);
 }
 

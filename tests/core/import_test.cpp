@@ -44,7 +44,7 @@ TEST_P(ClipboardImport, ReadsTheTable) {
   TestModule t;
   t.pf.clipboard = GetParam().text;
   ASSERT_TRUE(Command5_Click(*t)) << t->ui.Label9.text;
-  expect_data(t->st.data, GetParam().want);
+  expect_data(t->state.data, GetParam().want);
   expect_import_invariants(t);
 }
 
@@ -100,10 +100,10 @@ TEST(ClipboardLimits, FiftySpectraAndNineHundredNinetyNinePoints) {
   TestModule t;
   t.pf.clipboard = wide_table(50, 1003);  // rows 1001.. are not read
   ASSERT_TRUE(Command5_Click(*t)) << t->ui.Label9.text;
-  EXPECT_EQ(50, t->st.data.n_spectra);
-  EXPECT_EQ(999, t->st.data.n_wavelengths);
-  EXPECT_EQ(1199, t->st.data.wavelengths[999]);
-  EXPECT_EQ(50.25, t->st.data.a_max);
+  EXPECT_EQ(50, t->state.data.n_spectra);
+  EXPECT_EQ(999, t->state.data.n_wavelengths);
+  EXPECT_EQ(1199, t->state.data.wavelengths[999]);
+  EXPECT_EQ(50.25, t->state.data.a_max);
   expect_import_invariants(t);
 }
 
@@ -112,7 +112,7 @@ TEST(ClipboardLimits, AtMost999PointsEvenWhenLaterRowsAreBroken) {
   // Row 1001 would have 52 columns, but reading stops before it.
   t.pf.clipboard = wide_table(2, 999) + std::string(60, '\t') + "1\r\n";
   ASSERT_TRUE(Command5_Click(*t)) << t->ui.Label9.text;
-  EXPECT_EQ(999, t->st.data.n_wavelengths);
+  EXPECT_EQ(999, t->state.data.n_wavelengths);
 }
 
 TEST(ClipboardImportEffects, BoxesButtonsAndConcentration) {
@@ -124,8 +124,8 @@ TEST(ClipboardImportEffects, BoxesButtonsAndConcentration) {
   EXPECT_EQ("3.00", ui.Check3[1].text);
   EXPECT_EQ("5.00", ui.Check3[2].text);
   EXPECT_EQ("7.00", ui.Check3[3].text);
-  EXPECT_EQ(0.91f, t->st.data.a_max);
-  EXPECT_EQ(401, t->st.settings.wl_last);
+  EXPECT_EQ(0.91f, t->state.data.a_max);
+  EXPECT_EQ(401, t->state.settings.wl_last);
   EXPECT_EQ(0, t.pict_e.ops.size());
   EXPECT_EQ(3 * 3, t.spectrs.ops.size());  // three spectra, a point and two lines each
   EXPECT_EQ(1, t.picture1.scales);
@@ -134,16 +134,16 @@ TEST(ClipboardImportEffects, BoxesButtonsAndConcentration) {
 
 TEST(ClipboardImportEffects, LeavesModelResultsAlone) {
   TestModule t;
-  t->st.calc.ka[1] = 1e-4;
-  t->st.calc.eps_forms[1][1] = 123;
-  t->st.search.pk_best[2] = 6.5f;
+  t->state.calc.ka[1] = 1e-4;
+  t->state.calc.eps_forms[1][1] = 123;
+  t->state.search.pk_best[2] = 6.5f;
   t->ui.set_text(t->ui.txt_pK[1], "4.00");
   t->ui.set_text(t->ui.Label4, "0.001");
   t.pf.clipboard = "1\t2\t3\r\n400\t0.1\t0.2\r\n";
   ASSERT_TRUE(Command5_Click(*t));
-  EXPECT_EQ(1e-4, t->st.calc.ka[1]);
-  EXPECT_EQ(123, t->st.calc.eps_forms[1][1]);
-  EXPECT_EQ(6.5f, t->st.search.pk_best[2]);
+  EXPECT_EQ(1e-4, t->state.calc.ka[1]);
+  EXPECT_EQ(123, t->state.calc.eps_forms[1][1]);
+  EXPECT_EQ(6.5f, t->state.search.pk_best[2]);
   EXPECT_EQ("4.00", t->ui.txt_pK[1].text);
   EXPECT_EQ("0.001", t->ui.Label4.text);
 }
@@ -152,13 +152,13 @@ TEST(ClipboardImportEffects, SmallerSetKeepsOldEntriesBeyondItsCounts) {
   TestModule t;
   t.pf.clipboard = wide_table(10, 5);
   ASSERT_TRUE(Command5_Click(*t));
-  const float old = t->st.data.absorbance[2][8];
+  const float old = t->state.data.absorbance[2][8];
   t.pf.clipboard = "1\t2\t3\t4\r\n400\t0.1\t0.2\t0.3\r\n";
   ASSERT_TRUE(Command5_Click(*t));
-  EXPECT_EQ(3, t->st.data.n_spectra);
-  EXPECT_EQ(old, t->st.data.absorbance[2][8]);
+  EXPECT_EQ(3, t->state.data.n_spectra);
+  EXPECT_EQ(old, t->state.data.absorbance[2][8]);
   for (int s = 4; s <= 10; ++s) {
-    EXPECT_EQ(0, t->st.data.spectrum_used[s]);
+    EXPECT_EQ(0, t->state.data.spectrum_used[s]);
     EXPECT_FALSE(t->ui.Check3[s].enabled);
     EXPECT_EQ("", t->ui.Check3[s].text);
   }
@@ -248,8 +248,8 @@ TEST_P(ClipboardNonFiniteWords, RefusesOnlyTheExactWords) {
   const bool imported = Command5_Click(*t);
   EXPECT_EQ(!GetParam().refused, imported) << GetParam().cell << ": " << t->ui.Label9.text;
   if (imported) {
-    EXPECT_EQ(GetParam().reads, t->st.data.absorbance[1][1]);
-    EXPECT_EQ(0.0f, t->st.data.ph_values[1]);  // the "info" header reads 0
+    EXPECT_EQ(GetParam().reads, t->state.data.absorbance[1][1]);
+    EXPECT_EQ(0.0f, t->state.data.ph_values[1]);  // the "info" header reads 0
   } else {
     EXPECT_EQ("Помилка імпорту: у рядку 2 стовпчику 2 число поза допустимими межами.",
               t->ui.Label9.text);
@@ -273,9 +273,9 @@ TEST(ClipboardLimits, AnyRunOfTrailingTabsEndsWithTheRow) {
   for (size_t tabs : {size_t{51}, size_t{52}, size_t{100000}}) {
     t.pf.clipboard = "1\t2\r\n400\t0.1" + std::string(tabs, '\t') + "\r\n401\t0.2\r\n";
     ASSERT_TRUE(Command5_Click(*t)) << tabs << ": " << t->ui.Label9.text;
-    EXPECT_EQ(1, t->st.data.n_spectra);
-    EXPECT_EQ(2, t->st.data.n_wavelengths);
-    EXPECT_EQ(0.2f, t->st.data.absorbance[2][1]);
+    EXPECT_EQ(1, t->state.data.n_spectra);
+    EXPECT_EQ(2, t->state.data.n_wavelengths);
+    EXPECT_EQ(0.2f, t->state.data.absorbance[2][1]);
   }
 }
 
@@ -283,8 +283,8 @@ TEST(ClipboardLimits, SixteenBitEdgesAreAccepted) {
   TestModule t;
   t.pf.clipboard = "1\t2\r\n32767.4\t0.1\r\n-32768.5\t0.2\r\n";
   ASSERT_TRUE(Command5_Click(*t)) << t->ui.Label9.text;
-  EXPECT_EQ(32767, t->st.data.wavelengths[1]);
-  EXPECT_EQ(-32768, t->st.data.wavelengths[2]);
+  EXPECT_EQ(32767, t->state.data.wavelengths[1]);
+  EXPECT_EQ(-32768, t->state.data.wavelengths[2]);
 }
 
 TEST(ClipboardImportEffects, SuccessAfterARefusalClearsTheProblem) {

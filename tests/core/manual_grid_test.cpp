@@ -36,10 +36,10 @@ TEST(ManualGrid, RecoversKnownConstantsFromNoisyData) {
     EXPECT_TRUE(t.pf.messages.empty());
     for (int k = 1; k <= n; ++k) {
       // The grid value itself is a float sum, a little off the decimal step.
-      EXPECT_NEAR(t->st.search.pk_best[k], recipe.pka[k - 1], kRecoveryTolerance + 1e-5) << k;
+      EXPECT_NEAR(t->state.search.pk_best[k], recipe.pka[k - 1], kRecoveryTolerance + 1e-5) << k;
       EXPECT_NE(t->ui.txt_pK[k].text.find(" ± "), std::string::npos) << t->ui.txt_pK[k].text;
     }
-    const double s_a = std::sqrt(t->st.calc.s_a_sq);
+    const double s_a = std::sqrt(t->state.calc.s_a_sq);
     EXPECT_GT(s_a, 0.7 * recipe.noise);
     EXPECT_LT(s_a, 1.1 * recipe.noise);
     EXPECT_EQ(t->ui.Label9.text, kDone);
@@ -63,8 +63,8 @@ TEST(ManualGrid, VisitsAscendingWithSlotOneOutermostAndKeepsTheFirstOfEqualScore
       EXPECT_NEAR(trials[i][2], b, 1e-5);
       ++i;
     }
-  EXPECT_EQ(t->st.search.pk_best[1], 1.0f);
-  EXPECT_EQ(t->st.search.pk_best[2], 3.0f);
+  EXPECT_EQ(t->state.search.pk_best[1], 1.0f);
+  EXPECT_EQ(t->state.search.pk_best[2], 3.0f);
   // Every planned combination ran, so the bar reached its track's 28 spaces.
   const std::vector<int> bar = {3, 6, 9, 12, 15, 18, 21, 24, 28, 2};
   EXPECT_EQ(probe.bar, bar);
@@ -88,8 +88,8 @@ TEST(ManualGrid, DefaultRangesScoreOnlyOrderedCombinations) {
   std::vector<std::vector<float>> values(5);
   for (int k = 0; k < 5; ++k)
     for (int i = 0; i <= 8; ++i) values[k].push_back(2 * k + 1 + 0.5f * i);
-  EXPECT_EQ(t->st.search.trials, ordered(values));
-  EXPECT_LT(t->st.search.trials, 59049);
+  EXPECT_EQ(t->state.search.trials, ordered(values));
+  EXPECT_LT(t->state.search.trials, 59049);
   for (const auto& trial : probe.trials_after())
     for (int k = 2; k <= kSlots; ++k) EXPECT_GE(trial[k] + 1e-5f, trial[k - 1]);
   // Not every combination is in order, so the bar stops short of its track.
@@ -118,7 +118,7 @@ TEST(ManualGrid, HeldSlotsBoundTheirNeighbours) {
   SearchProbe probe(t);
   Command6_Click(*t);
   EXPECT_TRUE(t.pf.messages.empty());
-  EXPECT_EQ(t->st.search.trials, 4 * 4);  // slot 1 in 1..4, slot 3 in 5..8
+  EXPECT_EQ(t->state.search.trials, 4 * 4);  // slot 1 in 1..4, slot 3 in 5..8
   for (const auto& trial : probe.trials_after()) {
     EXPECT_NEAR(trial[2], 4.5, 1e-5);
     EXPECT_LE(trial[1], 4.5f);
@@ -132,9 +132,9 @@ TEST(ManualGrid, SlotOneZeroedRunsOneTrialAtPkaOne) {
   load_data(*t, make_flat_data(5, 10));
   t->ui.set_checked(t->ui.Check2[1], true);
   Command6_Click(*t);
-  EXPECT_EQ(t->st.search.trials, 1);
-  EXPECT_DOUBLE_EQ(t->st.calc.ka[1], 0.1);
-  for (int k = 2; k <= kSlots; ++k) EXPECT_EQ(t->st.calc.ka[k], 0.0);
+  EXPECT_EQ(t->state.search.trials, 1);
+  EXPECT_DOUBLE_EQ(t->state.calc.ka[1], 0.1);
+  for (int k = 2; k <= kSlots; ++k) EXPECT_EQ(t->state.calc.ka[k], 0.0);
   EXPECT_EQ(t->ui.txt_pK[1].text, "1.00");
 }
 
@@ -209,7 +209,7 @@ TEST(ManualGrid, MessagesNameTheSlotAndUnlock) {
     ASSERT_EQ(t.pf.messages.size(), 1u);
     EXPECT_EQ(t.pf.messages[0].text, c.text);
     EXPECT_EQ(t.pf.messages[0].title, std::string(c.title));
-    EXPECT_EQ(t->st.search.trials, 0);
+    EXPECT_EQ(t->state.search.trials, 0);
     EXPECT_EQ(t->ui.Label9.text, "hint");  // no completion text after a refusal
     expect_unlocked(t);
   }
@@ -222,7 +222,7 @@ TEST(ManualGrid, AcceptedRangeEdges) {
   set_range(*t, 1, "", "14", "7");  // an empty start reads as 0
   Command6_Click(*t);
   EXPECT_TRUE(t.pf.messages.empty());
-  EXPECT_EQ(t->st.search.trials, 3);
+  EXPECT_EQ(t->state.search.trials, 3);
 }
 
 TEST(ManualGrid, TooFewSpectraAndTooLargeGridsAreRefused) {
@@ -242,7 +242,7 @@ TEST(ManualGrid, TooFewSpectraAndTooLargeGridsAreRefused) {
     Command6_Click(*t);  // 14001^3 combinations already pass 2^31
     ASSERT_EQ(t.pf.messages.size(), 1u);
     EXPECT_EQ(t.pf.messages[0].text, "Некоректне значення кроку перебору значення рКа №3 !");
-    EXPECT_EQ(t->st.search.trials, 0);
+    EXPECT_EQ(t->state.search.trials, 0);
     expect_unlocked(t);
   }
 }
@@ -267,22 +267,22 @@ TEST(ManualGrid, NothingEvaluatedKeepsThePreviousResults) {
     t->ui.set_text(t->ui.txt_pK[1], "3.20 ± 0.01");
     t->ui.set_text(t->ui.Lab_K[1], "6.31e-04");
     t->ui.set_text(t->ui.Label4, "1.00e-03");
-    t->st.calc.ka = {0, 6.3e-4, 2e-6, 0, 0, 0};
-    t->st.calc.eps_forms[1][1] = 1234.0f;
-    t->st.search.pk_best = {0, 3.2f, 5.7f, 0, 0, 0};
+    t->state.calc.ka = {0, 6.3e-4, 2e-6, 0, 0, 0};
+    t->state.calc.eps_forms[1][1] = 1234.0f;
+    t->state.search.pk_best = {0, 3.2f, 5.7f, 0, 0, 0};
     SearchProbe probe(t);
     probe.at_yield = [&](long n) {
       if (c.stop_at_first_yield && n == 1) press_stop(*t);
     };
     Command6_Click(*t);
-    EXPECT_EQ(t->st.search.trials, 0);
+    EXPECT_EQ(t->state.search.trials, 0);
     EXPECT_TRUE(t.pf.messages.empty());
     EXPECT_EQ(t->ui.txt_pK[1].text, "3.20 ± 0.01");
     EXPECT_EQ(t->ui.Lab_K[1].text, "6.31e-04");
     EXPECT_EQ(t->ui.Label4.text, "1.00e-03");
-    EXPECT_EQ(t->st.calc.ka[1], 6.3e-4);
-    EXPECT_EQ(t->st.calc.eps_forms[1][1], 1234.0f);
-    EXPECT_EQ(t->st.search.pk_best[1], 3.2f);
+    EXPECT_EQ(t->state.calc.ka[1], 6.3e-4);
+    EXPECT_EQ(t->state.calc.eps_forms[1][1], 1234.0f);
+    EXPECT_EQ(t->state.search.pk_best[1], 3.2f);
     // A stop is no fault of the ranges.
     EXPECT_EQ(t->ui.Label9.text,
               c.stop_at_first_yield
@@ -327,12 +327,12 @@ TEST(ManualGrid, StopKeepsTheBestSoFar) {
   set_range(*t, 1, "1", "9", "0.5");  // 3.0 is met at the fifth trial, 3.5 at the sixth
   SearchProbe probe(t);
   probe.at_yield = [&](long) {
-    EXPECT_TRUE(t->st.search.running);
-    if (t->st.search.trials == 6) press_stop(*t);
+    EXPECT_TRUE(t->state.search.running);
+    if (t->state.search.trials == 6) press_stop(*t);
   };
   Command6_Click(*t);
-  EXPECT_EQ(t->st.search.trials, 6);
-  EXPECT_EQ(t->st.search.pk_best[1], 3.0f);
+  EXPECT_EQ(t->state.search.trials, 6);
+  EXPECT_EQ(t->state.search.pk_best[1], 3.0f);
   EXPECT_EQ(t->ui.txt_pK[1].text.rfind("3.00 ± ", 0), 0u) << t->ui.txt_pK[1].text;
   EXPECT_EQ(t->ui.Label9.text, kDone);
   expect_unlocked(t);

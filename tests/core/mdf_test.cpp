@@ -46,7 +46,7 @@ class MdfLayout : public ::testing::TestWithParam<Layout> {};
 TEST_P(MdfLayout, GivesTheSameDataSet) {
   TestModule t;
   ASSERT_TRUE(load(t, GetParam().text)) << t->ui.Label9.text;
-  expect_example(t->st.data);
+  expect_example(t->state.data);
   expect_import_invariants(t);
   EXPECT_EQ("1.00e-03", t->ui.LabC.text);
   EXPECT_EQ("7.00", t->ui.Check3[3].text);
@@ -72,17 +72,17 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(MdfImport, ZeroConcentrationBecomesTen) {
   TestModule t;
   ASSERT_TRUE(load(t, "0 2 4 7 400 0.1 0.2 0.3 401 0.11 0.21 0.31"));
-  expect_example(t->st.data, 10);
+  expect_example(t->state.data, 10);
 }
 
 TEST(MdfImport, FirstWavelengthIsRoundedFromTheSingleAndLaterOnesHalfToEven) {
   TestModule t;
   ASSERT_TRUE(load(t, "1 2 400.5 0.1 401.5 0.2 402.5 0.3 -0.5 0.4"));
-  ASSERT_EQ(4, t->st.data.n_wavelengths);
-  EXPECT_EQ(400, t->st.data.wavelengths[1]);
-  EXPECT_EQ(402, t->st.data.wavelengths[2]);
-  EXPECT_EQ(402, t->st.data.wavelengths[3]);
-  EXPECT_EQ(0, t->st.data.wavelengths[4]);
+  ASSERT_EQ(4, t->state.data.n_wavelengths);
+  EXPECT_EQ(400, t->state.data.wavelengths[1]);
+  EXPECT_EQ(402, t->state.data.wavelengths[2]);
+  EXPECT_EQ(402, t->state.data.wavelengths[3]);
+  EXPECT_EQ(0, t->state.data.wavelengths[4]);
 }
 
 TEST(MdfImport, AFirstFieldAboveTwentyGivesNoSpectraAndTheSearchesRefuse) {
@@ -90,7 +90,7 @@ TEST(MdfImport, AFirstFieldAboveTwentyGivesNoSpectraAndTheSearchesRefuse) {
   ASSERT_TRUE(load(t, kExample));
   on_user_check(*t, t->ui.Check2[3], true);
   ASSERT_TRUE(load(t, "0.002 400 401.5\r\n402 21\r\n")) << t->ui.Label9.text;
-  const DataSet& d = t->st.data;
+  const DataSet& d = t->state.data;
   EXPECT_EQ(0.002f, d.acid_conc);
   EXPECT_EQ(0, d.n_spectra);
   ASSERT_EQ(4, d.n_wavelengths);
@@ -116,7 +116,7 @@ TEST(MdfImport, AFirstFieldAboveTwentyGivesNoSpectraAndTheSearchesRefuse) {
     ASSERT_EQ(1u, t.pf.messages.size()) << search->name;
     EXPECT_EQ("Недостатньо даних!", t.pf.messages[0].title) << search->name;
     EXPECT_EQ("Надто мало спектрів для розрахунку!!!", t.pf.messages[0].text) << search->name;
-    EXPECT_FALSE(t->st.search.running);
+    EXPECT_FALSE(t->state.search.running);
   }
   EXPECT_EQ(before, t->ui.txt_pK[1].text);
   EXPECT_TRUE(t.spectrs.ops.empty());
@@ -129,9 +129,9 @@ TEST(MdfImport, FiftyPhValuesEndTheListWhateverFollows) {
   for (int s = 1; s <= 50; ++s) text += " 0.5";
   TestModule t;
   ASSERT_TRUE(load(t, text)) << t->ui.Label9.text;
-  EXPECT_EQ(50, t->st.data.n_spectra);
-  EXPECT_EQ(1, t->st.data.n_wavelengths);
-  EXPECT_EQ(15, t->st.data.wavelengths[1]);
+  EXPECT_EQ(50, t->state.data.n_spectra);
+  EXPECT_EQ(1, t->state.data.n_wavelengths);
+  EXPECT_EQ(15, t->state.data.wavelengths[1]);
   expect_import_invariants(t);
 }
 
@@ -141,8 +141,8 @@ TEST(MdfImport, FieldsAfterTheThousandthRowAreNotRead) {
   text += "\nthis is not read";
   TestModule t;
   ASSERT_TRUE(load(t, text)) << t->ui.Label9.text;
-  EXPECT_EQ(1000, t->st.data.n_wavelengths);
-  EXPECT_EQ(1300, t->st.data.wavelengths[1000]);
+  EXPECT_EQ(1000, t->state.data.n_wavelengths);
+  EXPECT_EQ(1300, t->state.data.wavelengths[1000]);
 }
 
 TEST(MdfImport, TheBundledExampleLoads) {
@@ -153,9 +153,9 @@ TEST(MdfImport, TheBundledExampleLoads) {
   text << in.rdbuf();
   TestModule t;
   ASSERT_TRUE(load(t, text.str())) << t->ui.Label9.text;
-  EXPECT_EQ(21, t->st.data.n_spectra);
-  EXPECT_EQ(451, t->st.data.n_wavelengths);
-  EXPECT_EQ(6.5e-5f, t->st.data.acid_conc);
+  EXPECT_EQ(21, t->state.data.n_spectra);
+  EXPECT_EQ(451, t->state.data.n_wavelengths);
+  EXPECT_EQ(6.5e-5f, t->state.data.acid_conc);
   expect_import_invariants(t);
   EXPECT_TRUE(t.picture1.scales > 0 && t.spectrs.ops.size() == 21u * 452);
 }

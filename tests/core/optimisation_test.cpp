@@ -26,10 +26,10 @@ TEST(Optimisation, RecoversKnownConstantsFromNoisyData) {
     set_slots(*t, slots);
     Command2_Click(*t);
     for (int k = 1; k <= n; ++k) {
-      EXPECT_NEAR(t->st.search.pk_best[k], recipe.pka[k - 1], kRecoveryTolerance) << k;
+      EXPECT_NEAR(t->state.search.pk_best[k], recipe.pka[k - 1], kRecoveryTolerance) << k;
       EXPECT_NE(t->ui.txt_pK[k].text.find(" ± "), std::string::npos) << t->ui.txt_pK[k].text;
     }
-    const double s_a = std::sqrt(t->st.calc.s_a_sq);
+    const double s_a = std::sqrt(t->state.calc.s_a_sq);
     EXPECT_GT(s_a, 0.7 * recipe.noise);
     EXPECT_LT(s_a, 1.1 * recipe.noise);
     EXPECT_TRUE(t.pf.messages.empty());
@@ -64,7 +64,7 @@ TEST(Optimisation, SweepSizesOfTheThreeLevels) {
     };
     Command2_Click(*t);
     EXPECT_EQ(first_sweep, level.per_sweep) << level.option;
-    EXPECT_EQ(t->st.search.trials, level.per_sweep + 1);  // the trial of the stop's yield
+    EXPECT_EQ(t->state.search.trials, level.per_sweep + 1);  // the trial of the stop's yield
   }
 }
 
@@ -74,16 +74,16 @@ TEST(Optimisation, ThirteenShrinksFillTheBarWhenNothingImproves) {
   set_slots(*t, kApart);
   SearchProbe probe(t);
   Command2_Click(*t);
-  EXPECT_EQ(t->st.search.trials, 13 * 243);
+  EXPECT_EQ(t->state.search.trials, 13 * 243);
   std::vector<int> expected;
   for (int n = 4; n <= 28; n += 2) expected.push_back(n);
   expected.push_back(2);  // the finish block
   EXPECT_EQ(probe.bar, expected);
   // Ties never move the centre: the result is the start set.
   const float start[] = {0, 0.5f, 1.2f, 2.8f, 6.4f, 14.5f};
-  for (int k = 1; k <= kSlots; ++k) EXPECT_EQ(t->st.search.pk_best[k], start[k]);
-  EXPECT_LT(t->st.search.step_factor, t->st.search.opt_factor_min);
-  EXPECT_EQ(t->st.search.step_factor, 1.0f + 0x1.0p-14f);
+  for (int k = 1; k <= kSlots; ++k) EXPECT_EQ(t->state.search.pk_best[k], start[k]);
+  EXPECT_LT(t->state.search.step_factor, t->state.search.opt_factor_min);
+  EXPECT_EQ(t->state.search.step_factor, 1.0f + 0x1.0p-14f);
   expect_finished(t);
 }
 
@@ -105,7 +105,7 @@ TEST(Optimisation, TrialsRunSlotOneOutermostWithTheExponentsAscending) {
     }
   // The second sweep uses the halved factor.
   EXPECT_EQ(trials[9][1], trial_value(2, 1.25f, -1));
-  EXPECT_EQ(t->st.calc.ka[3], 0.0);
+  EXPECT_EQ(t->state.calc.ka[3], 0.0);
 }
 
 TEST(Optimisation, FallingStartValuesEvaluateNoTrial) {
@@ -114,11 +114,11 @@ TEST(Optimisation, FallingStartValuesEvaluateNoTrial) {
   set_slots(*t, {{'f', "7"}, {'f', "3"}});
   SearchProbe probe(t);
   Command2_Click(*t);
-  EXPECT_EQ(t->st.search.trials, 0);
+  EXPECT_EQ(t->state.search.trials, 0);
   EXPECT_EQ(probe.bar.size(), 14u);
   EXPECT_EQ(probe.bar[12], 28);
-  EXPECT_EQ(t->st.search.pk_best[1], 7.0f);
-  EXPECT_EQ(t->st.search.pk_best[2], 3.0f);
+  EXPECT_EQ(t->state.search.pk_best[1], 7.0f);
+  EXPECT_EQ(t->state.search.pk_best[2], 3.0f);
   EXPECT_TRUE(t.pf.messages.empty());
   expect_finished(t);
 }
@@ -192,8 +192,8 @@ TEST(Optimisation, StartValuesFollowTheLeadingNumberRule) {
     set_slots(*t, {{'h', c.text}});
     Command2_Click(*t);
     EXPECT_TRUE(t.pf.messages.empty()) << c.text;
-    EXPECT_EQ(t->st.search.pk_best[1], c.value) << c.text;
-    EXPECT_EQ(t->st.search.trials, 13);  // all fixed: the centre once per sweep
+    EXPECT_EQ(t->state.search.pk_best[1], c.value) << c.text;
+    EXPECT_EQ(t->state.search.trials, 13);  // all fixed: the centre once per sweep
     EXPECT_EQ(t->ui.txt_pK[1].text, c.shown);
   }
 }
@@ -225,7 +225,7 @@ TEST(Optimisation, RefusedStartsEndWithTheFinishBlock) {
     ASSERT_EQ(t.pf.messages.size(), 1u);
     EXPECT_EQ(t.pf.messages[0].text, c.text);
     EXPECT_EQ(t.pf.messages[0].title, "Недостатньо даних!");
-    EXPECT_EQ(t->st.search.trials, 0);
+    EXPECT_EQ(t->state.search.trials, 0);
     expect_finished(t);
   }
 }
@@ -237,7 +237,7 @@ TEST(Optimisation, ZeroedSlotsMayBeEmpty) {
   for (int k = 2; k <= kSlots; ++k) EXPECT_EQ(t->ui.txt_pK[k].text, "");
   Command2_Click(*t);
   EXPECT_TRUE(t.pf.messages.empty());
-  for (int k = 2; k <= kSlots; ++k) EXPECT_EQ(t->st.calc.ka[k], 0.0);
+  for (int k = 2; k <= kSlots; ++k) EXPECT_EQ(t->state.calc.ka[k], 0.0);
 }
 
 TEST(Optimisation, StopKeepsTheCentreAndScoresTheTrialOfItsYield) {
@@ -247,14 +247,14 @@ TEST(Optimisation, StopKeepsTheCentreAndScoresTheTrialOfItsYield) {
   set_slots(*t, {{'f', "3.5"}, {'f', "6"}});
   SearchProbe probe(t);
   probe.at_yield = [&](long n) {
-    EXPECT_TRUE(t->st.search.running);
+    EXPECT_TRUE(t->state.search.running);
     for (int s = 1; s <= kMaxSpectra; ++s) EXPECT_FALSE(t->ui.Check3[s].enabled);
     if (n == 5) press_stop(*t);
   };
   Command2_Click(*t);
-  EXPECT_EQ(t->st.search.trials, 5);
-  EXPECT_EQ(t->st.search.pk_best[1], 3.5f);
-  EXPECT_EQ(t->st.search.pk_best[2], 6.0f);
+  EXPECT_EQ(t->state.search.trials, 5);
+  EXPECT_EQ(t->state.search.pk_best[1], 3.5f);
+  EXPECT_EQ(t->state.search.pk_best[2], 6.0f);
   EXPECT_EQ(t->ui.txt_pK[1].text.rfind("3.50 ± ", 0), 0u) << t->ui.txt_pK[1].text;
   EXPECT_EQ(t->ui.txt_pK[2].text.rfind("6.00 ± ", 0), 0u) << t->ui.txt_pK[2].text;
   expect_finished(t);
@@ -267,7 +267,7 @@ TEST(Optimisation, AStopPressedWhileIdleDoesNotStopTheNextRun) {
   set_slots(*t, {{'f', "4"}});
   Command1_Click(*t);
   Command2_Click(*t);
-  EXPECT_EQ(t->st.search.trials, 13 * 3);
+  EXPECT_EQ(t->state.search.trials, 13 * 3);
 }
 
 TEST(Optimisation, ElapsedTimeSurvivesMidnight) {
@@ -297,7 +297,7 @@ TEST(Optimisation, TrialsWhoseConstantUnderflowsAreSkipped) {
   ASSERT_GE(trials.size(), 2u);
   EXPECT_NEAR(trials[0][5], 250 / 1.5, 1e-3);
   EXPECT_EQ(trials[1][5], 250.0f);
-  EXPECT_EQ(t->st.search.trials, 2 + 12 * 3);  // only the first factor reaches 375
+  EXPECT_EQ(t->state.search.trials, 2 + 12 * 3);  // only the first factor reaches 375
 }
 
 }  // namespace

@@ -109,7 +109,7 @@ TEST(OptimisationLevel, OptionsSetTheExponentStep) {
   const float steps[] = {0, 1.0f, 0.5f, 0.25f};
   for (int n : {3, 2, 1, 3}) {
     t->ui.set_checked(t->ui.Option1[n], true);
-    EXPECT_EQ(t->st.search.opt_exponent_step, steps[n]);
+    EXPECT_EQ(t->state.search.opt_exponent_step, steps[n]);
     for (int o = 1; o <= 3; ++o) EXPECT_EQ(t->ui.Option1[o].checked, o == n);
   }
 }
@@ -123,7 +123,7 @@ TEST(RunLock, LocksTheSpectrumBoxesAndRestoresOnlyTheHeldOnes) {
   Controls& ui = t->ui;
   ui.set_text(ui.Label5, "      ");
   run_lock(*t);
-  EXPECT_TRUE(t->st.search.running);
+  EXPECT_TRUE(t->state.search.running);
   EXPECT_TRUE(ui.Command1.enabled);
   for (Control* c : {&ui.Command2, &ui.Command4, &ui.Command5, &ui.Command6, &ui.Command9,
                      &ui.Command7, &ui.Command8, &ui.load, &ui.Frame1})
@@ -134,7 +134,7 @@ TEST(RunLock, LocksTheSpectrumBoxesAndRestoresOnlyTheHeldOnes) {
 
   ui.set_text(ui.Label5, "     ");
   run_unlock(*t);
-  EXPECT_FALSE(t->st.search.running);
+  EXPECT_FALSE(t->state.search.running);
   EXPECT_FALSE(ui.Command1.enabled);
   for (Control* c : {&ui.Command2, &ui.Command4, &ui.Command5, &ui.Command6, &ui.Command9,
                      &ui.Command7, &ui.Command8, &ui.load, &ui.Frame1})
@@ -146,10 +146,10 @@ TEST(RunLock, LocksTheSpectrumBoxesAndRestoresOnlyTheHeldOnes) {
 TEST(StopRequest, SetsTheFactorToOneAndFreesOptimisationButton) {
   TestModule t;
   t->ui.set_enabled(t->ui.Command1, true);
-  t->st.search.step_factor = 1.25f;
+  t->state.search.step_factor = 1.25f;
   Command1_Click(*t);
-  EXPECT_EQ(t->st.search.step_factor, 1.0f);
-  EXPECT_TRUE(stop_requested(t->st.search));
+  EXPECT_EQ(t->state.search.step_factor, 1.0f);
+  EXPECT_TRUE(stop_requested(t->state.search));
   EXPECT_FALSE(t->ui.Command1.enabled);
   EXPECT_TRUE(t->ui.Command2.enabled);
 }
@@ -201,7 +201,7 @@ TEST(ElapsedTime, ShownWithTwoIntegerDigitsAndAcrossMidnight) {
   for (const Case& c : cases) {
     TestModule t;
     t.pf.decimal = c.dec;
-    t->st.search.run_start_time = c.start;
+    t->state.search.run_start_time = c.start;
     t.pf.clock = c.now;
     show_elapsed(*t);
     EXPECT_EQ(t->ui.Lab_chas.text, c.shown);
@@ -212,7 +212,7 @@ TEST(ElapsedTime, ShownWithTwoIntegerDigitsAndAcrossMidnight) {
   EXPECT_DOUBLE_EQ(elapsed_seconds(43100.0, 86399.0f), 43101.0);
   EXPECT_DOUBLE_EQ(elapsed_seconds(43300.0, 86399.0f), 0.0);
   TestModule t;
-  t->st.search.run_start_time = static_cast<float>(70000.005);
+  t->state.search.run_start_time = static_cast<float>(70000.005);
   t.pf.clock = 70000.005;
   show_elapsed(*t);
   EXPECT_EQ(t->ui.Lab_chas.text, "00.0");
@@ -222,10 +222,10 @@ TEST(FinishBlock, UnlocksAndAnnouncesTheEnd) {
   TestModule t;
   run_lock(*t);
   t->ui.set_text(t->ui.Label5, std::string(28, ' '));
-  t->st.search.run_start_time = 100.0f;
+  t->state.search.run_start_time = 100.0f;
   t.pf.clock = 112.0;
   finish_block(*t);
-  EXPECT_FALSE(t->st.search.running);
+  EXPECT_FALSE(t->state.search.running);
   EXPECT_FALSE(t->ui.Command1.enabled);
   EXPECT_EQ(t->ui.Lab_chas.text, "12.0");
   EXPECT_EQ(t->ui.Label5.text, "  ");
@@ -246,19 +246,19 @@ TEST(RunningSearch, SearchButtonsAndSpectrumBoxesWaitForTheUnlock) {
       if (n != 3) return;
       on_click(*t, t->ui.Command1);  // the stop enables Command2 while the run goes on
       EXPECT_TRUE(t->ui.Command2.enabled);
-      const long before = t->st.search.trials;
+      const long before = t->state.search.trials;
       for (Ctl other : {Ctl::Command2, Ctl::Command6, Ctl::Command9})
         on_click(*t, *t->ui.find(other, -1));
-      nested_trials = t->st.search.trials - before;
+      nested_trials = t->state.search.trials - before;
       on_user_check(*t, t->ui.Check3[2], false);
-      EXPECT_EQ(t->st.data.spectrum_used[2], 1);
+      EXPECT_EQ(t->state.data.spectrum_used[2], 1);
       on_click(*t, t->ui.Command8);
-      EXPECT_EQ(t->st.data.spectrum_used[1], 1);
+      EXPECT_EQ(t->state.data.spectrum_used[1], 1);
     };
     on_click(*t, start);
     EXPECT_EQ(nested_trials, 0) << start.display_name();
     EXPECT_TRUE(t.pf.messages.empty());
-    EXPECT_FALSE(t->st.search.running);
+    EXPECT_FALSE(t->state.search.running);
     EXPECT_TRUE(t->ui.Check3[2].enabled && t->ui.Check3[2].checked);
   }
 }

@@ -38,12 +38,12 @@ TEST_F(Selection, DeselectAllTouchesOnlyTheLoadedSpectra) {
   const int clears = t.pict_e.clears;
   on_click(*t, t->ui.Command8);
   for (int s = 1; s <= 12; ++s) {
-    EXPECT_EQ(0, t->st.data.spectrum_used[s]) << s;
+    EXPECT_EQ(0, t->state.data.spectrum_used[s]) << s;
     EXPECT_FALSE(t->ui.Check3[s].checked) << s;
     EXPECT_TRUE(t->ui.Check3[s].enabled) << s;
   }
   for (int s = 13; s <= 50; ++s) {
-    EXPECT_EQ(0, t->st.data.spectrum_used[s]) << s;
+    EXPECT_EQ(0, t->state.data.spectrum_used[s]) << s;
     EXPECT_FALSE(t->ui.Check3[s].checked || t->ui.Check3[s].enabled) << s;
     EXPECT_EQ("", t->ui.Check3[s].text) << s;
   }
@@ -58,28 +58,28 @@ TEST_F(Selection, SelectAllAfterDeselectAllRestoresEverySpectrum) {
   on_click(*t, t->ui.Command7);
   EXPECT_EQ(clears + 1, t.spectrs.clears);  // drawn once, not per box
   for (int s = 1; s <= 12; ++s) {
-    EXPECT_EQ(1, t->st.data.spectrum_used[s]) << s;
+    EXPECT_EQ(1, t->state.data.spectrum_used[s]) << s;
     EXPECT_TRUE(t->ui.Check3[s].checked) << s;
   }
-  EXPECT_EQ(0, t->st.data.spectrum_used[13]);
+  EXPECT_EQ(0, t->state.data.spectrum_used[13]);
   EXPECT_FALSE(t->ui.Check3[13].checked);
   EXPECT_EQ(12, drawn_spectra());
 }
 
 TEST_F(Selection, ABoxClickIsShownAtOnce) {
   on_user_check(*t, t->ui.Check3[3], false);
-  EXPECT_EQ(0, t->st.data.spectrum_used[3]);
+  EXPECT_EQ(0, t->state.data.spectrum_used[3]);
   EXPECT_TRUE(t.pict_e.ops.empty());
   EXPECT_EQ(11, drawn_spectra());  // the plot follows the state after the click
   on_user_check(*t, t->ui.Check3[3], true);
-  EXPECT_EQ(1, t->st.data.spectrum_used[3]);
+  EXPECT_EQ(1, t->state.data.spectrum_used[3]);
   EXPECT_EQ(12, drawn_spectra());
 }
 
 TEST_F(Selection, RedCurvesDisappearUntilTheNextSearch) {
-  for (int w = 1; w <= 3; ++w) t->st.calc.eps_forms[w][1] = 1000;
-  for (int s = 1; s <= 12; ++s) t->st.calc.form_conc[s][1] = 1e-4f;
-  vyvid_rozrahovanyh_spectriv(t->st.data, t->st.settings, t->st.calc, t.spectrs);
+  for (int w = 1; w <= 3; ++w) t->state.calc.eps_forms[w][1] = 1000;
+  for (int s = 1; s <= 12; ++s) t->state.calc.form_conc[s][1] = 1e-4f;
+  vyvid_rozrahovanyh_spectriv(t->state.data, t->state.settings, t->state.calc, t.spectrs);
   auto red = [&] {
     int n = 0;
     for (const DrawOp& op : t.spectrs.ops) n += op.colour == kLightRed;
@@ -93,28 +93,28 @@ TEST_F(Selection, RedCurvesDisappearUntilTheNextSearch) {
 
 TEST_F(Selection, ChangesFromCodeKeepTheFlagsInStep) {
   t->ui.set_checked(t->ui.Check3[5], false);
-  EXPECT_EQ(0, t->st.data.spectrum_used[5]);
+  EXPECT_EQ(0, t->state.data.spectrum_used[5]);
   t->ui.set_checked(t->ui.Check3[5], true);
-  EXPECT_EQ(1, t->st.data.spectrum_used[5]);
+  EXPECT_EQ(1, t->state.data.spectrum_used[5]);
 }
 
 TEST_F(Selection, DisabledBoxesAndButtonsIgnoreTheUser) {
   on_user_check(*t, t->ui.Check3[20], true);
-  EXPECT_EQ(0, t->st.data.spectrum_used[20]);
+  EXPECT_EQ(0, t->state.data.spectrum_used[20]);
   EXPECT_FALSE(t->ui.Check3[20].checked);
   t->ui.set_enabled(t->ui.Command8, false);
   on_click(*t, t->ui.Command8);
-  EXPECT_EQ(1, t->st.data.spectrum_used[1]);
+  EXPECT_EQ(1, t->state.data.spectrum_used[1]);
 }
 
 TEST_F(Selection, TheSelectionNeitherFitsNorTouchesResults) {
-  t->st.calc.eps_forms[1][1] = 7;
-  t->st.calc.ka[1] = 1e-3;
+  t->state.calc.eps_forms[1][1] = 7;
+  t->state.calc.ka[1] = 1e-3;
   t->ui.set_text(t->ui.Label4, "0.002");
   on_click(*t, t->ui.Command8);
   on_user_check(*t, t->ui.Check3[1], true);
-  EXPECT_EQ(7, t->st.calc.eps_forms[1][1]);
-  EXPECT_EQ(1e-3, t->st.calc.ka[1]);
+  EXPECT_EQ(7, t->state.calc.eps_forms[1][1]);
+  EXPECT_EQ(1e-3, t->state.calc.ka[1]);
   EXPECT_EQ("0.002", t->ui.Label4.text);
 }
 

@@ -12,12 +12,12 @@
 #include <string_view>
 #include <vector>
 
-#include "fuzz_check.h"
 #include "engine/import/import.h"
 #include "engine/import/import_common.h"
-#include "window/ui/import_buttons.h"
-#include "window/ui/events.h"
+#include "fuzz_check.h"
 #include "support/test_module.h"
+#include "window/ui/events.h"
+#include "window/ui/import_buttons.h"
 
 namespace ferolan::fuzz {
 
@@ -42,7 +42,7 @@ struct Start {
         "402\t-0.1\t1.3\t2.5\t0.2\r\n";
     FUZZ_CHECK(Command5_Click(*t));
     on_user_check(*t, t->ui.Check3[2], false);
-    st = std::make_unique<State>(t->st);
+    st = std::make_unique<State>(t->state);
     for (const Control* c : t->ui.all()) controls.push_back(*c);
     for (int i = 0; i < 3; ++i) canvases[i] = *canvas(i);
   }
@@ -54,8 +54,8 @@ struct Start {
 
   void restore() {
     // Only an import that goes wrong touches the rest, and that stops the run.
-    t->st.data = st->data;
-    t->st.settings = st->settings;
+    t->state.data = st->data;
+    t->state.settings = st->settings;
     const std::vector<Control*> now = t->ui.all();
     for (size_t i = 0; i < now.size(); ++i) *now[i] = controls[i];
     for (int i = 0; i < 3; ++i) *canvas(i) = canvases[i];
@@ -66,10 +66,10 @@ struct Start {
 
 inline void check_unchanged(Start& b) {
   testing::TestModule& t = b.t;
-  FUZZ_CHECK(same_bits(t->st.data, b.st->data));
-  FUZZ_CHECK(same_bits(t->st.settings, b.st->settings));
-  FUZZ_CHECK(same_bits(t->st.calc, b.st->calc));
-  FUZZ_CHECK(same_bits(t->st.search, b.st->search));
+  FUZZ_CHECK(same_bits(t->state.data, b.st->data));
+  FUZZ_CHECK(same_bits(t->state.settings, b.st->settings));
+  FUZZ_CHECK(same_bits(t->state.calc, b.st->calc));
+  FUZZ_CHECK(same_bits(t->state.search, b.st->search));
   const std::vector<Control*> now = t->ui.all();
   for (size_t i = 0; i < now.size(); ++i) {
     if (now[i] == &t->ui.Label9) continue;
@@ -89,7 +89,7 @@ inline void check_unchanged(Start& b) {
 // stably by pH with the columns moved along, its maximum, all spectra included.
 inline void check_committed(Start& b, ImportParser parse, std::string_view text) {
   testing::TestModule& t = b.t;
-  const DataSet& d = t->st.data;
+  const DataSet& d = t->state.data;
   const DataSet& old = b.st->data;
   const int n = d.n_spectra, nw = d.n_wavelengths;
   // A data.mdf may hold no spectrum at all (its pH list ends at once); a table holds one.
@@ -148,8 +148,8 @@ inline void check_committed(Start& b, ImportParser parse, std::string_view text)
     for (const testing::DrawOp& op : b.canvas(k)->ops)
       FUZZ_CHECK(std::isfinite(op.x) && std::isfinite(op.y));
   // The model and the search keep the results of the earlier data set.
-  FUZZ_CHECK(same_bits(t->st.calc, b.st->calc));
-  FUZZ_CHECK(same_bits(t->st.search, b.st->search));
+  FUZZ_CHECK(same_bits(t->state.calc, b.st->calc));
+  FUZZ_CHECK(same_bits(t->state.search, b.st->search));
 }
 
 // import(module, platform, text) runs the import under test; parse is its parser.

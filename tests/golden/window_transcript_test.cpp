@@ -169,7 +169,7 @@ class Session {
     if (focus != last_focus_) out_ += "  focus " + focus + "\n";
     last_focus_ = focus;
     std::string st;
-    const State& s = t_->st;
+    const State& s = t_->state;
     st += "  state trials " + std::to_string(s.search.trials) + " fits " +
           std::to_string(s.calc.fits) + " fit_step " + std::to_string(s.calc.fit_step) +
           " running " + std::to_string(s.search.running) + "\n";

@@ -23,7 +23,7 @@ class SearchProbe : public ControlObserver {
   explicit SearchProbe(TestModule& t) : t_(t) {
     t.m->ui.observer = this;
     t.pf.on_yield = [this](long n) {
-      const State& st = t_.m->st;
+      const State& st = t_.m->state;
       snaps.push_back({st.search.trials, st.search.pk, st.calc.ka});
       if (at_yield) at_yield(n);
     };
@@ -42,7 +42,7 @@ class SearchProbe : public ControlObserver {
     for (size_t i = 0; i < snaps.size(); ++i) {
       const bool next_counts = i + 1 < snaps.size() && snaps[i + 1].trials == snaps[i].trials + 1;
       const bool last_counts =
-          i + 1 == snaps.size() && t_.m->st.search.trials == snaps[i].trials + 1;
+          i + 1 == snaps.size() && t_.m->state.search.trials == snaps[i].trials + 1;
       if (next_counts || last_counts) out.push_back(snaps[i].pk);
     }
     return out;

@@ -43,12 +43,12 @@ inline void set_range(Module& m, int k, std::string start, std::string end, std:
 
 // After a run: the window is unlocked for the next one.
 inline void expect_unlocked(TestModule& t) {
-  EXPECT_FALSE(t->st.search.running);
+  EXPECT_FALSE(t->state.search.running);
   EXPECT_FALSE(t->ui.Command1.enabled);
   EXPECT_TRUE(t->ui.Command2.enabled && t->ui.Command6.enabled && t->ui.Command9.enabled);
   for (int k = 1; k <= kSlots; ++k) EXPECT_TRUE(t->ui.Check1[k].enabled);
   for (int s = 1; s <= kMaxSpectra; ++s)
-    EXPECT_EQ(t->ui.Check3[s].enabled, s <= t->st.data.n_spectra) << s;
+    EXPECT_EQ(t->ui.Check3[s].enabled, s <= t->state.data.n_spectra) << s;
 }
 
 // After the finish block of the optimisation and the automatic grid.

@@ -3,7 +3,7 @@
 namespace ferolan::testing {
 
 TestModule::TestModule() : m(std::make_unique<Module>(pf, spectrs, pict_e, picture1)) {
-  form_load(m->st, m->ui);
+  form_load(m->state, m->ui);
 }
 
 }  // namespace ferolan::testing

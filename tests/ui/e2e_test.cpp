@@ -66,7 +66,7 @@ class EndToEndTest : public QObject {
   // Loads examples/data.mdf (a diprotic acid, pKa 4.20 and 8.90) and keeps two constants.
   void load_example_with_two_constants() {
     click(f->m.ui.load);
-    QCOMPARE(f->m.st.data.n_spectra, int16_t{21});
+    QCOMPARE(f->m.state.data.n_spectra, int16_t{21});
     QTest::mouseClick(f->w(f->m.ui.Check2[3]), Qt::LeftButton, {}, QPoint(6, 8));
     QVERIFY(f->m.ui.Check2[5].checked && !f->m.ui.Check1[3].checked);
   }
@@ -165,7 +165,7 @@ class EndToEndTest : public QObject {
     auto black = [&] { return count_colour(picture(f->w(f->m.ui.spectrs)), qRgb(0, 0, 0)); };
     const int all = black();
     QTest::mouseClick(f->w(f->m.ui.Check3[21]), Qt::LeftButton, {}, QPoint(6, 8));
-    QCOMPARE(f->m.st.data.spectrum_used[21], int16_t{0});
+    QCOMPARE(f->m.state.data.spectrum_used[21], int16_t{0});
     QVERIFY(!static_cast<QCheckBox*>(f->w(f->m.ui.Check3[21]))->isChecked());
     const int fewer = black();
     QVERIFY(fewer < all);
@@ -212,14 +212,14 @@ class EndToEndTest : public QObject {
     long trials_at_stop = -1;
     bool locked = false;
     QTimer::singleShot(400, f->window.get(), [&] {
-      trials_at_stop = f->m.st.search.trials;
+      trials_at_stop = f->m.state.search.trials;
       locked = !f->w(f->m.ui.Command5)->isEnabled() && f->w(f->m.ui.Command1)->isEnabled();
       click(f->m.ui.Command1);
     });
     click(f->m.ui.Command2);
     QVERIFY(trials_at_stop > 0);
     QVERIFY(locked);
-    QVERIFY(f->m.st.search.trials <= trials_at_stop + 1);
+    QVERIFY(f->m.state.search.trials <= trials_at_stop + 1);
     QCOMPARE(f->hint_line(), kFinished);
     // Stopped early, the estimate may come out negative or undetermined; a value is there.
     const QString text = f->text_of(f->m.ui.txt_pK[1]);
@@ -234,7 +234,7 @@ class EndToEndTest : public QObject {
     click(f->m.ui.Option1[3]);
     bool running_at_close = false;
     f->window->set_close_action([&] {
-      running_at_close = f->m.st.search.running;
+      running_at_close = f->m.state.search.running;
       ++f->closes;
       Command1_Click(f->m);  // the real action ends the process; here the search is stopped
     });

@@ -145,7 +145,7 @@ class SearchDisplayTest : public QObject {
     QFETCH(int, button);
     Control& c = *f->m.ui.find(static_cast<Ctl>(button), -1);
     int yields_while_running = 0;
-    pf.after = [&](long) { yields_while_running += f->m.st.search.running; };
+    pf.after = [&](long) { yields_while_running += f->m.state.search.running; };
     click(c);
     QVERIFY(yields_while_running > 0);
     QCOMPARE(f->hint_line(), QString::fromUtf8(kDoneText));
@@ -187,15 +187,15 @@ class SearchDisplayTest : public QObject {
       posted_at = n;
     };
     pf.after = [&](long n) {
-      if (delivered_at || !stop_requested(f->m.st.search)) return;
+      if (delivered_at || !stop_requested(f->m.state.search)) return;
       delivered_at = n;
-      trials_at_delivery = f->m.st.search.trials;
+      trials_at_delivery = f->m.state.search.trials;
     };
     click(f->m.ui.Command6);
     QVERIFY(posted_at > 0);
     QCOMPARE(delivered_at, posted_at);
-    QCOMPARE(f->m.st.search.trials, trials_at_delivery + (progress_yield ? 1 : 0));
-    QVERIFY(f->m.st.search.trials < 32589);
+    QCOMPARE(f->m.state.search.trials, trials_at_delivery + (progress_yield ? 1 : 0));
+    QVERIFY(f->m.state.search.trials < 32589);
     QCOMPARE(f->hint_line(), QString::fromUtf8(kDoneText));
     QCOMPARE(first_difference(*f), QString());
     QVERIFY(!stop->isEnabled());

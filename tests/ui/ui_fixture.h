@@ -21,7 +21,7 @@ struct UiFixture {
         pict_e(pict_e_background()),
         picture1(picture1_background()),
         m(platform ? *platform : fake, spectrs, pict_e, picture1) {
-    form_load(m.st, m.ui);
+    form_load(m.state, m.ui);
     window = std::make_unique<MainWindow>(m, spectrs, pict_e, picture1);
     window->set_close_action([this] { ++closes; });
   }

@@ -278,7 +278,7 @@ class WindowTest : public QObject {
     };
     for (Case c : {Case{5, 5}, Case{3, 3}, Case{2, 2}, Case{1, 1}, Case{5, 5}}) {
       QTest::mouseClick(f->w(f->m.ui.Option2[c.option]), Qt::LeftButton, {}, QPoint(5, 8));
-      QCOMPARE(f->m.st.settings.path_len, c.path_len);
+      QCOMPARE(f->m.state.settings.path_len, c.path_len);
       for (int k : {1, 2, 3, 5}) {
         QCOMPARE(f->m.ui.Option2[k].checked, k == c.option);
         QCOMPARE(static_cast<QRadioButton*>(f->w(f->m.ui.Option2[k]))->isChecked(), k == c.option);
@@ -322,7 +322,7 @@ class WindowTest : public QObject {
     QVERIFY(ui.Check1[4].checked && !ui.Check2[4].checked);
     QVERIFY(!static_cast<QCheckBox*>(f->w(ui.Check2[4]))->isChecked());
     QTest::mouseClick(f->w(ui.Option1[3]), Qt::LeftButton, {}, QPoint(5, 8));
-    QCOMPARE(f->m.st.search.opt_exponent_step, 0.25f);
+    QCOMPARE(f->m.state.search.opt_exponent_step, 0.25f);
     QVERIFY(ui.Option1[3].checked && !ui.Option1[1].checked);
 
     auto* edit = static_cast<QLineEdit*>(f->w(ui.txt_pK[1]));

@@ -15,10 +15,10 @@ bool read_held_values(Module& m, ModelSetup& setup) {
   Controls& ui = m.ui;
   for (int k = 1; k <= kSlots; ++k) {
     const bool zeroed = ui.Check2[k].checked;
-    m.st.calc.ka[k] = zeroed ? 0 : 1;
+    m.state.calc.ka[k] = zeroed ? 0 : 1;
     if (zeroed || ui.Check1[k].checked) continue;
-    const float v = parse_number(ui.txt_pK[k].text, m.st.settings.parse_ok);
-    if (m.st.settings.parse_ok == -1 || !start_value_ok(v)) {
+    const float v = parse_number(ui.txt_pK[k].text, m.state.settings.parse_ok);
+    if (m.state.settings.parse_ok == -1 || !start_value_ok(v)) {
       show_message(m, Msg::HeldValueAuto, k);
       return false;
     }
@@ -30,15 +30,15 @@ bool read_held_values(Module& m, ModelSetup& setup) {
 }  // namespace
 
 void Command9_Click(Module& m) {
-  SearchState& s = m.st.search;
-  CalcState& c = m.st.calc;
-  chy_dostatno_spektriv(m.st.data, slot_modes(m.ui), c);
+  SearchState& s = m.state.search;
+  CalcState& c = m.state.calc;
+  chy_dostatno_spektriv(m.state.data, slot_modes(m.ui), c);
   if (c.used_spectra_count == 0) return show_message(m, Msg::TooFewSpectra);
 
   run_lock(m);
   s.step_factor = 1.5f;
-  c.used_spectra_count = static_cast<int16_t>(count_used_spectra(m.st.data));
-  s.run_start_time = static_cast<float>(m.pf.clock_seconds());
+  c.used_spectra_count = static_cast<int16_t>(count_used_spectra(m.state.data));
+  s.run_start_time = static_cast<float>(m.platform.clock_seconds());
   std::string record;
   for (int k = 1; k <= kSlots; ++k) record += m.ui.txt_pK[k].text + " ";
   m.ui.set_text(m.ui.Label3, record);
@@ -52,7 +52,7 @@ void Command9_Click(Module& m) {
     show_message(m, r.refusal);
     return run_unlock(m);
   }
-  vyvid_pohybky(s, r.modes, m.ui, m.dec());
+  vyvid_pohybky(s, r.modes, m.ui, m.decimal());
   finish_block(m);
 }
 

@@ -14,7 +14,7 @@ constexpr const char* kStoppedText = " Розрахунок зупинено д�
 // Reads the slot boxes in slot order, stopping at the first problem with its message.
 bool read_slots(Module& m, ModelSetup& setup) {
   Controls& ui = m.ui;
-  int16_t& ok = m.st.settings.parse_ok;
+  int16_t& ok = m.state.settings.parse_ok;
   auto fail = [&](Msg msg, int k) {
     show_message(m, msg, k);
     return false;
@@ -22,10 +22,10 @@ bool read_slots(Module& m, ModelSetup& setup) {
   for (int k = 1; k <= kSlots; ++k) {
     SlotSetup& slot = setup.slot[k];
     if (ui.Check2[k].checked) {
-      m.st.calc.ka[k] = 0;
+      m.state.calc.ka[k] = 0;
       continue;
     }
-    m.st.calc.ka[k] = 1;
+    m.state.calc.ka[k] = 1;
     if (!ui.Check1[k].checked) {
       slot.value = parse_number(ui.txt_pK[k].text, ok);
       if (ok == -1 || !start_value_ok(slot.value)) return fail(Msg::HeldValue, k);
@@ -45,16 +45,16 @@ bool read_slots(Module& m, ModelSetup& setup) {
 }  // namespace
 
 void Command6_Click(Module& m) {
-  SearchState& s = m.st.search;
-  CalcState& c = m.st.calc;
-  chy_dostatno_spektriv(m.st.data, slot_modes(m.ui), c);
+  SearchState& s = m.state.search;
+  CalcState& c = m.state.calc;
+  chy_dostatno_spektriv(m.state.data, slot_modes(m.ui), c);
   if (c.used_spectra_count == 0) {
     show_message(m, Msg::TooFewSpectra);
     return run_unlock(m);
   }
   run_lock(m);
   s.step_factor = 1.5f;
-  s.run_start_time = static_cast<float>(m.pf.clock_seconds());
+  s.run_start_time = static_cast<float>(m.platform.clock_seconds());
   const Arr1<double, kSlots> ka_before = c.ka;
   ModelSetup setup = window_setup(m);
   if (!read_slots(m, setup)) return run_unlock(m);
@@ -76,7 +76,7 @@ void Command6_Click(Module& m) {
     m.ui.set_text(m.ui.Label9, stop_requested(s) ? kStoppedText : kNoTrialText);
     return run_unlock(m);
   }
-  vyvid_pohybky(s, r.modes, m.ui, m.dec());
+  vyvid_pohybky(s, r.modes, m.ui, m.decimal());
   m.ui.set_text(m.ui.Label5, "  ");
   m.ui.set_text(m.ui.Label9, kDoneText);
   run_unlock(m);

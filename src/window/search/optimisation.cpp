@@ -7,7 +7,7 @@ namespace ferolan {
 
 void Command2_Click(Module& m) {
   run_lock(m);
-  m.st.search.run_start_time = static_cast<float>(m.pf.clock_seconds());
+  m.state.search.run_start_time = static_cast<float>(m.platform.clock_seconds());
   ModelSetup setup = window_setup(m);
   if (!read_start_values(m, setup)) return finish_block(m);
   WindowObserver obs(m);
@@ -17,7 +17,7 @@ void Command2_Click(Module& m) {
     show_message(m, r.refusal);
     return finish_block(m);
   }
-  vyvid_pohybky(m.st.search, r.modes, m.ui, m.dec());
+  vyvid_pohybky(m.state.search, r.modes, m.ui, m.decimal());
   finish_block(m);
 }
 

@@ -34,7 +34,7 @@ void pokazaty(Controls& ui) {
 }
 
 void Command1_Click(Module& m) {
-  m.st.search.step_factor = 1.0f;
+  m.state.search.step_factor = 1.0f;
   m.ui.set_enabled(m.ui.Command1, false);
   m.ui.set_enabled(m.ui.Command2, true);
 }
@@ -77,14 +77,15 @@ void Option2_Click(Settings& settings, int n) {
 void run_lock(Module& m) {
   shovaty(m.ui);
   for (int s = 1; s <= kMaxSpectra; ++s) m.ui.set_enabled(m.ui.Check3[s], false);
-  m.st.search.running = true;
-  m.st.search.trials = 0;
+  m.state.search.running = true;
+  m.state.search.trials = 0;
 }
 
 void run_unlock(Module& m) {
   pokazaty(m.ui);
-  for (int s = 1; s <= kMaxSpectra; ++s) m.ui.set_enabled(m.ui.Check3[s], s <= m.st.data.n_spectra);
-  m.st.search.running = false;
+  for (int s = 1; s <= kMaxSpectra; ++s)
+    m.ui.set_enabled(m.ui.Check3[s], s <= m.state.data.n_spectra);
+  m.state.search.running = false;
 }
 
 double elapsed_seconds(double now, float run_start) {
@@ -96,12 +97,12 @@ double elapsed_seconds(double now, float run_start) {
 }
 
 void show_elapsed(Module& m) {
-  const double t = elapsed_seconds(m.pf.clock_seconds(), m.st.search.run_start_time);
-  m.ui.set_text(m.ui.Lab_chas, format_mask(t, "0#.0", m.dec()));
+  const double t = elapsed_seconds(m.platform.clock_seconds(), m.state.search.run_start_time);
+  m.ui.set_text(m.ui.Lab_chas, format_mask(t, "0#.0", m.decimal()));
 }
 
 void show_s_a(Module& m, double s_a_sq) {
-  m.ui.set_text(m.ui.Label4, format_mask(std::sqrt(s_a_sq), "0.00e+00", m.dec()));
+  m.ui.set_text(m.ui.Label4, format_mask(std::sqrt(s_a_sq), "0.00e+00", m.decimal()));
 }
 
 void set_progress(Controls& ui, int n) {
@@ -109,8 +110,8 @@ void set_progress(Controls& ui, int n) {
 }
 
 void draw_fit(Module& m) {
-  vyvid_spectriv_form(m.st.data, m.st.settings, m.st.calc, m.spectrs, m.pict_e);
-  vyvid_rozrahovanyh_spectriv(m.st.data, m.st.settings, m.st.calc, m.spectrs);
+  vyvid_spectriv_form(m.state.data, m.state.settings, m.state.calc, m.spectrs, m.pict_e);
+  vyvid_rozrahovanyh_spectriv(m.state.data, m.state.settings, m.state.calc, m.spectrs);
 }
 
 void finish_block(Module& m) {
@@ -122,7 +123,7 @@ void finish_block(Module& m) {
 }
 
 void show_message(Module& m, Msg msg, int n) {
-  m.pf.message_box(message_text(msg, n), message_title(msg));
+  m.platform.message_box(message_text(msg, n), message_title(msg));
 }
 
 void show_message(Module& m, const Refusal& r) {
@@ -154,16 +155,16 @@ ModelSetup window_setup(Module& m) {
   for (int k = 1; k <= kSlots; ++k) setup.slot[k].mode = modes[k];
   for (int n = 1; n <= 3; ++n)
     if (m.ui.Option1[n].checked) setup.level = n;
-  setup.decimal = m.dec();
+  setup.decimal = m.decimal();
   return setup;
 }
 
 Workspace workspace(Module& m) {
-  return Workspace{m.st.data, m.st.calc, m.st.search};
+  return Workspace{m.state.data, m.state.calc, m.state.search};
 }
 
 void WindowObserver::yield() {
-  m.pf.yield();
+  m.platform.yield();
 }
 
 void WindowObserver::scored(const TrialScore& trial) {
@@ -171,7 +172,7 @@ void WindowObserver::scored(const TrialScore& trial) {
 }
 
 void WindowObserver::trying(const SearchState& search, const CalcState& calc) {
-  vyvid_K(search, calc, m.ui, m.dec());
+  vyvid_K(search, calc, m.ui, m.decimal());
 }
 
 void WindowObserver::best(BestKind kind, double s_a_sq_thinned) {
@@ -180,7 +181,7 @@ void WindowObserver::best(BestKind kind, double s_a_sq_thinned) {
     case BestKind::Optimisation:
       show_s_a(m, s_a_sq_thinned);
       draw_fit(m);
-      vyvid_K(m.st.search, m.st.calc, m.ui, m.dec());
+      vyvid_K(m.state.search, m.state.calc, m.ui, m.decimal());
       break;
     case BestKind::ManualGrid:
       show_s_a(m, s_a_sq_thinned);
@@ -188,12 +189,12 @@ void WindowObserver::best(BestKind kind, double s_a_sq_thinned) {
       break;
     case BestKind::AutoGrid:
       show_s_a(m, s_a_sq_thinned);
-      vyvid_K(m.st.search, m.st.calc, m.ui, m.dec());
+      vyvid_K(m.state.search, m.state.calc, m.ui, m.decimal());
       draw_fit(m);
       break;
     case BestKind::AutoFinalStart:
       draw_fit(m);
-      vyvid_K(m.st.search, m.st.calc, m.ui, m.dec());
+      vyvid_K(m.state.search, m.state.calc, m.ui, m.decimal());
       break;
   }
 }
@@ -209,7 +210,7 @@ void WindowObserver::elapsed() {
 void WindowObserver::grid_ranges(const Arr1<float, kSlots>& start, const Arr1<float, kSlots>& end,
                                  const Arr1<float, kSlots>& step) {
   Controls& ui = m.ui;
-  const char dec = m.dec();
+  const char dec = m.decimal();
   for (int k = 1; k <= kSlots; ++k) {
     const bool scanned = step[k] < 10;
     ui.set_text(ui.txt_poch[k], scanned ? format_single(start[k], "#0.00", dec) : "");
@@ -220,7 +221,8 @@ void WindowObserver::grid_ranges(const Arr1<float, kSlots>& start, const Arr1<fl
 
 void WindowObserver::grid_best_fitted(const Arr1<float, kSlots>& best) {
   for (int k = 1; k <= kSlots; ++k)
-    if (m.st.calc.ka[k] > 0) m.ui.set_text(m.ui.txt_pK[k], format_single(best[k], "0.00", m.dec()));
+    if (m.state.calc.ka[k] > 0)
+      m.ui.set_text(m.ui.txt_pK[k], format_single(best[k], "0.00", m.decimal()));
 }
 
 std::optional<Refusal> WindowObserver::final_start_values(const ModelSetup& setup,
@@ -234,8 +236,8 @@ std::optional<Refusal> WindowObserver::final_start_values(const ModelSetup& setu
 }
 
 bool read_start_values(Module& m, ModelSetup& setup) {
-  SearchState& s = m.st.search;
-  CalcState& c = m.st.calc;
+  SearchState& s = m.state.search;
+  CalcState& c = m.state.calc;
   for (int k = 1; k <= kSlots; ++k) {
     const std::string& text = m.ui.txt_pK[k].text;
     const bool zeroed = m.ui.Check2[k].checked;

@@ -5,8 +5,8 @@
 
 namespace ferolan {
 
-Module::Module(Platform& platform, Canvas& spectrs_box, Canvas& pict_e_box, Canvas& picture1_box)
-    : pf(platform), spectrs(spectrs_box), pict_e(pict_e_box), picture1(picture1_box) {
+Module::Module(Platform& desktop, Canvas& spectrs_box, Canvas& pict_e_box, Canvas& picture1_box)
+    : platform(desktop), spectrs(spectrs_box), pict_e(pict_e_box), picture1(picture1_box) {
   ui.handler = this;
 }
 
@@ -22,10 +22,10 @@ void Module::check_changed(Control& c) {
       Check3_changed(*this, c.index);
       break;
     case Ctl::Option1:
-      Option1_Click(st.search, c.index);
+      Option1_Click(state.search, c.index);
       break;
     case Ctl::Option2:
-      Option2_Click(st.settings, c.index);
+      Option2_Click(state.settings, c.index);
       break;
     default:
       break;

@@ -19,11 +19,11 @@ struct Module : CheckHandler {
   // Runs the click handler of a box whose value changed (by the user or from code).
   void check_changed(Control& c) override;
 
-  char dec() const { return pf.decimal_separator(); }
+  char decimal() const { return platform.decimal_separator(); }
 
-  State st;
+  State state;
   Controls ui;
-  Platform& pf;
+  Platform& platform;
   Canvas& spectrs;
   Canvas& pict_e;
   Canvas& picture1;

@@ -21,7 +21,7 @@ bool is_search_button(const Control& c) {
 void on_click(Module& m, Control& c) {
   if (!c.enabled) return;
   // The stop request enables Command2 while the stopped search still runs: never nest.
-  if (m.st.search.running && is_search_button(c)) return;
+  if (m.state.search.running && is_search_button(c)) return;
   switch (c.id) {
     case Ctl::Command1:
       Command1_Click(m);
@@ -51,9 +51,9 @@ void on_click(Module& m, Control& c) {
       load_Click(m);
       break;
     case Ctl::Picture2:
-      if (!m.pf.open_document("help.doc"))
+      if (!m.platform.open_document("help.doc"))
         m.ui.say(c, "Не вдалося відкрити довідку help.doc з робочої папки " +
-                        m.pf.working_folder() +
+                        m.platform.working_folder() +
                         ": файла там немає або на комп'ютері немає програми для файлів .doc.");
       break;
     default:
@@ -77,13 +77,13 @@ void on_mouse_move(Module& m, Control& c, double x, double y) {
   std::string tip;
   switch (c.id) {
     case Ctl::spectrs:
-      tip = spectrs_readout(m.st.data, m.st.settings, x, y, m.dec());
+      tip = spectrs_readout(m.state.data, m.state.settings, x, y, m.decimal());
       break;
     case Ctl::Pict_e:
-      tip = pict_e_readout(m.st.data, m.st.settings, x, m.dec());
+      tip = pict_e_readout(m.state.data, m.state.settings, x, m.decimal());
       break;
     case Ctl::Picture1:
-      tip = picture1_readout(m.st.data, m.st.settings, x, m.dec());
+      tip = picture1_readout(m.state.data, m.state.settings, x, m.decimal());
       break;
     default:
       return;

@@ -12,16 +12,16 @@ namespace ferolan {
 
 void commit_import(Module& m, const DataSet& parsed) {
   Controls& ui = m.ui;
-  DataSet& d = m.st.data;
-  ui.set_text(ui.LabC, format_single(parsed.acid_conc, "#.#0e+00", m.dec()));
+  DataSet& d = m.state.data;
+  ui.set_text(ui.LabC, format_single(parsed.acid_conc, "#.#0e+00", m.decimal()));
   d = parsed;
   sort_by_ph(d);
   find_a_max(d);
 
   // Drawn first with the previous selection, then again with the new one.
   m.pict_e.clear();
-  vyvid_vymiryanyh_spectriv(d, m.st.settings, m.spectrs);
-  picpH(d, m.st.settings, m.picture1);
+  vyvid_vymiryanyh_spectriv(d, m.state.settings, m.spectrs);
+  picpH(d, m.state.settings, m.picture1);
 
   for (int i = 1; i <= kMaxSpectra; ++i) {
     ui.set_enabled(ui.Check3[i], false);
@@ -31,13 +31,13 @@ void commit_import(Module& m, const DataSet& parsed) {
   }
   for (int s = 1; s <= d.n_spectra; ++s) {
     ui.set_enabled(ui.Check3[s], true);
-    ui.set_text(ui.Check3[s], format_single(d.ph_values[s], "0.00", m.dec()));
+    ui.set_text(ui.Check3[s], format_single(d.ph_values[s], "0.00", m.decimal()));
     ui.set_checked(ui.Check3[s], true);
     d.spectrum_used[s] = 1;
   }
 
   m.pict_e.clear();
-  vyvid_vymiryanyh_spectriv(d, m.st.settings, m.spectrs);
+  vyvid_vymiryanyh_spectriv(d, m.state.settings, m.spectrs);
 
   for (Control* c : {&ui.Command2, &ui.Command6, &ui.Command9, &ui.Command7, &ui.Command8})
     ui.set_enabled(*c, true);
@@ -45,7 +45,7 @@ void commit_import(Module& m, const DataSet& parsed) {
 }
 
 bool run_import(Module& m, ImportParser parse, std::string_view text, const Control& button) {
-  auto work = std::make_unique<DataSet>(m.st.data);
+  auto work = std::make_unique<DataSet>(m.state.data);
   std::string problem;
   if (!parse(text, *work, problem)) {
     m.ui.say(button, problem);
@@ -61,15 +61,15 @@ bool run_import(Module& m, ImportParser parse, std::string_view text, const Cont
 }
 
 bool Command5_Click(Module& m) {
-  const std::string text = m.pf.clipboard_text();
+  const std::string text = m.platform.clipboard_text();
   return run_import(m, parse_clipboard_table, text, m.ui.Command5);
 }
 
 bool load_Click(Module& m) {
-  const std::optional<std::string> text = m.pf.read_file("data.mdf");
+  const std::optional<std::string> text = m.platform.read_file("data.mdf");
   if (!text) {
     m.ui.say(m.ui.load, import_problem("не вдалося прочитати файл data.mdf з робочої папки " +
-                                       m.pf.working_folder() + "."));
+                                       m.platform.working_folder() + "."));
     return false;
   }
   return run_import(m, parse_mdf, *text, m.ui.load);

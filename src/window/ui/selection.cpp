@@ -7,12 +7,12 @@ namespace ferolan {
 namespace {
 void redraw(Module& m) {
   m.pict_e.clear();
-  vyvid_vymiryanyh_spectriv(m.st.data, m.st.settings, m.spectrs);
+  vyvid_vymiryanyh_spectriv(m.state.data, m.state.settings, m.spectrs);
 }
 
 void set_all(Module& m, bool on) {
-  for (int s = 1; s <= m.st.data.n_spectra; ++s) {
-    m.st.data.spectrum_used[s] = on ? 1 : 0;
+  for (int s = 1; s <= m.state.data.n_spectra; ++s) {
+    m.state.data.spectrum_used[s] = on ? 1 : 0;
     m.ui.set_checked(m.ui.Check3[s], on);
   }
   redraw(m);
@@ -20,7 +20,7 @@ void set_all(Module& m, bool on) {
 }  // namespace
 
 void Check3_changed(Module& m, int s) {
-  m.st.data.spectrum_used[s] = m.ui.Check3[s].checked ? 1 : 0;
+  m.state.data.spectrum_used[s] = m.ui.Check3[s].checked ? 1 : 0;
 }
 
 void Check3_Click(Module& m, int /*s*/) {

@@ -5,7 +5,8 @@
 namespace ferolan {
 
 void Command4_Click(Module& m) {
-  m.pf.set_clipboard_text(forms_export_text(m.st.data, m.st.settings, m.st.calc, m.dec()));
+  m.platform.set_clipboard_text(
+      forms_export_text(m.state.data, m.state.settings, m.state.calc, m.decimal()));
 }
 
 }  // namespace ferolan
