@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "core/data_fixture.h"
+#include "support/data_fixture.h"
 #include "engine/import/import.h"
 #include "window/ui/events.h"
 #include "window/ui/import_buttons.h"

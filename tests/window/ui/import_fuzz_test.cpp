@@ -7,7 +7,7 @@
 #include <numeric>
 #include <random>
 
-#include "core/data_fixture.h"
+#include "support/data_fixture.h"
 #include "engine/import/import.h"
 #include "window/ui/import_buttons.h"
 

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/data_fixture.h"
+#include "support/data_fixture.h"
 #include "window/ui/events.h"
 #include "window/ui/import_buttons.h"
 
