@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "fuzz_check.h"
 #include "engine/import/number.h"
+#include "fuzz_check.h"
 
 namespace {
 

@@ -10,7 +10,6 @@ namespace ferolan {
 
 namespace {
 
-
 // data.mdf as a stream of numeric fields: a field ends at a comma, a blank or the end of the
 // text; blanks around a field and one comma after it are skipped.
 class Fields {

@@ -15,7 +15,8 @@ static_assert(kForms == fit_grid::kJobForms);
 static_assert(kMaxPoints % 8 == 0, "the widest kernel's lanes past the grid stay in the rows");
 static_assert(FitWork::kRows >= (kMaxSpectra + 7) / 8 * 8 + 1);
 static_assert(kMaxSpectra + 1 == fit_grid::kRowPitch);
-static_assert(sizeof(FitWork::a) == sizeof(double) * fit_grid::kAtChunk * kMaxPoints / fit_grid::kChunk);
+static_assert(sizeof(FitWork::a) ==
+              sizeof(double) * fit_grid::kAtChunk * kMaxPoints / fit_grid::kChunk);
 static_assert(sizeof(FitWork::conc[0]) == sizeof(double) * fit_grid::kConcPitch);
 // The kernels see the matrices as flat rows.
 static_assert(sizeof(DataSet::absorbance) == sizeof(float) * (kMaxPoints + 1) * (kMaxSpectra + 1));

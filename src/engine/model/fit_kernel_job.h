@@ -21,7 +21,7 @@ struct FitJob {
   const double* ka = nullptr;  // ka[1..5]
   double acid_conc = 0;
   const float* absorbance = nullptr;  // point w, spectrum s at absorbance[w * kRowPitch + s]
-  int ng = 0;  // grid points g = 0..ng-1 at w = 1 + g * step
+  int ng = 0;                         // grid points g = 0..ng-1 at w = 1 + g * step
   int step = 1;
 
   // Scratch. conc[u * kConcPitch + j], readable up to row nu. The grid rows hold `pitch`

@@ -91,6 +91,8 @@ constexpr Ctl kWindow = Ctl::Form1;  // parent: the window itself
 
 // id, first index (-1: no array), elements, their vertical spacing, kind, name, rectangle of the
 // first, caption, tooltip, fore, back, bold, enabled, checked, parent, hint.
+// One row per line, so that the table reads as a table.
+// clang-format off
 const ControlRow kControlRows[] = {
     {Ctl::Form1, -1, 1, 0, Kind::Form, "Form1", {0, 0, 13920, 8130}, "Ferolan-H5A   V.1.0", "", kNo, kLightGrey, false, true, false, kWindow, ""},
     {Ctl::Frame3, -1, 1, 0, Kind::Frame, "Frame3", {60, 120, 1635, 6315}, "Експ. спектри", "", kNo, kNo, false, true, false, kWindow, nullptr},
@@ -147,6 +149,7 @@ const ControlRow kControlRows[] = {
     {Ctl::Label3, -1, 1, 0, Kind::Label, "Label3", {180, 8220, 6975, 435}, "Label3", "", kNo, kNo, false, true, false, kWindow, nullptr},
     {Ctl::Label9, -1, 1, 0, Kind::Label, "Label9", {120, 240, 13575, 555}, "", "", kNo, kLightYellow, false, true, false, Ctl::Frame2, nullptr},
 };
+// clang-format on
 
 const size_t kControlRowCount = sizeof kControlRows / sizeof kControlRows[0];
 

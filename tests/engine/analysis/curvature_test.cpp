@@ -1,8 +1,9 @@
+#include "engine/analysis/curvature.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "engine/analysis/curvature.h"
 #include "support/pka_refine.h"
 #include "support/synthetic_data.h"
 

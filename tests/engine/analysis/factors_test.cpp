@@ -1,10 +1,11 @@
+#include "engine/analysis/factors.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
-#include "engine/analysis/factors.h"
 #include "support/synthetic_data.h"
 
 namespace ferolan::analysis {

@@ -1,8 +1,8 @@
+#include "engine/analysis/linalg.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
-
-#include "engine/analysis/linalg.h"
 
 namespace ferolan::analysis {
 namespace {

@@ -1,9 +1,10 @@
+#include "engine/analysis/model_choice.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "engine/analysis/curvature.h"
-#include "engine/analysis/model_choice.h"
 #include "support/pka_refine.h"
 #include "support/synthetic_data.h"
 

@@ -1,8 +1,8 @@
+#include "engine/analysis/ph_scale.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
-
-#include "engine/analysis/ph_scale.h"
 
 namespace ferolan::analysis {
 namespace {

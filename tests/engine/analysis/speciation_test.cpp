@@ -1,8 +1,9 @@
+#include "engine/analysis/speciation.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "engine/analysis/speciation.h"
 #include "support/synthetic_data.h"
 
 namespace ferolan::analysis {

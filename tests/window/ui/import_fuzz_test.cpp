@@ -7,8 +7,8 @@
 #include <numeric>
 #include <random>
 
-#include "support/data_fixture.h"
 #include "engine/import/import.h"
+#include "support/data_fixture.h"
 #include "window/ui/import_buttons.h"
 
 namespace ferolan::testing {

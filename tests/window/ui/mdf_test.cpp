@@ -6,8 +6,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "support/data_fixture.h"
 #include "engine/import/import.h"
+#include "support/data_fixture.h"
 #include "window/ui/events.h"
 #include "window/ui/import_buttons.h"
 
