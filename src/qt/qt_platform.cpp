@@ -57,6 +57,13 @@ void QtPlatform::yield() {
   next_serve_ = std::chrono::steady_clock::now() + kServeInterval;
 }
 
+bool QtPlatform::frame_due() {
+  const auto now = std::chrono::steady_clock::now();
+  if (now < next_frame_) return false;
+  next_frame_ = now + kFrameInterval;
+  return true;
+}
+
 bool QtPlatform::open_document(std::string_view file_name) {
   const QString path = QDir::current().absoluteFilePath(qs(file_name));
   if (!QFileInfo(path).isFile()) return false;

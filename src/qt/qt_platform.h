@@ -23,6 +23,8 @@ class QtPlatform : public Platform {
   // Serves the window's events, at most once per kServeInterval: a search yields after
   // every trial, many thousands of times a second.
   void yield() override;
+  // True at most once per kFrameInterval.
+  bool frame_due() override;
   bool open_document(std::string_view file_name) override;
   std::string working_folder() override;
   std::optional<std::string> read_file(std::string_view file_name) override;
@@ -32,9 +34,12 @@ class QtPlatform : public Platform {
   QPointer<QWidget> window_;
   bool unattended_ = false;
   std::chrono::steady_clock::time_point next_serve_{};
+  std::chrono::steady_clock::time_point next_frame_{};
 };
 
 // Input still answers within a few milliseconds; the screen is updated once a frame anyway.
 constexpr std::chrono::microseconds kServeInterval{1000};
+// No screen shows pictures faster than this.
+constexpr std::chrono::microseconds kFrameInterval{16000};
 
 }  // namespace ferolan

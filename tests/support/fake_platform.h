@@ -35,6 +35,7 @@ class FakePlatform : public Platform {
     ++yields;
     if (on_yield) on_yield(yields);
   }
+  bool frame_due() override { return frames_due; }
   bool open_document(std::string_view file_name) override {
     opened.push_back(std::string(file_name));
     return opens;
@@ -59,6 +60,7 @@ class FakePlatform : public Platform {
   std::string folder = "/home/lab/spectra";
   std::map<std::string, std::string> files;
   char decimal = '.';
+  bool frames_due = true;  // false: no frame comes during a search
 };
 
 }  // namespace ferolan::testing

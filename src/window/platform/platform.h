@@ -19,6 +19,9 @@ class Platform {
   virtual double clock_seconds() = 0;
   // Lets the window process every pending event, then returns.
   virtual void yield() = 0;
+  // Whether a picture drawn now would reach the screen before the next one: false lets a
+  // search skip drawings that a faster one replaces within the same frame.
+  virtual bool frame_due() { return true; }
   // Opens a document of the working folder with the desktop's handler; does not wait. False
   // when the file is missing or no handler could be started.
   virtual bool open_document(std::string_view file_name) = 0;

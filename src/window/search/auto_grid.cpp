@@ -46,6 +46,7 @@ void Command9_Click(Module& m) {
   if (!read_held_values(m, setup)) return run_unlock(m);
   WindowObserver obs(m);
   const SearchResult r = auto_grid(workspace(m), setup, obs);
+  obs.flush();
   if (r.outcome == Outcome::Refused) {
     if (obs.final_stage_refused) return finish_block(m);
     if (unscorable(r.refusal)) return refuse_unscorable(m, r.refusal);

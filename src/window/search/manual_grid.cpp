@@ -60,6 +60,7 @@ void Command6_Click(Module& m) {
   if (!read_slots(m, setup)) return run_unlock(m);
   WindowObserver obs(m);
   const SearchResult r = manual_grid(workspace(m), setup, obs);
+  obs.flush();
   if (r.outcome == Outcome::Refused) {
     if (!unscorable(r.refusal)) {
       show_message(m, r.refusal);

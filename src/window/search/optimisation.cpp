@@ -12,6 +12,7 @@ void Command2_Click(Module& m) {
   if (!read_start_values(m, setup)) return finish_block(m);
   WindowObserver obs(m);
   const SearchResult r = optimise(workspace(m), setup, obs);
+  obs.flush();
   if (r.outcome == Outcome::Refused) {
     if (unscorable(r.refusal)) return refuse_unscorable(m, r.refusal);
     show_message(m, r.refusal);

@@ -164,7 +164,23 @@ Workspace workspace(Module& m) {
 }
 
 void WindowObserver::yield() {
+  if (draw_pending_ && m.platform.frame_due()) flush();
   m.platform.yield();
+}
+
+void WindowObserver::draw_best() {
+  if (!shown_) shown_ = std::make_unique<CalcState>();
+  shown_->eps_forms = m.state.calc.eps_forms;
+  shown_->form_conc = m.state.calc.form_conc;
+  draw_pending_ = true;
+}
+
+void WindowObserver::flush() {
+  if (!draw_pending_) return;
+  draw_pending_ = false;
+  State& st = m.state;
+  vyvid_spectriv_form(st.data, st.settings, *shown_, m.spectrs, m.pict_e);
+  vyvid_rozrahovanyh_spectriv(st.data, st.settings, *shown_, m.spectrs);
 }
 
 void WindowObserver::scored(const TrialScore& trial) {
@@ -180,20 +196,20 @@ void WindowObserver::best(BestKind kind, double s_a_sq_thinned) {
     case BestKind::OptimisationStart:
     case BestKind::Optimisation:
       show_s_a(m, s_a_sq_thinned);
-      draw_fit(m);
+      draw_best();
       vyvid_K(m.state.search, m.state.calc, m.ui, m.decimal());
       break;
     case BestKind::ManualGrid:
       show_s_a(m, s_a_sq_thinned);
-      draw_fit(m);
+      draw_best();
       break;
     case BestKind::AutoGrid:
       show_s_a(m, s_a_sq_thinned);
       vyvid_K(m.state.search, m.state.calc, m.ui, m.decimal());
-      draw_fit(m);
+      draw_best();
       break;
     case BestKind::AutoFinalStart:
-      draw_fit(m);
+      draw_best();
       vyvid_K(m.state.search, m.state.calc, m.ui, m.decimal());
       break;
   }

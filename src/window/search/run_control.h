@@ -1,6 +1,7 @@
 // The frame of a running search: locking, stop, slot boxes, level, displays, finish.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "engine/search/search.h"
@@ -68,8 +69,18 @@ class WindowObserver : public SearchObserver {
                                             const Arr1<float, kSlots>& best, SearchState& search,
                                             CalcState& calc) override;
 
+  // Draws a best set still waiting for its frame (at the end of a search).
+  void flush();
+
   Module& m;
   bool final_stage_refused = false;  // its message is shown already
+
+ private:
+  // A new best is drawn when a frame is due: its forms' spectra and concentrations wait
+  // here, since the next trial's fit overwrites them.
+  void draw_best();
+  std::unique_ptr<CalcState> shown_;
+  bool draw_pending_ = false;
 };
 
 // Reads the pKa boxes as the optimisation does (also for the automatic grid's final stage):

@@ -37,7 +37,11 @@ void vyvid_K(const SearchState& search, const CalcState& calc, Controls& ui, cha
     }
     ShownSlot& s = shown[i];
     if (!s.holds(search.pk[i], calc.ka[i], dec)) {
-      s = {true, search.pk[i], calc.ka[i], dec, format_single(search.pk[i], "#0.00", dec),
+      s = {true,
+           search.pk[i],
+           calc.ka[i],
+           dec,
+           format_single(search.pk[i], "#0.00", dec),
            format_mask(calc.ka[i], "0.00e+00", dec)};
     }
     ui.set_text(ui.txt_pK[i], s.pk_text);

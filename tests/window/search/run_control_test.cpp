@@ -10,6 +10,7 @@
 #include "support/search_probe.h"
 #include "support/search_setup.h"
 #include "support/test_module.h"
+#include "window/search/searches.h"
 #include "window/ui/events.h"
 
 namespace ferolan::testing {
@@ -261,6 +262,42 @@ TEST(RunningSearch, SearchButtonsAndSpectrumBoxesWaitForTheUnlock) {
     EXPECT_FALSE(t->state.search.running);
     EXPECT_TRUE(t->ui.Check3[2].enabled && t->ui.Check3[2].checked);
   }
+}
+
+}  // namespace
+}  // namespace ferolan::testing
+
+namespace ferolan::testing {
+namespace {
+
+// A new best waits for a frame to be drawn; what the pictures show when the search ends is
+// the same whether every best found a frame or none did.
+TEST(SearchDisplay, BestsWaitForAFrameAndTheLastIsDrawnAtTheEnd) {
+  struct Run {
+    std::vector<DrawOp> spectrs, pict_e;
+    int clears = 0;
+  };
+  auto run = [](bool frames) {
+    TestModule t;
+    t.pf.frames_due = frames;
+    load_data(*t, make_acid_data(recovery_acid(2)));
+    set_slots(*t, {{'f', ""}, {'f', ""}});
+    const int clears_before = t.pict_e.clears;
+    Command9_Click(*t);
+    return Run{t.spectrs.ops, t.pict_e.ops, t.pict_e.clears - clears_before};
+  };
+  const Run every = run(true), none = run(false);
+  ASSERT_FALSE(every.pict_e.empty());
+  EXPECT_EQ(none.clears, 1);  // drawn once, when the search ended
+  EXPECT_GT(every.clears, 1);
+  ASSERT_EQ(every.pict_e.size(), none.pict_e.size());
+  ASSERT_EQ(every.spectrs.size(), none.spectrs.size());
+  for (size_t i = 0; i < every.pict_e.size(); ++i) {
+    EXPECT_EQ(every.pict_e[i].x, none.pict_e[i].x) << i;
+    EXPECT_EQ(every.pict_e[i].y, none.pict_e[i].y) << i;
+  }
+  for (size_t i = 0; i < every.spectrs.size(); ++i)
+    EXPECT_EQ(every.spectrs[i].y, none.spectrs[i].y) << i;
 }
 
 }  // namespace
