@@ -20,8 +20,10 @@ struct Planned {
   Arr1<float, kSlots> exp;
 };
 
-// Fit states of the extra threads, kept for the whole search (a fit never allocates).
+// Fit states of the extra threads, made at the first sweep large enough to share and kept for
+// the rest of the search (a fit never allocates).
 struct Helpers {
+  int threads = 1;
   std::vector<std::unique_ptr<CalcState>> calc;
   std::vector<Planned> plan;
   std::vector<double> scores;
@@ -98,7 +100,8 @@ void score_planned(Workspace w, SearchObserver& obs, Sweep& sweep, Helpers& h) {
   const size_t n = plan.size();
   if (n == 0) return;
   // Threads pay off only for the larger sweeps of the higher levels.
-  const size_t parts = n < 512 ? 1 : h.calc.size() + 1;
+  const size_t parts = n < 512 ? 1 : static_cast<size_t>(h.threads);
+  while (h.calc.size() + 1 < parts) h.calc.push_back(std::make_unique<CalcState>(w.calc));
   h.scores.assign(n, 0.0);
   auto run = [&](CalcState& calc, size_t from, size_t to) {
     for (size_t i = from; i < to; ++i) {
@@ -137,11 +140,10 @@ bool optimisation_sweeps(Workspace w, SearchObserver& obs, Arr1<float, kSlots>& 
   SearchState& s = w.search;
   CalcState& c = w.calc;
   Helpers helpers;
-  for (int t = 1; t < obs.sweep_threads(); ++t)
-    helpers.calc.push_back(std::make_unique<CalcState>(c));
+  helpers.threads = obs.sweep_threads();
   for (;;) {
     Sweep sweep{w, obs, base_pk, h};
-    if (!helpers.calc.empty()) {
+    if (helpers.threads > 1) {
       helpers.plan.clear();
       sweep.plan = &helpers.plan;
       sweep.slot(1);
