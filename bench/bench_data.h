@@ -9,8 +9,8 @@
 
 namespace ferolan::bench {
 
-inline testing::AcidSpec five_constant_recipe() {
-  testing::AcidSpec recipe;
+inline testing::AcidRecipe five_constant_recipe() {
+  testing::AcidRecipe recipe;
   recipe.pka = {2.5, 4.5, 6.5, 8.5, 10.5};
   recipe.n_spectra = kMaxSpectra;
   recipe.ph_first = 1;

@@ -22,7 +22,7 @@ using namespace ferolan::testing;
 
 const DataSet& largest() {
   static const std::unique_ptr<DataSet> d = [] {
-    AcidSpec recipe;
+    AcidRecipe recipe;
     recipe.pka = {4.2, 7.1};
     recipe.n_spectra = kMaxSpectra;
     recipe.n_points = kMaxPoints;

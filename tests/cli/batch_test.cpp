@@ -347,11 +347,11 @@ fs::path make_lab() {
     std::ofstream(dir / "acids" / name, std::ios::binary) << text;
   };
   for (uint32_t seed : {1u, 2u}) {
-    testing::SyntheticSpec spec;
-    spec.seed = seed;
-    write(seed == 1 ? "r1.txt" : "r2.txt", table_text(*testing::make_synthetic(spec).data));
+    testing::SyntheticRecipe recipe;
+    recipe.seed = seed;
+    write(seed == 1 ? "r1.txt" : "r2.txt", table_text(*testing::make_synthetic(recipe).data));
   }
-  testing::SyntheticSpec one;
+  testing::SyntheticRecipe one;
   one.pk = {5.0};
   one.noise = 0.001;
   const std::string good = table_text(*testing::make_synthetic(one).data);
@@ -359,7 +359,7 @@ fs::path make_lab() {
   std::string broken = good;
   broken.replace(broken.find('\t', broken.find('\n')) + 1, 1, "n/a ");
   write("c.txt", broken);
-  testing::SyntheticSpec flat;
+  testing::SyntheticRecipe flat;
   flat.pk = {30.0};
   write("d.txt", table_text(*testing::make_synthetic(flat).data));
   write("e.mdf", "0.001 2 4 7 400 0.1 0.2 0.3 401 0.1");
@@ -559,8 +559,8 @@ FileJob job_of(const std::string& text, Options o) {
 }
 
 TEST(AnalyseFile, ConstantsAndScoreAreThoseOfTheResult) {
-  testing::SyntheticSpec spec;  // pKa 4 and 7
-  const std::string text = table_text(*testing::make_synthetic(spec).data);
+  testing::SyntheticRecipe recipe;  // pKa 4 and 7
+  const std::string text = table_text(*testing::make_synthetic(recipe).data);
   Options o;
   o.search = Search::Manual;
   o.zero = {3};
@@ -588,9 +588,9 @@ TEST(AnalyseFile, ConstantsAndScoreAreThoseOfTheResult) {
 }
 
 TEST(AnalyseFile, RefusalsCarryTheirCodeStatusAndTheWindowsText) {
-  testing::SyntheticSpec spec;
-  const std::string good = table_text(*testing::make_synthetic(spec).data);
-  testing::SyntheticSpec flat_spec;
+  testing::SyntheticRecipe recipe;
+  const std::string good = table_text(*testing::make_synthetic(recipe).data);
+  testing::SyntheticRecipe flat_spec;
   flat_spec.pk = {30.0};
   const std::string flat = table_text(*testing::make_synthetic(flat_spec).data);
   std::string typo = good;

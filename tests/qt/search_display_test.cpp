@@ -42,7 +42,7 @@ void let_next_yield_serve() {
 // Five constants on small spectra: the manual grid's default ranges score 32 589 trials.
 const DataSet& five_constants() {
   static const DataSet d = [] {
-    testing::AcidSpec recipe;
+    testing::AcidRecipe recipe;
     recipe.pka = {2.5, 4.5, 6.5, 8.5, 10.5};
     recipe.n_spectra = 20;
     recipe.ph_last = 13;

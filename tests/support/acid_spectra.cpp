@@ -23,7 +23,7 @@ struct Noise {
 
 }  // namespace
 
-double acid_eps(int j, double wl, const AcidSpec& recipe) {
+double acid_eps(int j, double wl, const AcidRecipe& recipe) {
   const double span = recipe.wl_step * (recipe.n_points - 1);
   const double centre = recipe.wl_first + span * (0.15 + 0.14 * (j - 1));
   const double width = span * 0.12;
@@ -32,7 +32,7 @@ double acid_eps(int j, double wl, const AcidSpec& recipe) {
   return height * std::exp(-d * d) + 500.0;
 }
 
-DataSet make_acid_data(const AcidSpec& recipe) {
+DataSet make_acid_data(const AcidRecipe& recipe) {
   DataSet d;
   d.acid_conc = static_cast<float>(recipe.acid_conc);
   d.n_spectra = static_cast<int16_t>(recipe.n_spectra);
@@ -66,8 +66,8 @@ DataSet make_acid_data(const AcidSpec& recipe) {
   return d;
 }
 
-AcidSpec recovery_acid(int n) {
-  AcidSpec recipe;
+AcidRecipe recovery_acid(int n) {
+  AcidRecipe recipe;
   recipe.pka = {3.2, 5.7, 8.1};
   recipe.pka.resize(n);
   recipe.n_spectra = 12;
@@ -78,7 +78,7 @@ AcidSpec recovery_acid(int n) {
 }
 
 DataSet make_flat_data(int n_spectra, int n_points) {
-  AcidSpec recipe;
+  AcidRecipe recipe;
   recipe.pka = {5};
   recipe.n_spectra = n_spectra;
   recipe.n_points = n_points;

@@ -9,7 +9,7 @@
 
 namespace ferolan::testing {
 
-struct AcidSpec {
+struct AcidRecipe {
   std::vector<double> pka;  // the true constants, pKa1 first; one to five of them
   int n_spectra = 10;
   double ph_first = 1, ph_last = 11;  // evenly spaced
@@ -22,9 +22,9 @@ struct AcidSpec {
 
 // Absorbance per mol/L of form j (1..6) at wavelength wl: a band that each form places
 // elsewhere, so that the forms can be told apart.
-double acid_eps(int j, double wl, const AcidSpec& recipe);
+double acid_eps(int j, double wl, const AcidRecipe& recipe);
 
-DataSet make_acid_data(const AcidSpec& recipe);
+DataSet make_acid_data(const AcidRecipe& recipe);
 
 // How close a search must come to the true constants of a recovery set-up. The noise
 // (0.001 on about 1200 absorbances) moves the least-squares optimum by about 0.002 pKa, the
@@ -35,7 +35,7 @@ constexpr double kRecoveryTolerance = 0.01;
 
 // The recovery set-up of the search tests: n (1..3) constants out of 3.2, 5.7, 8.1,
 // 12 spectra at pH 1..11, 100 points, noise of standard deviation 0.001.
-AcidSpec recovery_acid(int n);
+AcidRecipe recovery_acid(int n);
 
 // Spectra that are zero everywhere: every trial scores exactly 0, so all trials tie.
 DataSet make_flat_data(int n_spectra, int n_points);

@@ -37,7 +37,7 @@ analysis::KaSet ka_of(const std::vector<double>& pk) {
   return ka;
 }
 
-Synthetic make_synthetic(const SyntheticSpec& recipe) {
+Synthetic make_synthetic(const SyntheticRecipe& recipe) {
   Synthetic out;
   out.data = std::make_unique<DataSet>();
   DataSet& d = *out.data;

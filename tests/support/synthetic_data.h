@@ -10,7 +10,7 @@
 
 namespace ferolan::testing {
 
-struct SyntheticSpec {
+struct SyntheticRecipe {
   std::vector<double> pk = {4.0, 7.0};  // true pKa of slots 1..k; the others are removed
   int spectra = 21;                     // evenly spaced in pH
   double ph_lo = 2.0, ph_hi = 9.0;
@@ -28,7 +28,7 @@ struct Synthetic {
 
 // Forms' spectra are one or two Gaussian bands per form peaking near absorbance 1 at the
 // recipe's concentration; the noise comes from std::mt19937 through Box-Muller (portable).
-Synthetic make_synthetic(const SyntheticSpec& recipe);
+Synthetic make_synthetic(const SyntheticRecipe& recipe);
 
 // Adds Gaussian noise of σ = sigma to every point of spectrum s (a corrupted measurement).
 void corrupt_spectrum(DataSet& data, int s, double sigma, uint32_t seed);

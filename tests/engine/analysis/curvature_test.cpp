@@ -13,7 +13,7 @@ namespace {
 using testing::ka_of;
 using testing::make_synthetic;
 using testing::refine_pka;
-using testing::SyntheticSpec;
+using testing::SyntheticRecipe;
 
 struct ScatterCase {
   std::vector<double> pk;     // true constants
@@ -34,7 +34,7 @@ TEST_P(StandardErrorScatter, MatchesTheScatterOfNoiseReplicates) {
   std::vector<std::vector<double>> fitted(kReplicates);
   std::vector<double> mean_se(k, 0.0), mean_corr(k * k, 0.0);
   for (int r = 0; r < kReplicates; ++r) {
-    SyntheticSpec recipe;
+    SyntheticRecipe recipe;
     recipe.pk = c.pk;
     recipe.ph_lo = c.ph_lo;
     recipe.ph_hi = c.ph_hi;
@@ -96,7 +96,7 @@ TEST(StandardErrors, CountsTheDegreesOfFreedomAndAgreesWithTheFit) {
 }
 
 TEST(StandardErrors, HoldingAConstantCannotWidenTheOther) {
-  SyntheticSpec recipe;
+  SyntheticRecipe recipe;
   recipe.pk = {4.5, 5.3};
   recipe.ph_lo = 2.5;
   recipe.ph_hi = 7.5;

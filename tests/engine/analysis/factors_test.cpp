@@ -13,7 +13,7 @@ namespace {
 
 using testing::make_synthetic;
 using testing::Synthetic;
-using testing::SyntheticSpec;
+using testing::SyntheticRecipe;
 
 struct FormsCase {
   std::vector<double> pk;
@@ -25,7 +25,7 @@ class FactorsByConstants : public ::testing::TestWithParam<FormsCase> {};
 
 TEST_P(FactorsByConstants, FindsOneFormMoreThanConstants) {
   const FormsCase& c = GetParam();
-  SyntheticSpec recipe;
+  SyntheticRecipe recipe;
   recipe.pk = c.pk;
   recipe.ph_lo = c.ph_lo;
   recipe.ph_hi = c.ph_hi;
@@ -85,7 +85,7 @@ TEST(Factors, CountsOnlyIncludedSpectra) {
 }
 
 TEST(Factors, FewSpectraLeaveOnlyTheLastValueForTheNoise) {
-  SyntheticSpec recipe;
+  SyntheticRecipe recipe;
   recipe.spectra = 6;
   for (uint32_t seed : {1u, 2u, 3u}) {
     recipe.seed = seed;
@@ -105,7 +105,7 @@ TEST(Factors, TooGreatAClaimedPrecisionIsReportedNotHidden) {
 
 // Noise-free spectra as a file written with 10 significant digits would bring them in.
 Synthetic noise_free(int spectra, int points) {
-  SyntheticSpec recipe;
+  SyntheticRecipe recipe;
   recipe.pk = {4.2, 8.9};
   recipe.ph_lo = 1.0;
   recipe.ph_hi = 12.0;
@@ -143,7 +143,7 @@ TEST(Factors, IdenticalSpectraSupportOneForm) {
   for (double scale : {1.0, 1e-25, 1e25}) {
     for (double noise : {0.0, 0.002}) {
       SCOPED_TRACE("scale " + std::to_string(scale) + " noise " + std::to_string(noise));
-      SyntheticSpec recipe;
+      SyntheticRecipe recipe;
       recipe.noise = noise;
       auto syn = make_synthetic(recipe);
       DataSet& d = *syn.data;

@@ -36,7 +36,7 @@ TEST(ModelChoice, UnusableCandidatesAreNeverPreferred) {
 // two, although three fit the noise a little better.
 TEST(ModelChoice, PrefersTheTrueNumberOfConstants) {
   for (uint32_t seed : {5u, 6u}) {
-    testing::SyntheticSpec recipe;
+    testing::SyntheticRecipe recipe;
     recipe.pk = {4.0, 7.0};
     recipe.seed = seed;
     auto syn = testing::make_synthetic(recipe);

@@ -37,7 +37,7 @@ TEST(Speciation, HalfAndHalfAtEachPkaAndTheFitsConcentrations) {
   EXPECT_NEAR(sp.at(0, 0), 0.5, 1e-5);
 
   // The fit's form_conc is C times the same fractions.
-  testing::SyntheticSpec recipe;
+  testing::SyntheticRecipe recipe;
   recipe.pk = {4.0, 9.0};
   auto syn = testing::make_synthetic(recipe);
   const auto fitted = fit_full(*syn.data, ka);

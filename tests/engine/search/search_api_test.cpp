@@ -226,7 +226,7 @@ TEST(EngineSearch, SweepsScoredOnSeveralThreadsGiveTheSameTrialsAndResult) {
     ModelSetup setup = two_constants();
     setup.slot[3] = {SlotMode::Fitted, 9.0f};
     setup.level = c.level;
-    AcidSpec recipe = recovery_acid(3);
+    AcidRecipe recipe = recovery_acid(3);
     Engine one(make_acid_data(recipe)), two(make_acid_data(recipe));
     Recorder r1(1), r2(3);
     const SearchResult a = c.run(one.ws(), setup, r1);

@@ -15,7 +15,7 @@ TEST(AutoGrid, RecoversKnownConstantsFromNoisyData) {
   for (int n = 1; n <= 3; ++n) {
     SCOPED_TRACE(n);
     TestModule t;
-    const AcidSpec recipe = recovery_acid(n);
+    const AcidRecipe recipe = recovery_acid(n);
     load_data(*t, make_acid_data(recipe));
     set_slots(*t, std::vector<SlotSetup>(n, SlotSetup{'f', ""}));
     Command9_Click(*t);
@@ -83,7 +83,7 @@ TEST(AutoGrid, FirstPassScansOneToThirteenInOrder) {
 
 TEST(AutoGrid, HeldSlotBoundsTheScanAndItsRangeBoxesStayEmpty) {
   TestModule t;
-  AcidSpec recipe = recovery_acid(3);
+  AcidRecipe recipe = recovery_acid(3);
   recipe.pka = {3.2, 4.5, 8.1};
   load_data(*t, make_acid_data(recipe));
   set_slots(*t, {{'f', ""}, {'h', "4.5"}, {'f', ""}});
@@ -162,7 +162,7 @@ TEST(AutoGrid, RefusalsBeforeTheGrid) {
 
 TEST(AutoGrid, StopInTheSecondPassEndsTheGridAndRunsTheFinalStage) {
   TestModule t;
-  const AcidSpec recipe = recovery_acid(2);
+  const AcidRecipe recipe = recovery_acid(2);
   load_data(*t, make_acid_data(recipe));
   set_slots(*t, {{'f', ""}, {'f', ""}});
   SearchProbe probe(t);

@@ -26,7 +26,7 @@ TEST(ManualGrid, RecoversKnownConstantsFromNoisyData) {
   for (int n = 1; n <= 3; ++n) {
     SCOPED_TRACE(n);
     TestModule t;
-    const AcidSpec recipe = recovery_acid(n);
+    const AcidRecipe recipe = recovery_acid(n);
     load_data(*t, make_acid_data(recipe));
     std::vector<SlotSetup> slots(n, SlotSetup{'f', ""});
     set_slots(*t, slots);

@@ -19,7 +19,7 @@ TEST(Optimisation, RecoversKnownConstantsFromNoisyData) {
   for (int n = 1; n <= 3; ++n) {
     SCOPED_TRACE(n);
     TestModule t;
-    const AcidSpec recipe = recovery_acid(n);
+    const AcidRecipe recipe = recovery_acid(n);
     load_data(*t, make_acid_data(recipe));
     std::vector<SlotSetup> slots;
     for (int k = 0; k < n; ++k) slots.push_back({'f', std::to_string(recipe.pka[k] + 0.4)});
@@ -242,7 +242,7 @@ TEST(Optimisation, ZeroedSlotsMayBeEmpty) {
 
 TEST(Optimisation, StopKeepsTheCentreAndScoresTheTrialOfItsYield) {
   TestModule t;
-  const AcidSpec recipe = recovery_acid(2);
+  const AcidRecipe recipe = recovery_acid(2);
   load_data(*t, make_acid_data(recipe));
   set_slots(*t, {{'f', "3.5"}, {'f', "6"}});
   SearchProbe probe(t);

@@ -117,7 +117,7 @@ TEST(OptimisationLevel, OptionsSetTheExponentStep) {
 
 TEST(RunLock, LocksTheSpectrumBoxesAndRestoresOnlyTheHeldOnes) {
   TestModule t;
-  AcidSpec recipe;
+  AcidRecipe recipe;
   recipe.pka = {4};
   recipe.n_spectra = 6;
   load_data(*t, make_acid_data(recipe));
