@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "engine/import/import_common.h"
+#include "engine/import/mdf_fields.h"
 #include "engine/import/number.h"
 
 namespace ferolan::cli {
@@ -218,52 +219,10 @@ bool read_table(std::string_view text, DataFile& f) {
   return true;
 }
 
-// data.mdf's fields as the window reads them: a field ends at a comma, a blank or the end;
-// blanks around a field and one comma after it are skipped. Lines and fields are counted
-// for the messages.
-class Fields {
- public:
-  explicit Fields(std::string_view text) : t_(text) {}
-
-  bool at_end() {
-    skip_blanks();
-    return pos_ == t_.size();
-  }
-  int line() const { return line_; }
-  int field() const { return field_; }
-
-  std::string_view next() {
-    skip_blanks();
-    ++field_;
-    const size_t start = pos_;
-    while (pos_ < t_.size() && t_[pos_] != ',' && !is_blank(t_[pos_])) ++pos_;
-    const std::string_view f = t_.substr(start, pos_ - start);
-    while (pos_ < t_.size() && (t_[pos_] == ' ' || t_[pos_] == '\t')) ++pos_;
-    if (pos_ < t_.size() && t_[pos_] == ',') ++pos_;
-    return f;
-  }
-
- private:
-  void skip_blanks() {
-    while (pos_ < t_.size() && is_blank(t_[pos_])) {
-      const char c = t_[pos_++];
-      const bool crlf = c == '\r' && pos_ < t_.size() && t_[pos_] == '\n';
-      if ((c == '\r' && !crlf) || c == '\n') {
-        ++line_;
-        field_ = 0;
-      }
-    }
-  }
-
-  std::string_view t_;
-  size_t pos_ = 0;
-  int line_ = 1, field_ = 0;
-};
-
 bool read_mdf(std::string_view text, DataFile& f) {
   Reader r{f};
   f.format = InputFormat::Mdf;
-  Fields in(text);
+  MdfFields in(text);
   if (in.at_end()) return r.refuse("empty", "the file is empty");
   auto d = std::make_unique<DataSet>();
   std::string missing = "the file ends before the first wavelength";

@@ -4,40 +4,28 @@
 
 #include "engine/import/import.h"
 #include "engine/import/import_common.h"
+#include "engine/import/mdf_fields.h"
 #include "engine/import/number.h"
 
 namespace ferolan {
 
 namespace {
 
-// data.mdf as a stream of numeric fields: a field ends at a comma, a blank or the end of the
-// text; blanks around a field and one comma after it are skipped.
+// The fields of data.mdf read as numbers, with the problem of a missing or unreadable one.
 class Fields {
  public:
-  explicit Fields(std::string_view text) : t_(text) {
-    if (t_.starts_with("\xEF\xBB\xBF")) t_.remove_prefix(3);  // a byte-order mark
-  }
+  explicit Fields(std::string_view text) : in_(text) {}
 
-  // Only blanks are left (the file is expected to end right after a complete row).
-  bool at_end() {
-    skip_blanks();
-    return pos_ == t_.size();
-  }
+  bool at_end() { return in_.at_end(); }
 
   // The next field's value; nullopt at the end or for a field that is not a number
   // (problem then says which).
   std::optional<double> next(std::string& problem, const char* missing) {
-    skip_blanks();
-    if (pos_ == t_.size()) {
+    if (in_.at_end()) {
       problem = import_problem(missing);
       return std::nullopt;
     }
-    ++field_;
-    const size_t start = pos_;
-    while (pos_ < t_.size() && t_[pos_] != ',' && !is_blank(t_[pos_])) ++pos_;
-    const std::string_view f = t_.substr(start, pos_ - start);
-    while (pos_ < t_.size() && (t_[pos_] == ' ' || t_[pos_] == '\t')) ++pos_;
-    if (pos_ < t_.size() && t_[pos_] == ',') ++pos_;
+    const std::string_view f = in_.next();
     if (!is_number_text(f)) {
       problem = import_problem(where() + " не число.");
       return std::nullopt;
@@ -46,24 +34,12 @@ class Fields {
   }
 
   std::string where() const {
-    return "у data.mdf у рядку " + std::to_string(line_) + " поле " + std::to_string(field_);
+    return "у data.mdf у рядку " + std::to_string(in_.line()) + " поле " +
+           std::to_string(in_.field());
   }
 
  private:
-  void skip_blanks() {
-    while (pos_ < t_.size() && is_blank(t_[pos_])) {
-      const char c = t_[pos_++];
-      const bool crlf = c == '\r' && pos_ < t_.size() && t_[pos_] == '\n';
-      if ((c == '\r' && !crlf) || c == '\n') {
-        ++line_;
-        field_ = 0;
-      }
-    }
-  }
-
-  std::string_view t_;
-  size_t pos_ = 0;
-  int line_ = 1, field_ = 0;
+  MdfFields in_;
 };
 
 const char kNoWavelength[] = "data.mdf закінчується до першої довжини хвилі.";
