@@ -4,6 +4,7 @@
 #include <QPen>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace ferolan {
 
@@ -45,7 +46,13 @@ void QtCanvas::clear() {
   open_ = false;
   current_ = QPoint(0, 0);
   current_ok_ = true;
-  image_ = background_;
+  // Into the picture's own pixels when it has them: sharing the background would make the
+  // next drawing copy it into a new allocation (and fault in fresh pages) every time.
+  if (image_.isDetached() && image_.size() == background_.size() &&
+      image_.format() == background_.format())
+    std::memcpy(image_.bits(), background_.constBits(), static_cast<size_t>(image_.sizeInBytes()));
+  else
+    image_ = background_;
   touched();
 }
 

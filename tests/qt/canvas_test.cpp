@@ -114,6 +114,16 @@ class CanvasTest : public QObject {
     c.line_to(300, 200, kBlack);
     c.clear();
     QCOMPARE(c.image(), legend.convertToFormat(QImage::Format_RGB32));
+    // Clearing a painted picture reuses its pixels and leaves the background as it was.
+    for (int round = 0; round < 3; ++round) {
+      c.line_to(10, 10, kBlack);
+      c.line_to(390 - round, 250, kBlack);
+      const uchar* pixels = c.image().constBits();
+      QVERIFY(c.image() != legend.convertToFormat(QImage::Format_RGB32));
+      c.clear();
+      QCOMPARE(c.image().constBits(), pixels);
+      QCOMPARE(c.image(), legend.convertToFormat(QImage::Format_RGB32));
+    }
   }
 
   void user_coordinates_map_onto_the_drawing_area() {

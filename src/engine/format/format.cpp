@@ -1,6 +1,7 @@
 #include "engine/format/format.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -19,9 +20,14 @@ struct Decimal {
 // The value's decimal string at `sig` significant digits, the way the classic Format
 // sees a Double (15 digits) or a Single (7); rounding then works on these digits, so 2.675
 // rounds to 2.68 although its binary value lies just below.
+// (to_chars gives printf's "%.*e" digits, correctly rounded, without printf's big numbers:
+// the window formats a few values at every trial of a search.)
 Decimal to_decimal(double magnitude, int sig) {
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.*e", sig - 1, magnitude);
+  const auto end =
+      std::to_chars(buf, buf + sizeof buf - 1, magnitude, std::chars_format::scientific, sig - 1)
+          .ptr;
+  *end = '\0';
   Decimal d;
   const char* p = buf;
   for (; *p && *p != 'e'; ++p) {

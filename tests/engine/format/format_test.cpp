@@ -3,7 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <limits>
+#include <random>
+#include <string>
+#include <vector>
 
 namespace ferolan {
 namespace {
@@ -123,6 +129,42 @@ TEST(FormatSingle, RoundsFromSevenDigits) {
     EXPECT_EQ(format_mask(c.value, c.mask), c.as_double) << c.value;
   }
   EXPECT_EQ(format_single(2.675f, "0.00", ','), "2,68");
+}
+
+}  // namespace
+}  // namespace ferolan
+
+namespace ferolan {
+namespace {
+
+// The digits a value is formatted from are printf's "%.*e" digits, ties to even included,
+// for every magnitude a Double or a Single can hold.
+TEST(FormatDigits, AreThoseOfPrintf) {
+  const auto printf_e = [](double v, int decimals) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*e", decimals, v);
+    return std::string(buf);
+  };
+  std::vector<double> doubles = {
+      1234567890123425.0,      1234567890123435.0,     0.125, 2.5, 9.999999999999995e22, 5e-324,
+      2.2250738585072014e-308, 1.7976931348623157e308, 1.0,   0.1};
+  std::vector<float> singles = {12345665.0f, 12345675.0f,     0.125f, 1.0000001f, 3.4028235e38f,
+                                1e-45f,      1.17549435e-38f, 0.1f,   6.5e-5f,    2.675f};
+  std::mt19937_64 rng(7);
+  for (int i = 0; i < 20000; ++i) {
+    double d;
+    uint64_t b = rng() & 0x7fffffffffffffffULL;
+    std::memcpy(&d, &b, sizeof d);
+    if (std::isfinite(d)) doubles.push_back(d);
+    float f;
+    const uint32_t fb = static_cast<uint32_t>(rng()) & 0x7fffffffU;
+    std::memcpy(&f, &fb, sizeof f);
+    if (std::isfinite(f)) singles.push_back(f);
+  }
+  for (double v : doubles)
+    ASSERT_EQ(format_mask(v, "0.00000000000000e+00"), printf_e(v, 14)) << std::hexfloat << v;
+  for (float v : singles)
+    ASSERT_EQ(format_single(v, "0.000000e+00"), printf_e(v, 6)) << std::hexfloat << v;
 }
 
 }  // namespace
