@@ -33,7 +33,9 @@ Decimal to_decimal(double magnitude, int sig) {
   for (; *p && *p != 'e'; ++p) {
     if (*p >= '0' && *p <= '9') d.digits[d.n++] = *p;
   }
-  d.point = std::atoi(p + 1) + 1;
+  int exponent = 0;
+  if (*p == 'e') std::from_chars(p + (p[1] == '+' ? 2 : 1), end, exponent);
+  d.point = exponent + 1;
   while (d.n > 1 && d.digits[d.n - 1] == '0') --d.n;
   return d;
 }
