@@ -84,6 +84,7 @@ int main(int argc, char** argv) {
   form_load(m.state, m.ui);
   MainWindow window(m, spectrs, pict_e, picture1);
   platform.set_window(&window);
+  platform.set_frame_gate([&window] { return window.pictures_due(); });
   platform.set_unattended(opt.screenshot != nullptr);
   window.show();
 

@@ -134,6 +134,10 @@ void MainWindow::sync_widgets() {
   mirror_->flush();
 }
 
+bool MainWindow::pictures_due() const {
+  return mirror_->pictures_due();
+}
+
 void MainWindow::control_changed(const Control& c) {
   mirror_->changed(c);
 }

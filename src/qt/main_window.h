@@ -26,6 +26,8 @@ class MainWindow : public QWidget, public ControlObserver {
   void set_close_action(std::function<void()> action) { close_action_ = std::move(action); }
   // Brings every widget up to the model's state now (changes of a search wait for a frame).
   void sync_widgets();
+  // Whether a drawing made now would soon be on the screen (see WidgetMirror).
+  bool pictures_due() const;
 
   void control_changed(const Control& c) override;
   void focus_changed(const Control& c) override;

@@ -59,7 +59,7 @@ void QtPlatform::yield() {
 
 bool QtPlatform::frame_due() {
   const auto now = std::chrono::steady_clock::now();
-  if (now < next_frame_) return false;
+  if (now < next_frame_ || (frame_gate_ && !frame_gate_())) return false;
   next_frame_ = now + kFrameInterval;
   return true;
 }

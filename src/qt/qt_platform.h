@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <chrono>
+#include <functional>
 
 #include "window/platform/platform.h"
 
@@ -15,6 +16,8 @@ class QtPlatform : public Platform {
   void set_window(QWidget* window) { window_ = window; }
   // Without a user to press OK (scripted runs), messages go to standard error instead.
   void set_unattended(bool unattended) { unattended_ = unattended; }
+  // Frames may also wait for this (the window's pictures are repainted less often).
+  void set_frame_gate(std::function<bool()> gate) { frame_gate_ = std::move(gate); }
 
   void message_box(std::string_view text, std::string_view title) override;
   std::string clipboard_text() override;
@@ -23,7 +26,7 @@ class QtPlatform : public Platform {
   // Serves the window's events, at most once per kServeInterval: a search yields after
   // every trial, many thousands of times a second.
   void yield() override;
-  // True at most once per kFrameInterval.
+  // True at most once per kFrameInterval, and only when the frame gate agrees.
   bool frame_due() override;
   bool open_document(std::string_view file_name) override;
   std::string working_folder() override;
@@ -35,6 +38,7 @@ class QtPlatform : public Platform {
   bool unattended_ = false;
   std::chrono::steady_clock::time_point next_serve_{};
   std::chrono::steady_clock::time_point next_frame_{};
+  std::function<bool()> frame_gate_;
 };
 
 // Input still answers within a few milliseconds; the screen is updated once a frame anyway.

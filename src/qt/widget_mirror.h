@@ -35,6 +35,9 @@ class WidgetMirror : public QObject {
   // What the user just did shows with the next frame, however costly the last repaint was.
   void prompt();
   bool pending() const { return !dirty_.empty() || !pictures_.empty(); }
+  // Whether a drawing made now would reach the screen within about a frame: the pictures
+  // are repainted less often than once a frame when painting them is slow.
+  bool pictures_due() const { return since_pictures_.elapsed() + kFrameMs >= pictures_gap_ms_; }
 
   // Milliseconds between two screen updates during a search: about 60 a second at most,
   // and the search's own captions at least 10 a second.
