@@ -18,18 +18,32 @@ QColor palette_colour(int colour) {
 }
 
 QtCanvas::QtCanvas(QImage background)
-    : background_(background.convertToFormat(QImage::Format_RGB32)), image_(background_) {}
+    : background_(background.convertToFormat(QImage::Format_RGB32)),
+      image_(background_),
+      pixels_wide_(background_.width()),
+      pixels_high_(background_.height()) {}
+
+namespace {
+// std::lround for |x| <= kFar: halves away from zero.
+int round_half_away(double x) {
+  int i = static_cast<int>(x);
+  const double rest = x - i;
+  if (rest >= 0.5) ++i;
+  if (rest <= -0.5) --i;
+  return i;
+}
+}  // namespace
 
 bool QtCanvas::to_pixel(double x, double y, QPoint& p) const {
   if (scaled_) {
     if (!scale_ok_) return false;
-    x = (x - left_) * background_.width() / width_;
-    y = (y - top_) * background_.height() / height_;
+    x = (x - left_) * pixels_wide_ / width_;
+    y = (y - top_) * pixels_high_ / height_;
   }
   if (!std::isfinite(x) || !std::isfinite(y)) return false;
   x = std::clamp(x, -kFar, kFar);
   y = std::clamp(y, -kFar, kFar);
-  p = QPoint(static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y)));
+  p = QPoint(round_half_away(x), round_half_away(y));
   return true;
 }
 
@@ -40,7 +54,6 @@ void QtCanvas::touched() {
 }
 
 void QtCanvas::clear() {
-  ops_.clear();
   pts_.clear();
   runs_.clear();
   open_ = false;
@@ -57,25 +70,16 @@ void QtCanvas::clear() {
 }
 
 void QtCanvas::point(double x, double y, int colour) {
-  ops_.push_back({x, y, colour, true});
   touched();
-}
-
-void QtCanvas::line_to(double x, double y, int colour) {
-  ops_.push_back({x, y, colour, false});
-  touched();
-}
-
-void QtCanvas::place(const Op& op) {
-  if (!op.is_point) return place_line_to(op.x, op.y, op.colour);
   open_ = false;
-  current_ok_ = to_pixel(op.x, op.y, current_);
+  current_ok_ = to_pixel(x, y, current_);
   if (!current_ok_) return;
-  runs_.push_back({op.colour, true, pts_.size(), 1});
+  runs_.push_back({colour, true, pts_.size(), 1});
   pts_.push_back(current_);
 }
 
-void QtCanvas::place_line_to(double x, double y, int colour) {
+void QtCanvas::line_to(double x, double y, int colour) {
+  touched();
   QPoint p;
   if (!to_pixel(x, y, p)) {
     // A point that cannot be placed breaks the curve; drawing resumes at the next one.
@@ -100,13 +104,7 @@ void QtCanvas::place_line_to(double x, double y, int colour) {
   current_ = p;
 }
 
-void QtCanvas::place_pending() {
-  for (const Op& op : ops_) place(op);
-  ops_.clear();
-}
-
 void QtCanvas::set_scale(double left, double top, double width, double height) {
-  place_pending();  // with the scale they were drawn in
   // A scale without extent maps nothing: nothing is drawn until a usable scale is set.
   scaled_ = true;
   scale_ok_ = width != 0 && height != 0 && std::isfinite(width) && std::isfinite(height) &&
@@ -138,7 +136,6 @@ void QtCanvas::paint_pending() {
 }
 
 const QImage& QtCanvas::image() {
-  place_pending();
   paint_pending();
   dirty_ = false;
   return image_;

@@ -40,23 +40,12 @@ class QtCanvas : public Canvas {
     size_t first, count;  // into pts_
   };
 
-  // A drawing call as made; placed on pixels only when the picture is wanted, so that what
-  // a search draws and clears again before the next repaint costs next to nothing.
-  struct Op {
-    double x, y;
-    int colour;
-    bool is_point;
-  };
-
   bool to_pixel(double x, double y, QPoint& p) const;
   void touched();
-  void place(const Op& op);
-  void place_line_to(double x, double y, int colour);
-  void place_pending();
   void paint_pending();
 
   QImage background_, image_;
-  std::vector<Op> ops_;
+  double pixels_wide_, pixels_high_;  // the background's size
   std::vector<QPoint> pts_;
   std::vector<Run> runs_;
   bool open_ = false;       // the last run is a line that line_to may extend

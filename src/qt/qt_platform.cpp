@@ -84,10 +84,13 @@ std::optional<std::string> QtPlatform::read_file(std::string_view file_name) {
 }
 
 char QtPlatform::decimal_separator() const {
-  const QString p = QLocale::system().decimalPoint();
-  // The masks write one byte; a separator outside ASCII falls back to the point.
-  if (p.size() == 1 && p[0].unicode() < 0x80) return static_cast<char>(p[0].unicode());
-  return '.';
+  // The system's locale is read once: a search asks at every trial.
+  if (decimal_ == 0) {
+    const QString p = QLocale::system().decimalPoint();
+    // The masks write one byte; a separator outside ASCII falls back to the point.
+    decimal_ = p.size() == 1 && p[0].unicode() < 0x80 ? static_cast<char>(p[0].unicode()) : '.';
+  }
+  return decimal_;
 }
 
 }  // namespace ferolan

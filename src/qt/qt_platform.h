@@ -39,6 +39,7 @@ class QtPlatform : public Platform {
   std::chrono::steady_clock::time_point next_serve_{};
   std::chrono::steady_clock::time_point next_frame_{};
   std::function<bool()> frame_gate_;
+  mutable char decimal_ = 0;
 };
 
 // Input still answers within a few milliseconds; the screen is updated once a frame anyway.

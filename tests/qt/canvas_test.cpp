@@ -85,6 +85,25 @@ class CanvasTest : public QObject {
     QCOMPARE(px(c, 50, 61), qRgb(255, 0, 255));
   }
 
+  // Halves round away from zero and the doubles next to them the other way, as lround does;
+  // -0.5 lands left of the picture, the double above it on its first column.
+  void fractions_round_as_lround() {
+    const double halves[] = {0.5,  std::nextafter(0.5, 0.0),  std::nextafter(0.5, 1.0),
+                             -0.5, std::nextafter(-0.5, 0.0), -0.25};
+    for (const double f : halves) {
+      for (const int k : {0, 7, 120}) {
+        const double x = k + f, y = k / 2 + 1 - f;
+        QtCanvas c(spectrs_background());
+        c.point(x, y, kBlack);
+        const long px_x = std::lround(x), px_y = std::lround(y);
+        const int drawn = count(c.image(), qRgb(0, 0, 0), QRect(0, 0, 401, 253));
+        QCOMPARE(drawn, px_x >= 0 && px_y >= 0 ? 1 : 0);
+        if (drawn == 1)
+          QCOMPARE(px(c, static_cast<int>(px_x), static_cast<int>(px_y)), qRgb(0, 0, 0));
+      }
+    }
+  }
+
   void later_drawing_covers_earlier_across_colours() {
     QtCanvas c(spectrs_background());
     c.point(0, 50, kBlack);

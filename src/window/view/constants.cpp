@@ -1,5 +1,6 @@
 #include "window/view/constants.h"
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -9,8 +10,9 @@ namespace ferolan {
 
 namespace {
 
-// The manual grid shows every trial, and from one trial to the next most slots keep their
-// value: their texts are kept rather than formatted again.
+// The manual grid shows every trial: from one trial to the next most slots keep their value,
+// and the innermost one runs through the same few values again and again. The texts of the
+// values last seen in each slot are kept rather than formatted again.
 struct ShownSlot {
   bool valid = false;
   float pk = 0;
@@ -24,10 +26,18 @@ struct ShownSlot {
   }
 };
 
+constexpr int kKept = 64;  // values kept per slot; one that lands on a kept place replaces it
+
+ShownSlot& kept(int slot, float pk) {
+  thread_local ShownSlot shown[kSlots + 1][kKept];
+  uint32_t bits;
+  std::memcpy(&bits, &pk, sizeof bits);
+  return shown[slot][(bits * 2654435761u) >> 26];
+}
+
 }  // namespace
 
 void vyvid_K(const SearchState& search, const CalcState& calc, Controls& ui, char dec) {
-  thread_local ShownSlot shown[kSlots + 1];
   for (int i = 1; i <= kSlots; ++i) {
     // Each control is set once to its final text: the manual grid shows every trial.
     if (!(calc.ka[i] > 0)) {
@@ -35,7 +45,7 @@ void vyvid_K(const SearchState& search, const CalcState& calc, Controls& ui, cha
       ui.set_text(ui.Lab_K[i], "0");
       continue;
     }
-    ShownSlot& s = shown[i];
+    ShownSlot& s = kept(i, search.pk[i]);
     if (!s.holds(search.pk[i], calc.ka[i], dec)) {
       s = {true,
            search.pk[i],
