@@ -43,7 +43,7 @@ class QtPlatform : public Platform {
 };
 
 // Input still answers within a few milliseconds; the screen is updated once a frame anyway.
-constexpr std::chrono::microseconds kServeInterval{1000};
+constexpr std::chrono::microseconds kServeInterval{5000};
 // No screen shows pictures faster than this.
 constexpr std::chrono::microseconds kFrameInterval{16000};
 

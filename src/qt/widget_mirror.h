@@ -44,7 +44,7 @@ class WidgetMirror : public QObject {
   static constexpr int kFrameMs = 16;
   static constexpr int kMaxControlsGapMs = 100;
   // A frame follows the last one after at least this many times its repaint took.
-  static constexpr int kPaintShare = 40;
+  static constexpr int kPaintShare = 80;
 
  private:
   struct Entry {

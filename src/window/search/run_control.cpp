@@ -169,9 +169,9 @@ void WindowObserver::yield() {
 }
 
 void WindowObserver::draw_best() {
-  if (!shown_) shown_ = std::make_unique<CalcState>();
-  shown_->eps_forms = m.state.calc.eps_forms;
-  shown_->form_conc = m.state.calc.form_conc;
+  if (!m.shown_fit) m.shown_fit = std::make_unique<CalcState>();
+  m.shown_fit->eps_forms = m.state.calc.eps_forms;
+  m.shown_fit->form_conc = m.state.calc.form_conc;
   draw_pending_ = true;
 }
 
@@ -179,8 +179,8 @@ void WindowObserver::flush() {
   if (!draw_pending_) return;
   draw_pending_ = false;
   State& st = m.state;
-  vyvid_spectriv_form(st.data, st.settings, *shown_, m.spectrs, m.pict_e);
-  vyvid_rozrahovanyh_spectriv(st.data, st.settings, *shown_, m.spectrs);
+  vyvid_spectriv_form(st.data, st.settings, *m.shown_fit, m.spectrs, m.pict_e);
+  vyvid_rozrahovanyh_spectriv(st.data, st.settings, *m.shown_fit, m.spectrs);
 }
 
 void WindowObserver::scored(const TrialScore& trial) {

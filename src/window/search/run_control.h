@@ -77,9 +77,8 @@ class WindowObserver : public SearchObserver {
 
  private:
   // A new best is drawn when a frame is due: its forms' spectra and concentrations wait
-  // here, since the next trial's fit overwrites them.
+  // in the module's shown_fit, since the next trial's fit overwrites them.
   void draw_best();
-  std::unique_ptr<CalcState> shown_;
   bool draw_pending_ = false;
 };
 

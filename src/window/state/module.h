@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include "engine/data/state.h"
 #include "engine/search/search.h"
@@ -29,6 +30,9 @@ struct Module : CheckHandler {
   Canvas& picture1;
   // Told of every scored trial (not display or uncertainty fits), with the trial's pKa set.
   std::function<void(const TrialScore& trial)> on_trial;
+  // The fit a search's new best was found with, as drawn; made once, since a fit state is
+  // large and a fresh one costs a millisecond of page faults.
+  std::unique_ptr<CalcState> shown_fit;
 };
 
 }  // namespace ferolan

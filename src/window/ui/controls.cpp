@@ -182,9 +182,10 @@ void Controls::notify(const Control& c) {
   if (observer) observer->control_changed(c);
 }
 
-void Controls::set_text(Control& c, std::string text) {
+// Compared before anything is copied: a search sets the same texts at every trial.
+void Controls::set_text(Control& c, std::string_view text) {
   if (c.text == text) return;
-  c.text = std::move(text);
+  c.text = text;
   notify(c);
 }
 

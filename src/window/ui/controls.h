@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/data/state.h"
@@ -125,7 +126,7 @@ struct Controls {
   const Control* said_by = nullptr;  // see say()
   std::string said;
 
-  void set_text(Control& c, std::string text);
+  void set_text(Control& c, std::string_view text);
   void set_tooltip(Control& c, std::string text);
   void set_enabled(Control& c, bool enabled);
   // A check box runs its handler when the value changes; an option button that becomes
