@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "qt/main_window.h"
@@ -82,6 +83,7 @@ int main(int argc, char** argv) {
       picture1(picture1_background());
   Module m(platform, spectrs, pict_e, picture1);
   form_load(m.state, m.ui);
+  m.shown_fit = std::make_unique<CalcState>();  // its page faults before, not in, a search
   MainWindow window(m, spectrs, pict_e, picture1);
   platform.set_window(&window);
   platform.set_frame_gate([&window] { return window.pictures_due(); });
