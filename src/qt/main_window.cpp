@@ -134,7 +134,7 @@ void MainWindow::sync_widgets() {
   mirror_->flush();
 }
 
-bool MainWindow::pictures_due() const {
+bool MainWindow::pictures_due() {
   return mirror_->pictures_due();
 }
 

@@ -27,7 +27,7 @@ class MainWindow : public QWidget, public ControlObserver {
   // Brings every widget up to the model's state now (changes of a search wait for a frame).
   void sync_widgets();
   // Whether a drawing made now would soon be on the screen (see WidgetMirror).
-  bool pictures_due() const;
+  bool pictures_due();
 
   void control_changed(const Control& c) override;
   void focus_changed(const Control& c) override;

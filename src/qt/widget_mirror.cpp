@@ -56,6 +56,7 @@ void WidgetMirror::changed(const Control& c) {
 void WidgetMirror::picture_changed(QWidget* box) {
   if (!*defer_) {
     box->update();
+    pictures_flushed_ = true;  // what pictures cost to paint, for a search's frames
     return;
   }
   if (std::find(pictures_.begin(), pictures_.end(), box) != pictures_.end()) return;
@@ -71,6 +72,15 @@ void WidgetMirror::prompt() {
 void WidgetMirror::flush() {
   flush_controls();
   flush_pictures();
+  search_seen_ = false;
+}
+
+bool WidgetMirror::pictures_due() {
+  if (!search_seen_) {
+    search_seen_ = true;
+    since_pictures_.restart();
+  }
+  return since_pictures_.elapsed() + kFrameMs >= pictures_gap_ms_;
 }
 
 void WidgetMirror::flush_controls() {

@@ -36,8 +36,10 @@ class WidgetMirror : public QObject {
   void prompt();
   bool pending() const { return !dirty_.empty() || !pictures_.empty(); }
   // Whether a drawing made now would reach the screen within about a frame: the pictures
-  // are repainted less often than once a frame when painting them is slow.
-  bool pictures_due() const { return since_pictures_.elapsed() + kFrameMs >= pictures_gap_ms_; }
+  // are repainted less often than once a frame when painting them is slow. Asked during a
+  // search only; the search's start counts as the last repaint, so that a short search
+  // shows its pictures once, at the end.
+  bool pictures_due();
 
   // Milliseconds between two screen updates during a search: about 60 a second at most,
   // and the search's own captions at least 10 a second.
@@ -63,6 +65,7 @@ class WidgetMirror : public QObject {
   QElapsedTimer since_controls_, since_pictures_;
   qint64 controls_gap_ms_ = kFrameMs, pictures_gap_ms_ = kFrameMs;
   bool pictures_flushed_ = false;  // the next repaint is one of the pictures
+  bool search_seen_ = false;       // pictures_due was asked since the last flush
 };
 
 }  // namespace ferolan
