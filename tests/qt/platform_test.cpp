@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QMessageBox>
@@ -110,6 +111,25 @@ class PlatformTest : public QObject {
     QTest::qWait(30);
     const double later = pf.clock_seconds();
     if (later > t) QVERIFY(later - t >= 0.02 && later - t < 5);
+  }
+
+  // A frame is due once per interval, and never while the gate says no.
+  void frames_are_spaced_and_gated() {
+    QtPlatform pf;
+    bool open = false;
+    pf.set_frame_gate([&] { return open; });
+    QVERIFY(!pf.frame_due());
+    open = true;
+    QElapsedTimer since;
+    since.start();
+    QVERIFY(pf.frame_due());
+    const bool again = pf.frame_due();
+    if (since.elapsed() < 10) QVERIFY(!again);  // within the same interval
+    QTest::qWait(20);
+    QVERIFY(pf.frame_due());
+    pf.set_frame_gate(nullptr);
+    QTest::qWait(20);
+    QVERIFY(pf.frame_due());
   }
 
   void yield_serves_pending_events() {

@@ -136,6 +136,26 @@ class SearchDisplayTest : public QObject {
     QTRY_COMPARE(la.text(), QString("5"));
   }
 
+  // Pictures that took long to paint are not drawn again soon after a search starts; cheap
+  // ones are drawn at once; and each search starts the wait anew.
+  void a_search_draws_costly_pictures_after_their_share_of_time() {
+    bool defer = false;
+    WidgetMirror mirror(&defer);
+    QLabel box;
+    mirror.picture_changed(&box);  // outside a search: repainted at once
+    mirror.painted(10'000'000);    // and that took 10 ms
+    defer = true;
+    QVERIFY(!mirror.pictures_due());
+    QVERIFY(!mirror.pictures_due());
+    mirror.flush();  // the search ended
+
+    defer = false;
+    mirror.picture_changed(&box);
+    mirror.painted(100'000);  // 0.1 ms
+    defer = true;
+    QVERIFY(mirror.pictures_due());
+  }
+
   void widgets_equal_the_model_after_a_search_data() {
     QTest::addColumn<int>("button");
     QTest::newRow("manual grid") << static_cast<int>(Ctl::Command6);

@@ -1,6 +1,8 @@
 // The constants display and the forms' spectra export.
 #include <gtest/gtest.h>
 
+#include "engine/format/format.h"
+#include "engine/model/fit.h"
 #include "support/test_module.h"
 #include "window/view/constants.h"
 #include "window/view/export.h"
@@ -29,6 +31,28 @@ TEST(VyvidK, MasksAndRemovedConstants) {
   vyvid_K(s, c, t->ui, '.');
   EXPECT_EQ("", t->ui.txt_pK[1].text);
   EXPECT_EQ("0", t->ui.Lab_K[1].text);
+}
+
+// A grid runs each slot through the same values again and again, more of them than the
+// texts kept per slot, and with either separator: every text is that of the value shown.
+TEST(Display, ConstantsTextsFollowRepeatedValues) {
+  TestModule t;
+  SearchState& s = t->state.search;
+  CalcState& c = t->state.calc;
+  for (int round = 0; round < 3; ++round) {
+    for (int step = 0; step < 150; ++step) {
+      const char dec = step % 7 == 0 ? ',' : '.';
+      for (int k = 1; k <= 5; ++k) {
+        s.pk[k] = 2.0f + 0.05f * static_cast<float>((step * k) % 150);
+        c.ka[k] = ka_of(s.pk[k]);
+      }
+      vyvid_K(s, c, t->ui, dec);
+      for (int k = 1; k <= 5; ++k) {
+        ASSERT_EQ(format_single(s.pk[k], "#0.00", dec), t->ui.txt_pK[k].text) << step << " " << k;
+        ASSERT_EQ(format_mask(c.ka[k], "0.00e+00", dec), t->ui.Lab_K[k].text) << step << " " << k;
+      }
+    }
+  }
 }
 
 struct Export : ::testing::Test {
