@@ -100,18 +100,25 @@ int main(int argc, char** argv) {
     // repaint is not the search's.
     window.sync_widgets();
     QApplication::processEvents();
+    platform.reset_event_waits();
     const auto start = std::chrono::steady_clock::now();
     if (opt.search == "opt") on_click(m, m.ui.Command2);
     if (opt.search == "manual") on_click(m, m.ui.Command6);
     if (opt.search == "auto") on_click(m, m.ui.Command9);
+    platform.end_event_waits();
     if (!opt.search.empty()) {
       // The time includes showing the final state of the window.
       window.sync_widgets();
       QApplication::processEvents();
       const std::chrono::duration<double> t = std::chrono::steady_clock::now() - start;
       std::printf("search finished\n");
-      if (opt.quit)
+      if (opt.quit) {
         std::printf("search seconds: %.3f trials: %ld\n", t.count(), m.state.search.trials);
+        const QtPlatform::EventWaits w = platform.event_waits();
+        std::printf(
+            "events waited at most %.1f ms, a pass of the event loop took at most %.1f ms\n",
+            w.between.count() / 1e6, w.pass.count() / 1e6);
+      }
     }
     if (opt.copy) on_click(m, m.ui.Command4);
     std::fflush(stdout);

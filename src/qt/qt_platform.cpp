@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QTime>
 #include <QUrl>
+#include <algorithm>
 #include <cstdio>
 
 #include "engine/import/import.h"
@@ -52,9 +53,24 @@ double QtPlatform::clock_seconds() {
 void QtPlatform::yield() {
   // Reading the clock costs a few nanoseconds; an event loop pass with nothing to do, some
   // microseconds.
-  if (std::chrono::steady_clock::now() < next_serve_) return;
+  const auto start = std::chrono::steady_clock::now();
+  if (start < next_serve_) return;
   QCoreApplication::processEvents();
-  next_serve_ = std::chrono::steady_clock::now() + kServeInterval;
+  const auto end = std::chrono::steady_clock::now();
+  if (last_pass_end_ != std::chrono::steady_clock::time_point{})
+    waits_.between = std::max(waits_.between, start - last_pass_end_);
+  waits_.pass = std::max(waits_.pass, end - start);
+  last_pass_end_ = end;
+  next_serve_ = end + kServeInterval;
+}
+
+void QtPlatform::end_event_waits() {
+  waits_.between = std::max(waits_.between, std::chrono::steady_clock::now() - last_pass_end_);
+}
+
+void QtPlatform::reset_event_waits() {
+  waits_ = {};
+  last_pass_end_ = std::chrono::steady_clock::now();
 }
 
 bool QtPlatform::frame_due() {

@@ -28,6 +28,16 @@ class QtPlatform : public Platform {
   void yield() override;
   // True at most once per kFrameInterval, and only when the frame gate agrees.
   bool frame_due() override;
+  // How long input waits during a search, measured at yield since the last reset: the
+  // longest time between two passes of the event loop, and the longest pass (what a pass
+  // does, a repaint say, delays the answer to an event too).
+  struct EventWaits {
+    std::chrono::nanoseconds between{0}, pass{0};
+  };
+  EventWaits event_waits() const { return waits_; }
+  void reset_event_waits();
+  // The event loop is about to run again: the time since the last pass counts as a wait.
+  void end_event_waits();
   bool open_document(std::string_view file_name) override;
   std::string working_folder() override;
   std::optional<std::string> read_file(std::string_view file_name) override;
@@ -39,6 +49,8 @@ class QtPlatform : public Platform {
   std::chrono::steady_clock::time_point next_serve_{};
   std::chrono::steady_clock::time_point next_frame_{};
   std::function<bool()> frame_gate_;
+  EventWaits waits_;
+  std::chrono::steady_clock::time_point last_pass_end_{};
   mutable char decimal_ = 0;
 };
 

@@ -132,6 +132,24 @@ class PlatformTest : public QObject {
     QVERIFY(pf.frame_due());
   }
 
+  // The waits of input are measured from the reset: the gap before a pass and the pass.
+  void event_waits_are_measured() {
+    QtPlatform pf;
+    pf.reset_event_waits();
+    QTest::qSleep(15);
+    QMetaObject::invokeMethod(
+        qApp, [] { QTest::qSleep(10); }, Qt::QueuedConnection);
+    pf.yield();
+    const QtPlatform::EventWaits w = pf.event_waits();
+    QVERIFY(w.between >= std::chrono::milliseconds(15));
+    QVERIFY(w.pass >= std::chrono::milliseconds(10));
+    pf.reset_event_waits();
+    QCOMPARE(pf.event_waits().pass.count(), 0);
+    QTest::qSleep(5);
+    pf.end_event_waits();
+    QVERIFY(pf.event_waits().between >= std::chrono::milliseconds(5));
+  }
+
   void yield_serves_pending_events() {
     QtPlatform pf;
     int served = 0;
