@@ -153,7 +153,7 @@ void print_best_times() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::printf("fit kernel chosen here: %s (FEROLAN_KERNEL=sse2|avx2|avx512 forces one)\n",
+  std::printf("fit kernel chosen here: %s (FEROLAN_KERNEL=portable|sse2|avx2|avx512 forces one)\n",
               fit_kernel_name());
   for (FitKernel k : kFitKernels) {
     if (!fit_kernel_supported(k)) {

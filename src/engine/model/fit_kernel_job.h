@@ -59,6 +59,7 @@ struct FitJob {
 using FitKernelFn = double (*)(FitJob& job);
 
 // Null when the kernel was not built (another processor family).
+FitKernelFn fit_kernel_portable();
 FitKernelFn fit_kernel_sse2();
 FitKernelFn fit_kernel_avx2();
 FitKernelFn fit_kernel_avx512();

@@ -1,4 +1,7 @@
 // The baseline kernel, two grid points per vector; every x86-64 processor runs it.
+#include "engine/model/fit_kernel_job.h"
+
+#if defined(__SSE2__)
 #include <emmintrin.h>
 
 #include "engine/model/fit_kernel_body.h"
@@ -34,3 +37,11 @@ FitKernelFn fit_kernel_sse2() {
 }
 
 }  // namespace ferolan::fit_grid
+
+#else
+
+ferolan::fit_grid::FitKernelFn ferolan::fit_grid::fit_kernel_sse2() {
+  return nullptr;
+}
+
+#endif

@@ -17,6 +17,7 @@ struct Entry {
 
 // In the order of FitKernel.
 constexpr Entry kEntries[] = {
+    {"portable", fit_grid::fit_kernel_portable},
     {"sse2", fit_grid::fit_kernel_sse2},
     {"avx2", fit_grid::fit_kernel_avx2},
     {"avx512", fit_grid::fit_kernel_avx512},
@@ -29,8 +30,11 @@ const Entry& entry(FitKernel k) {
 // The processor's answer, which the CPU check also gives only when the operating system
 // saves the wide registers.
 bool processor_offers(FitKernel k) {
+  if (k == FitKernel::portable) return true;
+#if defined(__x86_64__) || defined(__i386__)
   __builtin_cpu_init();
   switch (k) {
+    case FitKernel::portable:
     case FitKernel::sse2:
       return true;
     case FitKernel::avx2:
@@ -38,6 +42,7 @@ bool processor_offers(FitKernel k) {
     case FitKernel::avx512:
       return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512f");
   }
+#endif
   return false;
 }
 
@@ -88,7 +93,7 @@ bool fit_kernel_supported(FitKernel k) {
 }
 
 FitKernel best_fit_kernel() {
-  FitKernel best = FitKernel::sse2;
+  FitKernel best = FitKernel::portable;
   for (FitKernel k : kFitKernels)
     if (fit_kernel_supported(k)) best = k;
   return best;

@@ -4,8 +4,10 @@
 
 namespace ferolan {
 
-enum class FitKernel { sse2, avx2, avx512 };
-constexpr FitKernel kFitKernels[] = {FitKernel::sse2, FitKernel::avx2, FitKernel::avx512};
+// From the slowest to the fastest; portable runs on every processor.
+enum class FitKernel { portable, sse2, avx2, avx512 };
+constexpr FitKernel kFitKernels[] = {FitKernel::portable, FitKernel::sse2, FitKernel::avx2,
+                                     FitKernel::avx512};
 
 const char* fit_kernel_name(FitKernel k);
 // The kernel that rozrah uses now.
@@ -18,8 +20,8 @@ FitKernel best_fit_kernel();
 // Uses kernel k from now on, or the best supported one when k cannot run here; returns the
 // kernel in use.
 FitKernel select_fit_kernel(FitKernel k);
-// Chooses as at start-up: FEROLAN_KERNEL=sse2|avx2|avx512 forces a kernel; unset, an unknown
-// name or a kernel this processor lacks gives the best supported one. Returns the kernel.
+// Chooses as at start-up: FEROLAN_KERNEL=portable|sse2|avx2|avx512 forces a kernel; unset, an
+// unknown name or a kernel this processor lacks gives the best supported one. Returns the kernel.
 FitKernel select_fit_kernel_from_env();
 
 }  // namespace ferolan

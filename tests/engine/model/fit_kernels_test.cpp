@@ -171,7 +171,10 @@ INSTANTIATE_TEST_SUITE_P(Runnable, KernelTest, ::testing::ValuesIn(runnable_kern
                          [](const auto& info) { return std::string(fit_kernel_name(info.param)); });
 
 TEST(FitKernels, BaselineRunsEverywhereAndTheBestIsRunnable) {
+  EXPECT_TRUE(fit_kernel_supported(FitKernel::portable));
+#if defined(__x86_64__)
   EXPECT_TRUE(fit_kernel_supported(FitKernel::sse2));
+#endif
   EXPECT_TRUE(fit_kernel_supported(best_fit_kernel()));
   for (FitKernel k : kFitKernels) {
     if (fit_kernel_supported(k)) {
@@ -181,6 +184,7 @@ TEST(FitKernels, BaselineRunsEverywhereAndTheBestIsRunnable) {
 }
 
 TEST(FitKernels, NamesAreTheEnvironmentValues) {
+  EXPECT_STREQ(fit_kernel_name(FitKernel::portable), "portable");
   EXPECT_STREQ(fit_kernel_name(FitKernel::sse2), "sse2");
   EXPECT_STREQ(fit_kernel_name(FitKernel::avx2), "avx2");
   EXPECT_STREQ(fit_kernel_name(FitKernel::avx512), "avx512");
@@ -223,10 +227,10 @@ TEST(FitKernels, TheEnvironmentVariableForcesEachKernelOrFallsBack) {
     bool names_one;
   };
   const Want wants[] = {
-      {"sse2", FitKernel::sse2, true},     {"avx2", FitKernel::avx2, true},
-      {"avx512", FitKernel::avx512, true}, {nullptr, FitKernel::sse2, false},
-      {"", FitKernel::sse2, false},        {"AVX2", FitKernel::sse2, false},
-      {"neon", FitKernel::sse2, false},
+      {"portable", FitKernel::portable, true}, {"sse2", FitKernel::sse2, true},
+      {"avx2", FitKernel::avx2, true},         {"avx512", FitKernel::avx512, true},
+      {nullptr, FitKernel::sse2, false},       {"", FitKernel::sse2, false},
+      {"AVX2", FitKernel::sse2, false},        {"neon", FitKernel::sse2, false},
   };
   for (const Want& w : wants) {
     if (w.value)
