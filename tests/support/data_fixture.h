@@ -78,6 +78,24 @@ struct Snapshot {
   }
 };
 
+// An input an import must refuse, and what it says.
+struct Refusal {
+  const char* name;
+  std::string text;
+  std::string message;  // empty: only the common beginning is checked
+};
+
+// After a refused import: nothing changed, and the hint line, not a message box, says why.
+inline void expect_refused(TestModule& t, const Snapshot& before, const std::string& message) {
+  before.expect_unchanged(t);
+  const std::string& hint = t->ui.Label9.text;
+  EXPECT_TRUE(hint.starts_with("Помилка імпорту: ")) << hint;
+  if (!message.empty()) {
+    EXPECT_EQ(message, hint);
+  }
+  EXPECT_TRUE(t.pf.messages.empty());
+}
+
 // What holds after every completed import (a data.mdf may hold no spectra at all).
 inline void expect_import_invariants(TestModule& t, int min_spectra = 1) {
   const DataSet& d = t->state.data;

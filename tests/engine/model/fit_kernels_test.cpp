@@ -11,12 +11,15 @@
 #include <vector>
 
 #include "engine/model/fit.h"
+#include "support/fit_compare.h"
 #include "support/fit_reference.h"
 
 namespace ferolan {
 namespace {
 
+using testing::expect_identical;
 using testing::rozrah_reference;
+using testing::start_state;
 
 std::vector<FitKernel> runnable_kernels() {
   std::vector<FitKernel> ks;
@@ -47,32 +50,6 @@ std::unique_ptr<DataSet> random_data(std::mt19937& rng, int ns, int nw) {
 }
 
 // Leftovers in every array, so that entries a fit must not touch are compared too.
-std::unique_ptr<CalcState> start_state(std::mt19937& rng) {
-  auto c = std::make_unique<CalcState>();
-  std::uniform_real_distribution<float> junk(-5, 5);
-  for (auto& row : c->form_conc)
-    for (auto& v : row) v = junk(rng);
-  for (auto& row : c->eps_forms)
-    for (auto& v : row) v = junk(rng);
-  for (auto& v : c->norm_rhs) v = junk(rng);
-  return c;
-}
-
-template <typename T>
-bool same_bits(const T& a, const T& b) {
-  return std::memcmp(&a, &b, sizeof(T)) == 0;
-}
-
-void expect_identical(const CalcState& fast, const CalcState& ref) {
-  EXPECT_TRUE(same_bits(fast.s_a_sq, ref.s_a_sq)) << fast.s_a_sq << " vs " << ref.s_a_sq;
-  EXPECT_TRUE(same_bits(fast.form_conc, ref.form_conc)) << "form_conc";
-  EXPECT_TRUE(same_bits(fast.eps_forms, ref.eps_forms)) << "eps_forms";
-  EXPECT_TRUE(same_bits(fast.norm_matrix, ref.norm_matrix)) << "norm_matrix";
-  EXPECT_TRUE(same_bits(fast.norm_rhs, ref.norm_rhs)) << "norm_rhs";
-  EXPECT_TRUE(same_bits(fast.lsq_solution, ref.lsq_solution)) << "lsq_solution";
-  EXPECT_EQ(fast.system_size, ref.system_size);
-}
-
 struct Case {
   const char* name;
   int ns, nw, step;

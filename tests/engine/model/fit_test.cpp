@@ -9,6 +9,7 @@
 #include <new>
 #include <random>
 
+#include "support/fit_compare.h"
 #include "support/fit_reference.h"
 
 // Counts the allocations of the whole program, so that a test can see none inside a fit.
@@ -55,7 +56,9 @@ void operator delete[](void* p, const std::nothrow_t&) noexcept {
 namespace ferolan {
 namespace {
 
+using testing::expect_identical;
 using testing::rozrah_reference;
+using testing::start_state;
 
 double ka_of(double pk) {
   return std::pow(10.0, -pk);
@@ -76,40 +79,6 @@ std::unique_ptr<DataSet> random_data(std::mt19937& rng, int ns, int nw) {
   for (int w = 1; w <= kMaxPoints; ++w)
     for (int s = 1; s <= kMaxSpectra; ++s) d->absorbance[w][s] = a(rng);
   return d;
-}
-
-// Both fits start from the same state, with leftovers in every array so that entries the
-// fit must not touch are compared too.
-std::unique_ptr<CalcState> start_state(std::mt19937& rng) {
-  auto c = std::make_unique<CalcState>();
-  std::uniform_real_distribution<float> junk(-5, 5);
-  for (auto& row : c->form_conc)
-    for (auto& v : row) v = junk(rng);
-  for (auto& row : c->eps_forms)
-    for (auto& v : row) v = junk(rng);
-  for (auto& row : c->norm_matrix)
-    for (auto& v : row) v = junk(rng);
-  for (auto& v : c->norm_rhs) v = junk(rng);
-  for (auto& v : c->lsq_solution) v = junk(rng);
-  c->system_size = 3;
-  c->s_a_sq = 7;
-  return c;
-}
-
-template <typename T>
-bool same_bits(const T& a, const T& b) {
-  return std::memcmp(&a, &b, sizeof(T)) == 0;
-}
-
-void expect_identical(const CalcState& fast, const CalcState& ref) {
-  EXPECT_TRUE(same_bits(fast.s_a_sq, ref.s_a_sq)) << fast.s_a_sq << " vs " << ref.s_a_sq;
-  EXPECT_TRUE(same_bits(fast.form_conc, ref.form_conc)) << "form_conc";
-  EXPECT_TRUE(same_bits(fast.eps_forms, ref.eps_forms)) << "eps_forms";
-  EXPECT_TRUE(same_bits(fast.norm_matrix, ref.norm_matrix)) << "norm_matrix";
-  EXPECT_TRUE(same_bits(fast.norm_rhs, ref.norm_rhs)) << "norm_rhs";
-  EXPECT_TRUE(same_bits(fast.lsq_solution, ref.lsq_solution)) << "lsq_solution";
-  EXPECT_EQ(fast.system_size, ref.system_size);
-  EXPECT_EQ(fast.fits, ref.fits);
 }
 
 struct Case {

@@ -1,0 +1,47 @@
+// Comparing a fit with the per-point reference, bit for bit, from a start state with
+// leftovers in every array, so that entries the fit must not touch are compared too.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <random>
+
+#include "engine/data/state.h"
+
+namespace ferolan::testing {
+
+inline std::unique_ptr<CalcState> start_state(std::mt19937& rng) {
+  auto c = std::make_unique<CalcState>();
+  std::uniform_real_distribution<float> junk(-5, 5);
+  for (auto& row : c->form_conc)
+    for (auto& v : row) v = junk(rng);
+  for (auto& row : c->eps_forms)
+    for (auto& v : row) v = junk(rng);
+  for (auto& row : c->norm_matrix)
+    for (auto& v : row) v = junk(rng);
+  for (auto& v : c->norm_rhs) v = junk(rng);
+  for (auto& v : c->lsq_solution) v = junk(rng);
+  c->system_size = 3;
+  c->s_a_sq = 7;
+  return c;
+}
+
+template <typename T>
+bool same_bits(const T& a, const T& b) {
+  return std::memcmp(&a, &b, sizeof(T)) == 0;
+}
+
+inline void expect_identical(const CalcState& fast, const CalcState& ref) {
+  EXPECT_TRUE(same_bits(fast.s_a_sq, ref.s_a_sq)) << fast.s_a_sq << " vs " << ref.s_a_sq;
+  EXPECT_TRUE(same_bits(fast.form_conc, ref.form_conc)) << "form_conc";
+  EXPECT_TRUE(same_bits(fast.eps_forms, ref.eps_forms)) << "eps_forms";
+  EXPECT_TRUE(same_bits(fast.norm_matrix, ref.norm_matrix)) << "norm_matrix";
+  EXPECT_TRUE(same_bits(fast.norm_rhs, ref.norm_rhs)) << "norm_rhs";
+  EXPECT_TRUE(same_bits(fast.lsq_solution, ref.lsq_solution)) << "lsq_solution";
+  EXPECT_EQ(fast.system_size, ref.system_size);
+  EXPECT_EQ(fast.fits, ref.fits);
+}
+
+}  // namespace ferolan::testing
