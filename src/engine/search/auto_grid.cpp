@@ -86,9 +86,7 @@ SearchResult auto_grid(Workspace w, const ModelSetup& setup, SearchObserver& obs
   CalcState& c = w.calc;
   RunRecord run(w);
   const SlotModes modes = setup.modes();
-  chy_dostatno_spektriv(w.data, modes, c);
-  if (c.used_spectra_count == 0) return run.refused({Msg::TooFewSpectra, 0});
-  s.step_factor = 1.5f;
+  if (auto r = start_grid(w, modes)) return run.refused(*r);
   c.used_spectra_count = static_cast<int16_t>(count_used_spectra(w.data));
   if (auto r = check_setup(SearchKind::AutoGrid, setup, c, s)) return run.refused(*r);
   AutoScan g{w, obs};

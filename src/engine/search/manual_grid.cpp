@@ -65,9 +65,7 @@ SearchResult manual_grid(Workspace w, const ModelSetup& setup, SearchObserver& o
   CalcState& c = w.calc;
   RunRecord run(w);
   const SlotModes modes = setup.modes();
-  chy_dostatno_spektriv(w.data, modes, c);
-  if (c.used_spectra_count == 0) return run.refused({Msg::TooFewSpectra, 0});
-  s.step_factor = 1.5f;
+  if (auto r = start_grid(w, modes)) return run.refused(*r);
   const Arr1<double, kSlots> ka_before = c.ka;
   if (auto r = check_setup(SearchKind::ManualGrid, setup, c, s)) return run.refused(*r);
   ManualScan g{w, obs};

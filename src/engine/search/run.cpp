@@ -49,6 +49,13 @@ void score_trial(Workspace w, SearchObserver& obs, const Arr1<float, kSlots>& pk
   obs.scored(TrialScore{w.search.trials, pk, w.calc.ka, w.calc.s_a_sq, w.calc.fit_step});
 }
 
+std::optional<Refusal> start_grid(Workspace w, const SlotModes& modes) {
+  chy_dostatno_spektriv(w.data, modes, w.calc);
+  if (w.calc.used_spectra_count == 0) return Refusal{Msg::TooFewSpectra, 0};
+  w.search.step_factor = 1.5f;
+  return std::nullopt;
+}
+
 std::optional<Refusal> data_problem(const DataSet& data) {
   for (int s = 1; s <= data.n_spectra && s <= kMaxSpectra; ++s) {
     if (data.spectrum_used[s] == 0) continue;

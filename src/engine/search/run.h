@@ -24,6 +24,10 @@ class RunRecord {
   long fits0_;
 };
 
+// How both grids start: the included spectra counted against the constants (too few refuse
+// the search) and the step factor at 1.5.
+std::optional<Refusal> start_grid(Workspace w, const SlotModes& modes);
+
 // Scores one trial: the fit on the thinned grid, counted and told to the observer.
 void score_trial(Workspace w, SearchObserver& obs, const Arr1<float, kSlots>& pk);
 
