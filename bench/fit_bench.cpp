@@ -10,11 +10,11 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <map>
 #include <memory>
 #include <random>
 #include <string>
 
+#include "cpu_time_reporter.h"
 #include "engine/model/fit.h"
 #include "engine/model/fit_kernels.h"
 #include "support/fit_reference.h"
@@ -105,19 +105,6 @@ void BM_systema(benchmark::State& state) {
 BENCHMARK(BM_rozrah_reference)->Arg(10)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_systema)->Unit(benchmark::kNanosecond);
 
-// Keeps the CPU time per iteration of every run for the ratio lines (the machine may be
-// shared, so wall time would also count other processes).
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& r : runs)
-      if (r.run_type == Run::RT_Iteration && r.iterations > 0)
-        seconds[r.benchmark_name()] = r.cpu_accumulated_time / static_cast<double>(r.iterations);
-  }
-  std::map<std::string, double> seconds;
-};
-
 // The shortest time per call over many short batches: on a shared machine the mean also
 // counts other processes' use of the caches and the core, the minimum hardly.
 template <class Fit>
@@ -168,7 +155,7 @@ int main(int argc, char** argv) {
   }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
+  bench::CpuTimeReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   for (const char* step : {"10", "1"}) {
     const auto ref = reporter.seconds.find(std::string("BM_rozrah_reference/") + step);

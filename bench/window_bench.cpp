@@ -10,11 +10,11 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <cstdio>
-#include <map>
 #include <memory>
 #include <string>
 
 #include "bench_data.h"
+#include "cpu_time_reporter.h"
 #include "engine/model/fit.h"
 #include "qt/main_window.h"
 #include "qt/pictures.h"
@@ -165,23 +165,6 @@ BENCHMARK(BM_CoreSearch)
     ->Arg(kAuto)
     ->Unit(benchmark::kMillisecond);
 
-// Keeps the CPU time per iteration of every run for the lines after the table (the machine
-// may be shared, so wall time would also count other processes).
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& r : runs)
-      if (r.run_type == Run::RT_Iteration && r.iterations > 0)
-        seconds[r.benchmark_name()] = r.cpu_accumulated_time / static_cast<double>(r.iterations);
-  }
-  double get(const std::string& name) const {
-    const auto it = seconds.find(name);
-    return it == seconds.end() ? 0 : it->second;
-  }
-  std::map<std::string, double> seconds;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -189,7 +172,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter r;
+  bench::CpuTimeReporter r;
   benchmark::RunSpecifiedBenchmarks(&r);
   const double yield = r.get("BM_Yield"), trial = r.get("BM_ThinnedTrial");
   if (yield > 0 && trial > 0)
