@@ -137,14 +137,9 @@ bool plan_jobs(std::string_view text, const std::string& plan_dir, const Options
       o.zero.clear();
     }
     if (const std::string v = cell(3); !v.empty()) {
-      if (v == "opt")
-        o.search = Search::Optimisation;
-      else if (v == "manual")
-        o.search = Search::Manual;
-      else if (v == "auto")
-        o.search = Search::Auto;
-      else
-        return error = at + "search takes opt, manual or auto, got '" + v + "'", false;
+      const std::optional<Search> s = search_named(v);
+      if (!s) return error = at + "search takes opt, manual or auto, got '" + v + "'", false;
+      o.search = *s;
     }
     for (int k = 1; k <= kSlots; ++k) {
       const std::string v = with_point(cell(3 + k));

@@ -36,6 +36,13 @@ bool to_double(const std::string& s, double& v) {
   return end == s.c_str() + s.size() && std::isfinite(v);
 }
 
+std::optional<Search> search_named(const std::string& name) {
+  if (name == "opt") return Search::Optimisation;
+  if (name == "manual") return Search::Manual;
+  if (name == "auto") return Search::Auto;
+  return std::nullopt;
+}
+
 namespace {
 
 bool slot_list(const std::string& text, std::vector<int>& out, std::string& error, int lo, int hi,
@@ -111,14 +118,9 @@ bool parse_options(int argc, const char* const* argv, Options& o, std::string& e
         return error = "--format takes mdf or table", false;
     } else if (arg == "--search") {
       if (!value(v)) return false;
-      if (v == "opt")
-        o.search = Search::Optimisation;
-      else if (v == "manual")
-        o.search = Search::Manual;
-      else if (v == "auto")
-        o.search = Search::Auto;
-      else
-        return error = "--search takes opt, manual or auto", false;
+      const std::optional<Search> s = search_named(v);
+      if (!s) return error = "--search takes opt, manual or auto", false;
+      o.search = *s;
     } else if (arg == "--level") {
       if (!value(v)) return false;
       if (v == "normal")

@@ -51,6 +51,9 @@ bool parse_options(int argc, const char* const* argv, Options& out, std::string&
 // A whole text that is a finite number.
 bool to_double(const std::string& s, double& v);
 
+// The search an option or a manifest names: opt, manual or auto.
+std::optional<Search> search_named(const std::string& name);
+
 const char* help_text();
 const char* version_text();
 
