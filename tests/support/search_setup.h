@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
+#include "support/acid_spectra.h"
 #include "support/test_module.h"
 #include "window/state/module.h"
 
@@ -42,6 +44,19 @@ inline void set_range(Module& m, int k, std::string start, std::string end, std:
 }
 
 // After a run: the window is unlocked for the next one.
+// The first n constants of recipe found within tolerance and shown with their uncertainty,
+// and s(A) at the level of the recipe's noise.
+inline void expect_recovered(TestModule& t, const AcidRecipe& recipe, int n,
+                             double tolerance = kRecoveryTolerance) {
+  for (int k = 1; k <= n; ++k) {
+    EXPECT_NEAR(t->state.search.pk_best[k], recipe.pka[k - 1], tolerance) << k;
+    EXPECT_NE(t->ui.txt_pK[k].text.find(" ± "), std::string::npos) << t->ui.txt_pK[k].text;
+  }
+  const double s_a = std::sqrt(t->state.calc.s_a_sq);
+  EXPECT_GT(s_a, 0.7 * recipe.noise);
+  EXPECT_LT(s_a, 1.1 * recipe.noise);
+}
+
 inline void expect_unlocked(TestModule& t) {
   EXPECT_FALSE(t->state.search.running);
   EXPECT_FALSE(t->ui.Command1.enabled);

@@ -25,13 +25,7 @@ TEST(Optimisation, RecoversKnownConstantsFromNoisyData) {
     for (int k = 0; k < n; ++k) slots.push_back({'f', std::to_string(recipe.pka[k] + 0.4)});
     set_slots(*t, slots);
     Command2_Click(*t);
-    for (int k = 1; k <= n; ++k) {
-      EXPECT_NEAR(t->state.search.pk_best[k], recipe.pka[k - 1], kRecoveryTolerance) << k;
-      EXPECT_NE(t->ui.txt_pK[k].text.find(" ± "), std::string::npos) << t->ui.txt_pK[k].text;
-    }
-    const double s_a = std::sqrt(t->state.calc.s_a_sq);
-    EXPECT_GT(s_a, 0.7 * recipe.noise);
-    EXPECT_LT(s_a, 1.1 * recipe.noise);
+    expect_recovered(t, recipe, n);
     EXPECT_TRUE(t.pf.messages.empty());
     expect_finished(t);
   }
