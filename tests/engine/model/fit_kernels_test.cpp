@@ -49,7 +49,6 @@ std::unique_ptr<DataSet> random_data(std::mt19937& rng, int ns, int nw) {
   return d;
 }
 
-// Leftovers in every array, so that entries a fit must not touch are compared too.
 struct Case {
   const char* name;
   int ns, nw, step;
