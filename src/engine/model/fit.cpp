@@ -39,13 +39,8 @@ double hydrogen(const DataSet& data, FitWork& wk, int i) {
   return wk.h_of[i];
 }
 
-}  // namespace
-
-// The normal matrix depends on the concentrations only, and the elimination never exchanges
-// rows: the kernel eliminates it once per call and replays its steps on each point's
-// right-hand side. Every sum keeps the order of the per-point algorithm, so the results are
-// identical to solving the full system at every point.
-void rozrah(const DataSet& data, CalcState& calc) {
+// The included spectra and their [H+] into calc's work, and the job for its kernel.
+fit_grid::FitJob make_job(const DataSet& data, CalcState& calc) {
   ++calc.fits;
   FitWork& wk = calc.work;
   const int ns = std::clamp<int>(data.n_spectra, 0, kMaxSpectra);
@@ -81,8 +76,12 @@ void rozrah(const DataSet& data, CalcState& calc) {
   job.form_pitch = kForms + 1;
   job.eps_forms = calc.eps_forms[0].data();
   job.eps_pitch = kForms + 1;
-  const double s = fit_grid::current_fit_kernel()(job);
+  return job;
+}
 
+// The solver's variables of the last grid point and the score into calc.
+void finish(const DataSet& data, const FitJob& job, CalcState& calc) {
+  const int nw = std::clamp<int>(data.n_wavelengths, 0, kMaxPoints);
   if (job.ng > 0) {
     calc.system_size = kForms;
     for (int k = 1; k <= kForms; ++k) {
@@ -95,8 +94,32 @@ void rozrah(const DataSet& data, CalcState& calc) {
   calc.s_a_sq =
       (nw == 0 || calc.used_spectra_count <= 0)
           ? 0.0
-          : ((s / static_cast<double>(nw)) / static_cast<double>(calc.used_spectra_count)) *
-                static_cast<double>(step);
+          : ((job.sum / static_cast<double>(nw)) / static_cast<double>(calc.used_spectra_count)) *
+                static_cast<double>(job.step);
+}
+
+}  // namespace
+
+// The normal matrix depends on the concentrations only, and the elimination never exchanges
+// rows: the kernel eliminates it once per call and replays its steps on each point's
+// right-hand side. Every sum keeps the order of the per-point algorithm, so the results are
+// identical to solving the full system at every point.
+void rozrah(const DataSet& data, CalcState& calc) {
+  FitJob job = make_job(data, calc);
+  fit_grid::current_fit_kernel()(&job, 1);
+  finish(data, job, calc);
+}
+
+void rozrah_pair(const DataSet& data, CalcState& a, CalcState& b) {
+  if (std::max<int>(a.fit_step, 1) != std::max<int>(b.fit_step, 1)) {
+    rozrah(data, a);
+    rozrah(data, b);
+    return;
+  }
+  FitJob jobs[2] = {make_job(data, a), make_job(data, b)};
+  fit_grid::current_fit_kernel()(jobs, 2);
+  finish(data, jobs[0], a);
+  finish(data, jobs[1], b);
 }
 
 double ka_of(float pk) {

@@ -40,8 +40,8 @@ struct Block8 {
   }
 };
 
-double run(FitJob& job) {
-  return run_fit<8, Block8>(job);
+void run(FitJob* jobs, int n) {
+  run_jobs<8, Block8>(jobs, n);
 }
 
 }  // namespace

@@ -283,75 +283,106 @@ inline void store_form_conc(FitJob& job, int u) {
   for (int j = 0; j < kN; ++j) out[j] = static_cast<float>(job.conc[u * kConcPitch + j]);
 }
 
-// The sum of the squared residuals: one chain of additions over the included spectra
-// (outer) and the grid (inner), in the order of the per-point algorithm. It takes two
-// cycles per addition whatever else runs, so the squares of W points at a time, the stores
-// of the results and, when `rows_changed` is given, the check of the absorbance rows are
-// done in its shadow.
-template <int W>
-double residual_sum(FitJob& job, bool* rows_changed) {
+// The sums of the squared residuals of N jobs (their absorbances are the first job's): for
+// each, one chain of additions over the included spectra (outer) and the grid (inner), in the
+// order of the per-point algorithm. A chain takes one addition's latency per term whatever
+// else runs, so the squares of W points at a time, the other job's chain, the stores of the
+// results and, when `rows_changed` is given, the check of the absorbance rows are done in its
+// shadow.
+template <int W, int N>
+void residual_sums(FitJob* jobs, bool* rows_changed) {
   using V = typename Lanes<W>::D;
   using I = typename Lanes<W>::I;
-  const int whole = job.ng / W * W;
-  const int rest = job.ng - whole;
+  FitJob& first = jobs[0];
+  const int whole = first.ng / W * W;
+  const int rest = first.ng - whole;
   I changes = {};
-  double s = 0;
-  for (int u = 0; u < job.nu; ++u) {
-    const double* c = job.conc + u * kConcPitch;
-    const auto square = [&](int g) {
+  double s[N] = {};
+  for (int u = 0; u < first.nu; ++u) {
+    const auto square = [&](const FitJob& job, int g) {
+      const double* c = job.conc + u * kConcPitch;
       V a_calc = {};
       for (int j = 0; j < kN; ++j) a_calc = a_calc + c[j] * load<V>(job.eps + j * job.pitch + g);
-      const V r = load<V>(at_of(job, u, g)) - a_calc;
+      const V r = load<V>(at_of(first, u, g)) - a_calc;
       return r * r;
     };
     for (int g = 0; g < whole; g += W) {
-      const V q = square(g);
-      for (int l = 0; l < W; ++l) s = s + q[l];
+      V q[N];
+      for (int n = 0; n < N; ++n) q[n] = square(jobs[n], g);
+      for (int l = 0; l < W; ++l)
+        for (int n = 0; n < N; ++n) s[n] = s[n] + q[n][l];
     }
     if (rest > 0) {
-      const V q = square(whole);
-      for (int l = 0; l < rest; ++l) s = s + q[l];
+      V q[N];
+      for (int n = 0; n < N; ++n) q[n] = square(jobs[n], whole);
+      for (int l = 0; l < rest; ++l)
+        for (int n = 0; n < N; ++n) s[n] = s[n] + q[n][l];
     }
-    for (int g = u; g < job.ng; g += job.nu) {
-      store_eps_forms(job, g);
-      if (rows_changed) changes |= row_changes<W>(job, g);
+    for (int g = u; g < first.ng; g += first.nu) {
+      for (int n = 0; n < N; ++n) store_eps_forms(jobs[n], g);
+      if (rows_changed) changes |= row_changes<W>(first, g);
     }
-    store_form_conc(job, u);
+    for (int n = 0; n < N; ++n) store_form_conc(jobs[n], u);
   }
-  if (job.nu == 0)
-    for (int g = 0; g < job.ng; ++g) store_eps_forms(job, g);
+  if (first.nu == 0)
+    for (int n = 0; n < N; ++n)
+      for (int g = 0; g < first.ng; ++g) store_eps_forms(jobs[n], g);
   if (rows_changed) {
     for (int l = 1; l < 2 * W; ++l) changes[0] |= changes[l];
     *rows_changed = changes[0] != 0;
   }
-  return s;
+  for (int n = 0; n < N; ++n) jobs[n].sum = s[n];
 }
 
-template <int W, class T>
-double run_fit(FitJob& job) {
-  concentrations<W>(job);
-  if (job.ng == 0) {
-    for (int u = 0; u < job.nu; ++u) store_form_conc(job, u);
-    return 0;
+template <int W>
+void all_right_hand_sides(FitJob& job, int padded) {
+  int g = 0;
+  for (; g + 2 * W <= padded; g += 2 * W) right_hand_sides<W, 2>(job, g);
+  if (g < padded) right_hand_sides<W, 1>(job, g);
+}
+
+// N jobs on the same spectra and grid, each with its own constants.
+template <int W, int N, class T>
+void run_fits(FitJob* jobs) {
+  FitJob& first = jobs[0];
+  for (int n = 0; n < N; ++n) concentrations<W>(jobs[n]);
+  if (first.ng == 0) {
+    for (int n = 0; n < N; ++n) {
+      for (int u = 0; u < first.nu; ++u) store_form_conc(jobs[n], u);
+      jobs[n].sum = 0;
+    }
+    return;
   }
-  normal_matrix<W>(job);
-  eliminate(job);
-  const int padded = (job.ng + W - 1) / W * W;
+  for (int n = 0; n < N; ++n) {
+    normal_matrix<W>(jobs[n]);
+    eliminate(jobs[n]);
+  }
+  const int padded = (first.ng + W - 1) / W * W;
   // With the same grid and spectra as last time, the absorbances are very likely the same:
   // fit with them and check the rows meanwhile; if they changed, gather and fit again.
-  bool check = same_key(job);
-  if (!check) gather<T>(job, padded);
+  bool check = same_key(first);
+  if (!check) gather<T>(first, padded);
   for (;;) {
-    int g = 0;
-    for (; g + 2 * W <= padded; g += 2 * W) right_hand_sides<W, 2>(job, g);
-    if (g < padded) right_hand_sides<W, 1>(job, g);
-    solve<W>(job, padded);
+    for (int n = 0; n < N; ++n) {
+      jobs[n].at = first.at;
+      all_right_hand_sides<W>(jobs[n], padded);
+      solve<W>(jobs[n], padded);
+    }
     bool changed = false;
-    const double s = residual_sum<W>(job, check ? &changed : nullptr);
-    if (!changed) return s;
-    gather<T>(job, padded);
+    residual_sums<W, N>(jobs, check ? &changed : nullptr);
+    if (!changed) return;
+    gather<T>(first, padded);
     check = false;
   }
+}
+
+// One job, or two that share the first's absorbances.
+template <int W, class T>
+void run_jobs(FitJob* jobs, int n) {
+  if (n == 2)
+    run_fits<W, 2, T>(jobs);
+  else
+    run_fits<W, 1, T>(jobs);
 }
 
 }  // namespace

@@ -52,11 +52,14 @@ struct FitJob {
   uint8_t active[kJobForms][kJobForms] = {};  // 0 = row skipped in that column's pass
   double last_rhs[kJobForms] = {};
   double last_sol[kJobForms] = {};
+  double sum = 0;  // of the squared residuals (0 without grid points)
 };
 
 // Concentrations of the included spectra, then, with ng >= 1, the forms' spectra at every
-// grid point; returns the sum of the squared residuals (0 without grid points).
-using FitKernelFn = double (*)(FitJob& job);
+// grid point and the sum of the squared residuals, for n = 1 or 2 jobs. Two jobs share the
+// spectra and the grid (the second uses the first's absorbances, `at` and its key) and differ
+// in their constants: their fits run side by side.
+using FitKernelFn = void (*)(FitJob* jobs, int n);
 
 // Null when the kernel was not built (another processor family).
 FitKernelFn fit_kernel_portable();

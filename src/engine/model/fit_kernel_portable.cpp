@@ -15,8 +15,8 @@ struct BlockScalar {
   }
 };
 
-double run(FitJob& job) {
-  return run_fit<2, BlockScalar>(job);
+void run(FitJob* jobs, int n) {
+  run_jobs<2, BlockScalar>(jobs, n);
 }
 
 }  // namespace

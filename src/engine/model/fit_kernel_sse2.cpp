@@ -26,8 +26,8 @@ struct Block4 {
   }
 };
 
-double run(FitJob& job) {
-  return run_fit<2, Block4>(job);
+void run(FitJob* jobs, int n) {
+  run_jobs<2, Block4>(jobs, n);
 }
 
 }  // namespace

@@ -143,6 +143,89 @@ TEST_P(KernelTest, NoticesChangedDataBetweenCalls) {
   both("another number of points");
 }
 
+// Two trials fitted side by side, each against the per-point fit; the second's constants are
+// the case's moved by 0.37 (a removed constant stays removed).
+void check_pair_case(const Case& c, FitKernel k, unsigned seed, int step_b) {
+  ASSERT_EQ(select_fit_kernel(k), k);
+  std::mt19937 rng(seed);
+  auto data = random_data(rng, c.ns, c.nw);
+  int included = 0;
+  for (int s = 1; s <= c.ns; ++s) {
+    data->spectrum_used[s] = (s % c.used_every == 0) ? 1 : 0;
+    included += data->spectrum_used[s];
+    if (c.same_ph) data->ph_values[s] = 6.25f;
+  }
+  auto a = start_state(rng);
+  auto b = start_state(rng);
+  a->fit_step = static_cast<int16_t>(c.step);
+  b->fit_step = static_cast<int16_t>(step_b);
+  for (CalcState* x : {a.get(), b.get()}) x->used_spectra_count = static_cast<int16_t>(included);
+  for (int j = 1; j <= 5; ++j) {
+    const double pk = c.pk[j - 1];
+    a->ka[j] = pk == 0 ? 0.0 : std::pow(10.0, -pk);
+    b->ka[j] = pk == 0 ? 0.0 : std::pow(10.0, -(pk + 0.37));
+  }
+  auto ref_a = std::make_unique<CalcState>(*a);
+  auto ref_b = std::make_unique<CalcState>(*b);
+  for (int call = 0; call < 2; ++call) {
+    SCOPED_TRACE(std::string(c.name) + " " + fit_kernel_name(k) + " pair, step " +
+                 std::to_string(step_b) + ", call " + std::to_string(call));
+    rozrah_pair(*data, *a, *b);
+    rozrah_reference(*data, *ref_a);
+    rozrah_reference(*data, *ref_b);
+    expect_identical(*a, *ref_a);
+    expect_identical(*b, *ref_b);
+  }
+}
+
+TEST_P(KernelTest, PairsMatchThePerPointFitBitForBit) {
+  for (const Case& c : kCases) {
+    check_pair_case(c, GetParam(), 3, c.step);
+    check_pair_case(c, GetParam(), 4, c.step + 3);  // grids differ: one after the other
+  }
+}
+
+// A pair uses and checks the first state's absorbances only; each state must still notice
+// changed data, in pairs and alone, whichever state gathered last.
+TEST_P(KernelTest, PairsNoticeChangedDataBetweenCalls) {
+  ASSERT_EQ(select_fit_kernel(GetParam()), GetParam());
+  std::mt19937 rng(11);
+  auto data = random_data(rng, 50, 1000);
+  auto a = start_state(rng);
+  auto b = start_state(rng);
+  for (int j = 1; j <= 5; ++j) {
+    a->ka[j] = std::pow(10.0, -2.0 * j);
+    b->ka[j] = std::pow(10.0, -2.0 * j - 0.5);
+  }
+  a->used_spectra_count = b->used_spectra_count = 50;
+  auto ref_a = std::make_unique<CalcState>(*a);
+  auto ref_b = std::make_unique<CalcState>(*b);
+  const auto check = [&](const char* what, bool pair, bool b_first) {
+    SCOPED_TRACE(what);
+    CalcState& x = b_first ? *b : *a;
+    CalcState& y = b_first ? *a : *b;
+    if (pair) {
+      rozrah_pair(*data, x, y);
+    } else {
+      rozrah(*data, x);
+      rozrah(*data, y);
+    }
+    rozrah_reference(*data, *ref_a);
+    rozrah_reference(*data, *ref_b);
+    expect_identical(*a, *ref_a);
+    expect_identical(*b, *ref_b);
+  };
+  check("alone", false, false);
+  data->absorbance[1 + 10 * 40][7] += 0.5f;
+  check("pair after a change", true, false);
+  data->absorbance[1 + 10 * 3][44] -= 0.25f;
+  check("pair led by the other state", true, true);
+  data->absorbance[1 + 10 * 99][1] = 2.0f;
+  check("alone after pairs", false, true);
+  data->spectrum_used[9] = 0;
+  check("one spectrum excluded", true, false);
+}
+
 INSTANTIATE_TEST_SUITE_P(Runnable, KernelTest, ::testing::ValuesIn(runnable_kernels()),
                          [](const auto& info) { return std::string(fit_kernel_name(info.param)); });
 
