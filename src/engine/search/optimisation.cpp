@@ -20,11 +20,13 @@ struct Planned {
   Arr1<float, kSlots> exp;
 };
 
-// Fit states of the extra threads, made at the first sweep large enough to share and kept for
-// the rest of the search (a fit never allocates).
+// Fit states of the extra threads, and a second one for each thread, which scores every other
+// trial beside it: made at the first sweep that needs them and kept for the rest of the
+// search (a fit never allocates).
 struct Helpers {
   int threads = 1;
   std::vector<std::unique_ptr<CalcState>> calc;
+  std::vector<std::unique_ptr<CalcState>> beside;
   std::vector<Planned> plan;
   std::vector<double> scores;
 };
@@ -92,9 +94,17 @@ void Sweep::take(const Arr1<float, kSlots>& e, double score) {
   }
 }
 
+// A state that fits like calc: the same grid and count of spectra.
+void share_settings(const CalcState& from, CalcState& to) {
+  to.fit_step = from.fit_step;
+  to.used_spectra_count = from.used_spectra_count;
+  to.active_ka_count = from.active_ka_count;
+}
+
 // Scores the collected trials: the extra threads take the first chunks, this thread the last
-// one, so that calc ends with the last trial's fit as a sequential sweep leaves it. Then the
-// trials are counted, told and accepted in loop order.
+// one, so that calc ends with the last trial's fit as a sequential sweep leaves it. Each thread
+// scores its trials two at a time, the earlier one in its second state. Then the trials are
+// counted, told and accepted in loop order.
 void score_planned(Workspace w, SearchObserver& obs, Sweep& sweep, Helpers& h) {
   const std::vector<Planned>& plan = h.plan;
   const size_t n = plan.size();
@@ -102,29 +112,42 @@ void score_planned(Workspace w, SearchObserver& obs, Sweep& sweep, Helpers& h) {
   // Threads pay off only for the larger sweeps of the higher levels.
   const size_t parts = n < 512 ? 1 : static_cast<size_t>(h.threads);
   while (h.calc.size() + 1 < parts) h.calc.push_back(std::make_unique<CalcState>(w.calc));
+  while (h.beside.size() < parts) h.beside.push_back(std::make_unique<CalcState>(w.calc));
   h.scores.assign(n, 0.0);
-  auto run = [&](CalcState& calc, size_t from, size_t to) {
-    for (size_t i = from; i < to; ++i) {
+  auto run = [&](CalcState& calc, CalcState& beside, size_t from, size_t to) {
+    size_t i = from;
+    if ((to - from) % 2 == 1) {
       calc.ka = plan[i].ka;
       rozrah(w.data, calc);
-      h.scores[i] = calc.s_a_sq;
+      h.scores[i++] = calc.s_a_sq;
+    }
+    for (; i < to; i += 2) {
+      beside.ka = plan[i].ka;
+      calc.ka = plan[i + 1].ka;
+      rozrah_pair(w.data, beside, calc);
+      h.scores[i] = beside.s_a_sq;
+      h.scores[i + 1] = calc.s_a_sq;
     }
   };
   std::vector<std::thread> threads;
   std::vector<long> fits_before;
+  for (size_t t = 0; t < parts; ++t) {
+    share_settings(w.calc, *h.beside[t]);
+    fits_before.push_back(h.beside[t]->fits);
+  }
   for (size_t t = 0; t + 1 < parts; ++t) {
     CalcState& c = *h.calc[t];
-    c.fit_step = w.calc.fit_step;
-    c.used_spectra_count = w.calc.used_spectra_count;
-    c.active_ka_count = w.calc.active_ka_count;
+    share_settings(w.calc, c);
     fits_before.push_back(c.fits);
-    threads.emplace_back(run, std::ref(c), n * t / parts, n * (t + 1) / parts);
+    threads.emplace_back(run, std::ref(c), std::ref(*h.beside[t]), n * t / parts,
+                         n * (t + 1) / parts);
   }
   const Arr1<double, kSlots> ka_after = w.calc.ka;
-  run(w.calc, n * (parts - 1) / parts, n);
+  run(w.calc, *h.beside[parts - 1], n * (parts - 1) / parts, n);
   w.calc.ka = ka_after;
   for (std::thread& t : threads) t.join();
-  for (size_t t = 0; t + 1 < parts; ++t) w.calc.fits += h.calc[t]->fits - fits_before[t];
+  for (size_t t = 0; t < parts; ++t) w.calc.fits += h.beside[t]->fits - fits_before[t];
+  for (size_t t = 0; t + 1 < parts; ++t) w.calc.fits += h.calc[t]->fits - fits_before[parts + t];
   for (size_t i = 0; i < n; ++i) {
     ++w.search.trials;
     w.search.s_a_sq_trial = h.scores[i];

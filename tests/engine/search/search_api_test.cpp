@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "engine/model/fit.h"
@@ -221,34 +222,39 @@ TEST(EngineSearch, SweepsScoredOnSeveralThreadsGiveTheSameTrialsAndResult) {
       {"optimisation, high", optimise, 2},
       {"automatic grid", auto_grid, 1},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    ModelSetup setup = two_constants();
-    setup.slot[3] = {SlotMode::Fitted, 9.0f};
-    setup.level = c.level;
-    AcidRecipe recipe = recovery_acid(3);
-    Engine one(make_acid_data(recipe)), two(make_acid_data(recipe));
-    Recorder r1(1), r2(3);
-    const SearchResult a = c.run(one.ws(), setup, r1);
-    const SearchResult b = c.run(two.ws(), setup, r2);
-    ASSERT_EQ(r1.trials.size(), r2.trials.size());
-    EXPECT_GT(r1.trials.size(), 512u);
-    for (size_t i = 0; i < r1.trials.size(); ++i) {
-      ASSERT_EQ(r1.trials[i].trial_no, r2.trials[i].trial_no);
-      ASSERT_EQ(r1.trials[i].pk, r2.trials[i].pk) << i;
-      ASSERT_EQ(r1.trials[i].ka, r2.trials[i].ka) << i;
-      ASSERT_EQ(r1.trials[i].s_a_sq, r2.trials[i].s_a_sq) << i;
+  for (const Case& c : cases)
+    for (int threads : {2, 3}) {
+      SCOPED_TRACE(std::string(c.what) + ", threads " + std::to_string(threads));
+      ModelSetup setup = two_constants();
+      setup.slot[3] = {SlotMode::Fitted, 9.0f};
+      setup.level = c.level;
+      AcidRecipe recipe = recovery_acid(3);
+      Engine one(make_acid_data(recipe)), two(make_acid_data(recipe));
+      Recorder r1(1), r2(threads);
+      const SearchResult a = c.run(one.ws(), setup, r1);
+      const SearchResult b = c.run(two.ws(), setup, r2);
+      ASSERT_EQ(r1.trials.size(), r2.trials.size());
+      EXPECT_GT(r1.trials.size(), 512u);
+      for (size_t i = 0; i < r1.trials.size(); ++i) {
+        ASSERT_EQ(r1.trials[i].trial_no, r2.trials[i].trial_no);
+        ASSERT_EQ(r1.trials[i].pk, r2.trials[i].pk) << i;
+        ASSERT_EQ(r1.trials[i].ka, r2.trials[i].ka) << i;
+        ASSERT_EQ(r1.trials[i].s_a_sq, r2.trials[i].s_a_sq) << i;
+      }
+      EXPECT_EQ(a.pk_best, b.pk_best);
+      EXPECT_EQ(a.s_a, b.s_a);
+      EXPECT_EQ(std::memcmp(&a.u, &b.u, sizeof a.u), 0);
+      EXPECT_EQ(a.fits, b.fits);
+      // What the search leaves behind is the same as well.
+      EXPECT_EQ(one.search.pk, two.search.pk);
+      EXPECT_EQ(one.calc->ka, two.calc->ka);
+      EXPECT_EQ(one.calc->s_a_sq, two.calc->s_a_sq);
+      EXPECT_EQ(one.calc->eps_forms, two.calc->eps_forms);
+      EXPECT_EQ(one.calc->form_conc, two.calc->form_conc);
+      EXPECT_EQ(
+          std::memcmp(&one.calc->norm_matrix, &two.calc->norm_matrix, sizeof one.calc->norm_matrix),
+          0);
     }
-    EXPECT_EQ(a.pk_best, b.pk_best);
-    EXPECT_EQ(a.s_a, b.s_a);
-    EXPECT_EQ(std::memcmp(&a.u, &b.u, sizeof a.u), 0);
-    EXPECT_EQ(a.fits, b.fits);
-    // What the search leaves behind is the same as well.
-    EXPECT_EQ(one.search.pk, two.search.pk);
-    EXPECT_EQ(one.calc->ka, two.calc->ka);
-    EXPECT_EQ(one.calc->s_a_sq, two.calc->s_a_sq);
-    EXPECT_EQ(one.calc->eps_forms, two.calc->eps_forms);
-  }
 }
 
 }  // namespace
