@@ -3,7 +3,8 @@
 //   cmake -S . -B build -DCMAKE_BUILD_TYPE=Release && cmake --build build --target fit_bench
 //   build/bench/fit_bench
 // It names the kernel the program would choose and, after the table, prints each kernel's
-// time beside the per-point fit's at each fit_step.
+// time beside the per-point fit's at each fit_step, alone and with two trials fitted side by
+// side (as the optimisation scores its planned sweeps).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -26,6 +27,7 @@ using namespace ferolan;
 struct Bench {
   std::unique_ptr<DataSet> data = std::make_unique<DataSet>();
   std::unique_ptr<CalcState> calc = std::make_unique<CalcState>();
+  std::unique_ptr<CalcState> beside = std::make_unique<CalcState>();  // the other of a pair
 
   Bench() {
     std::mt19937 rng(1);
@@ -54,6 +56,8 @@ struct Bench {
       }
     }
     for (int k = 1; k <= kSlots; ++k) calc->ka[k] = std::pow(10.0, -(pk[k] + 0.03 * k));
+    *beside = *calc;
+    for (int k = 1; k <= kSlots; ++k) beside->ka[k] = std::pow(10.0, -(pk[k] - 0.02 * k));
   }
 };
 
@@ -69,6 +73,18 @@ void BM_rozrah(benchmark::State& state, FitKernel kernel) {
   for (auto _ : state) {
     rozrah(*b.data, *b.calc);
     benchmark::DoNotOptimize(b.calc->s_a_sq);
+  }
+  select_fit_kernel_from_env();
+}
+
+// Two trials per iteration, fitted side by side.
+void BM_rozrah_pair(benchmark::State& state, FitKernel kernel) {
+  Bench& b = bench();
+  select_fit_kernel(kernel);
+  b.calc->fit_step = b.beside->fit_step = static_cast<int16_t>(state.range(0));
+  for (auto _ : state) {
+    rozrah_pair(*b.data, *b.calc, *b.beside);
+    benchmark::DoNotOptimize(b.beside->s_a_sq);
   }
   select_fit_kernel_from_env();
 }
@@ -132,6 +148,15 @@ void print_best_times() {
       const double t = best_seconds([&] { rozrah(*b.data, *b.calc); }, 1000, calls);
       std::printf(", %s %.2f us (%.1fx)", fit_kernel_name(k), t * 1e6, ref / t);
     }
+    std::printf("\n           two at a time, per trial:");
+    b.beside->fit_step = b.calc->fit_step;
+    for (FitKernel k : kFitKernels) {
+      if (!fit_kernel_supported(k)) continue;
+      select_fit_kernel(k);
+      const double t =
+          best_seconds([&] { rozrah_pair(*b.data, *b.calc, *b.beside); }, 1000, calls) / 2;
+      std::printf(" %s %.2f us (%.1fx)", fit_kernel_name(k), t * 1e6, ref / t);
+    }
     std::printf("\n");
   }
   select_fit_kernel_from_env();
@@ -152,6 +177,11 @@ int main(int argc, char** argv) {
         ->Arg(10)
         ->Arg(1)
         ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark((std::string("BM_rozrah_pair_") + fit_kernel_name(k)).c_str(),
+                                 BM_rozrah_pair, k)
+        ->Arg(10)
+        ->Arg(1)
+        ->Unit(benchmark::kMicrosecond);
   }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
@@ -168,7 +198,15 @@ int main(int argc, char** argv) {
       std::printf(", %s %.2f us (%.1fx)", fit_kernel_name(k), fast->second * 1e6,
                   ref->second / fast->second);
     }
-    std::printf(" (mean CPU time)\n");
+    std::printf(" (mean CPU time)\n           two at a time, per trial:");
+    for (FitKernel k : kFitKernels) {
+      const auto pair =
+          reporter.seconds.find(std::string("BM_rozrah_pair_") + fit_kernel_name(k) + "/" + step);
+      if (pair == reporter.seconds.end()) continue;
+      std::printf(" %s %.2f us (%.1fx)", fit_kernel_name(k), pair->second / 2 * 1e6,
+                  ref->second / (pair->second / 2));
+    }
+    std::printf("\n");
   }
   print_best_times();
   benchmark::Shutdown();
