@@ -301,8 +301,10 @@ void residual_sums(FitJob* jobs, bool* rows_changed) {
   for (int u = 0; u < first.nu; ++u) {
     const auto square = [&](const FitJob& job, int g) {
       const double* c = job.conc + u * kConcPitch;
-      V a_calc = {};
-      for (int j = 0; j < kN; ++j) a_calc = a_calc + c[j] * load<V>(job.eps + j * job.pitch + g);
+      // The per-point sum starts from 0; 0 + x differs from x only for x = -0, and a zero's
+      // sign does not reach the square.
+      V a_calc = c[0] * load<V>(job.eps + g);
+      for (int j = 1; j < kN; ++j) a_calc = a_calc + c[j] * load<V>(job.eps + j * job.pitch + g);
       const V r = load<V>(at_of(first, u, g)) - a_calc;
       return r * r;
     };

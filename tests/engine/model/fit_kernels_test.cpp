@@ -52,10 +52,16 @@ std::unique_ptr<DataSet> random_data(std::mt19937& rng, int ns, int nw) {
 struct Case {
   const char* name;
   int ns, nw, step;
-  double pk[5];    // 0 = constant removed
-  int used_every;  // 1 = every spectrum included, n = every n-th spectrum
-  bool same_ph;    // one solution measured again and again: zero pivots
+  double pk[5];        // 0 = constant removed
+  int used_every;      // 1 = every spectrum included, n = every n-th spectrum
+  bool same_ph;        // one solution measured again and again: zero pivots
+  bool zeros = false;  // every absorbance +0 or -0: zero sums of either sign
 };
+
+void fill_zeros(DataSet& d) {
+  for (int w = 1; w <= kMaxPoints; ++w)
+    for (int s = 1; s <= kMaxSpectra; ++s) d.absorbance[w][s] = (w + s) % 3 == 0 ? -0.0f : 0.0f;
+}
 
 // Fits the case with kernel k on a fresh state, and a second time on the state the first
 // call left, and compares each with the per-point fit.
@@ -63,6 +69,7 @@ void check_case(const Case& c, FitKernel k, unsigned seed) {
   ASSERT_EQ(select_fit_kernel(k), k);
   std::mt19937 rng(seed);
   auto data = random_data(rng, c.ns, c.nw);
+  if (c.zeros) fill_zeros(*data);
   int included = 0;
   for (int s = 1; s <= c.ns; ++s) {
     data->spectrum_used[s] = (s % c.used_every == 0) ? 1 : 0;
@@ -97,6 +104,7 @@ const Case kCases[] = {
     {"no_constant", 10, 120, 10, {0, 0, 0, 0, 0}, 1, false},
     {"zero_pivots", 16, 200, 1, {6.0, 6.5, 0, 0, 0}, 1, true},
     {"extreme_constants", 10, 100, 1, {-3.0, 0.5, 14.0, 30.0, 60.0}, 1, false},
+    {"signed_zeros", 24, 120, 1, {3.0, 6.0, 9.0, 11.0, 0}, 1, false, true},
 };
 
 class KernelTest : public ::testing::TestWithParam<FitKernel> {
@@ -149,6 +157,7 @@ void check_pair_case(const Case& c, FitKernel k, unsigned seed, int step_b) {
   ASSERT_EQ(select_fit_kernel(k), k);
   std::mt19937 rng(seed);
   auto data = random_data(rng, c.ns, c.nw);
+  if (c.zeros) fill_zeros(*data);
   int included = 0;
   for (int s = 1; s <= c.ns; ++s) {
     data->spectrum_used[s] = (s % c.used_every == 0) ? 1 : 0;
