@@ -53,6 +53,7 @@ class BatchObserver : public SearchObserver {
       : s_(s), threads_(threads), trace_(trace) {}
   void scored(const TrialScore& t) override;
   void best(BestKind kind, double s_a_sq_thinned) override;
+  bool plan_sweeps() const override { return true; }
   int sweep_threads() const override { return threads_; }
 
  private:

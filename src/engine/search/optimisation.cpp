@@ -1,4 +1,5 @@
 // The optimisation: a multiplicative pattern search around the start values.
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <thread>
@@ -163,10 +164,11 @@ bool optimisation_sweeps(Workspace w, SearchObserver& obs, Arr1<float, kSlots>& 
   SearchState& s = w.search;
   CalcState& c = w.calc;
   Helpers helpers;
-  helpers.threads = obs.sweep_threads();
+  helpers.threads = std::max(obs.sweep_threads(), 1);
+  const bool planned = obs.plan_sweeps();
   for (;;) {
     Sweep sweep{w, obs, base_pk, h};
-    if (helpers.threads > 1) {
+    if (planned) {
       helpers.plan.clear();
       sweep.plan = &helpers.plan;
       sweep.slot(1);

@@ -80,9 +80,11 @@ class SearchObserver {
   virtual void yield() {}
   // A trial was scored (told in the order of the trial sequence).
   virtual void scored(const TrialScore& trial) { (void)trial; }
-  // How many threads may score the trials of one optimisation sweep at once. Above 1 the
-  // sweep's trials are scored first and then taken in loop order, with no yield between
-  // them: only for a caller whose stop never arrives at a yield.
+  // Whether the trials of one optimisation sweep are scored first (two at a time, on
+  // sweep_threads threads) and then taken in loop order, with no yield between them: only for
+  // a caller whose stop never arrives at a yield. Otherwise each trial is scored and taken in
+  // turn, with a yield before it.
+  virtual bool plan_sweeps() const { return sweep_threads() > 1; }
   virtual int sweep_threads() const { return 1; }
   // The manual grid is about to score search.pk.
   virtual void trying(const SearchState& search, const CalcState& calc) {

@@ -203,16 +203,19 @@ TEST(EngineSearch, AStopAtAYieldEndsTheSearchWithItsBestSoFar) {
 namespace ferolan::testing {
 namespace {
 
-// Records every scored trial; scores the sweeps on `threads` threads.
+// Records every scored trial; scores the sweeps trial by trial, or planned on `threads`
+// threads.
 struct Recorder : SearchObserver {
-  explicit Recorder(int n) : threads(n) {}
+  Recorder(int n, bool planned) : threads(n), plan(planned) {}
   int threads;
+  bool plan;
   std::vector<TrialScore> trials;
   void scored(const TrialScore& t) override { trials.push_back(t); }
+  bool plan_sweeps() const override { return plan; }
   int sweep_threads() const override { return threads; }
 };
 
-TEST(EngineSearch, SweepsScoredOnSeveralThreadsGiveTheSameTrialsAndResult) {
+TEST(EngineSearch, PlannedSweepsOnOneOrMoreThreadsGiveTheSameTrialsAndResult) {
   struct Case {
     const char* what;
     SearchFn run;
@@ -223,14 +226,14 @@ TEST(EngineSearch, SweepsScoredOnSeveralThreadsGiveTheSameTrialsAndResult) {
       {"automatic grid", auto_grid, 1},
   };
   for (const Case& c : cases)
-    for (int threads : {2, 3}) {
+    for (int threads : {1, 2, 3}) {
       SCOPED_TRACE(std::string(c.what) + ", threads " + std::to_string(threads));
       ModelSetup setup = two_constants();
       setup.slot[3] = {SlotMode::Fitted, 9.0f};
       setup.level = c.level;
       AcidRecipe recipe = recovery_acid(3);
       Engine one(make_acid_data(recipe)), two(make_acid_data(recipe));
-      Recorder r1(1), r2(threads);
+      Recorder r1(1, false), r2(threads, true);
       const SearchResult a = c.run(one.ws(), setup, r1);
       const SearchResult b = c.run(two.ws(), setup, r2);
       ASSERT_EQ(r1.trials.size(), r2.trials.size());
