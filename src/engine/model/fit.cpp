@@ -111,7 +111,7 @@ void rozrah(const DataSet& data, CalcState& calc) {
 }
 
 void rozrah_pair(const DataSet& data, CalcState& a, CalcState& b) {
-  if (std::max<int>(a.fit_step, 1) != std::max<int>(b.fit_step, 1)) {
+  if (&a == &b || std::max<int>(a.fit_step, 1) != std::max<int>(b.fit_step, 1)) {
     rozrah(data, a);
     rozrah(data, b);
     return;

@@ -21,7 +21,7 @@ void rozrah(const DataSet& data, CalcState& calc);
 
 // rozrah(data, a) and then rozrah(data, b), with the same results in both, taken side by side:
 // scoring trials two at a time is faster than one by one. Both need the same fit_step (else
-// they are fitted one after the other).
+// they are fitted one after the other, as is a state paired with itself).
 void rozrah_pair(const DataSet& data, CalcState& a, CalcState& b);
 
 // Number of spectra marked as taking part (every flag of the array, as the searches count).

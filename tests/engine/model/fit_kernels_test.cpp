@@ -233,6 +233,10 @@ TEST_P(KernelTest, PairsNoticeChangedDataBetweenCalls) {
   check("alone after pairs", false, true);
   data->spectrum_used[9] = 0;
   check("one spectrum excluded", true, false);
+  rozrah_pair(*data, *a, *a);  // one state twice: two fits one after the other
+  rozrah_reference(*data, *ref_a);
+  rozrah_reference(*data, *ref_a);
+  expect_identical(*a, *ref_a);
 }
 
 INSTANTIATE_TEST_SUITE_P(Runnable, KernelTest, ::testing::ValuesIn(runnable_kernels()),
