@@ -63,19 +63,26 @@ void fill_zeros(DataSet& d) {
     for (int s = 1; s <= kMaxSpectra; ++s) d.absorbance[w][s] = (w + s) % 3 == 0 ? -0.0f : 0.0f;
 }
 
-// Fits the case with kernel k on a fresh state, and a second time on the state the first
-// call left, and compares each with the per-point fit.
-void check_case(const Case& c, FitKernel k, unsigned seed) {
-  ASSERT_EQ(select_fit_kernel(k), k);
-  std::mt19937 rng(seed);
+// The case's data; `included` counts its included spectra.
+std::unique_ptr<DataSet> case_data(const Case& c, std::mt19937& rng, int& included) {
   auto data = random_data(rng, c.ns, c.nw);
   if (c.zeros) fill_zeros(*data);
-  int included = 0;
+  included = 0;
   for (int s = 1; s <= c.ns; ++s) {
     data->spectrum_used[s] = (s % c.used_every == 0) ? 1 : 0;
     included += data->spectrum_used[s];
     if (c.same_ph) data->ph_values[s] = 6.25f;
   }
+  return data;
+}
+
+// Fits the case with kernel k on a fresh state, and a second time on the state the first
+// call left, and compares each with the per-point fit.
+void check_case(const Case& c, FitKernel k, unsigned seed) {
+  ASSERT_EQ(select_fit_kernel(k), k);
+  std::mt19937 rng(seed);
+  int included = 0;
+  auto data = case_data(c, rng, included);
   auto fast = start_state(rng);
   fast->fit_step = static_cast<int16_t>(c.step);
   fast->used_spectra_count = static_cast<int16_t>(included);
@@ -156,14 +163,8 @@ TEST_P(KernelTest, NoticesChangedDataBetweenCalls) {
 void check_pair_case(const Case& c, FitKernel k, unsigned seed, int step_b) {
   ASSERT_EQ(select_fit_kernel(k), k);
   std::mt19937 rng(seed);
-  auto data = random_data(rng, c.ns, c.nw);
-  if (c.zeros) fill_zeros(*data);
   int included = 0;
-  for (int s = 1; s <= c.ns; ++s) {
-    data->spectrum_used[s] = (s % c.used_every == 0) ? 1 : 0;
-    included += data->spectrum_used[s];
-    if (c.same_ph) data->ph_values[s] = 6.25f;
-  }
+  auto data = case_data(c, rng, included);
   auto a = start_state(rng);
   auto b = start_state(rng);
   a->fit_step = static_cast<int16_t>(c.step);
