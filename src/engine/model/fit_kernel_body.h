@@ -338,8 +338,6 @@ void residual_sums(FitJob* jobs, bool* rows_changed) {
 
 // Two blocks share each concentration's broadcast; with AVX-512 a broadcast used once is folded
 // into the multiplication instead, which spares a shuffle per concentration.
-// Two blocks share each concentration's broadcast; with AVX-512 a broadcast used once is folded
-// into the multiplication instead, which spares a shuffle per concentration.
 template <int W>
 void all_right_hand_sides(FitJob& job, int padded) {
   constexpr int kBlocks = W == 8 ? 1 : 2;
