@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -12,6 +13,8 @@
 #include <regex>
 #include <set>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "cli/analyse.h"
 #include "cli/data_file.h"
@@ -480,6 +483,30 @@ TEST(Batch, PlanAndReplicatesGiveTheSameTablesForAnyNumberOfJobs) {
     EXPECT_FALSE(a.empty()) << t;
     EXPECT_EQ(a, slurp(lab / "t2" / t)) << t;
   }
+}
+
+// The optimisation's sweeps are planned and scored two at a time on each thread: the trials,
+// their order and the result must not depend on the number of threads.
+TEST(Batch, OptimisationGivesTheSameTraceAndResultOnAnyNumberOfThreads) {
+  const fs::path dir = fs::temp_directory_path() / "ferolan_threads_test";
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  const std::string data = std::string(FEROLAN_EXAMPLES) + "/data.mdf";
+  std::vector<Outcome> runs;
+  for (int threads : {1, 2, 3}) {
+    const std::string n = std::to_string(threads);
+    runs.push_back(
+        run(data + " --pk 4,9,11 --level very-high --threads " + n + " --trace t" + n, dir));
+    EXPECT_EQ(runs.back().status, 0) << runs.back().err;
+  }
+  const std::string trace = slurp(dir / "t1");
+  EXPECT_GT(std::count(trace.begin(), trace.end(), '\n'), 10000);
+  for (size_t i = 1; i < runs.size(); ++i) {
+    const std::string n = std::to_string(i + 1);
+    EXPECT_EQ(slurp(dir / ("t" + n)), trace) << n << " threads";
+    EXPECT_EQ(without_times(runs[i].out), without_times(runs[0].out)) << n << " threads";
+  }
+  fs::remove_all(dir);
 }
 
 // Every key that docs/json.md documents, in every mode and status.
