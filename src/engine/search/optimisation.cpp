@@ -102,6 +102,14 @@ void share_settings(const CalcState& from, CalcState& to) {
   to.active_ka_count = from.active_ka_count;
 }
 
+// Fits made in the helpers' states, which the search counts as its own.
+long helper_fits(const Helpers& h) {
+  long fits = 0;
+  for (const auto& c : h.calc) fits += c->fits;
+  for (const auto& c : h.beside) fits += c->fits;
+  return fits;
+}
+
 // Scores the collected trials: the extra threads take the first chunks, this thread the last
 // one, so that calc ends with the last trial's fit as a sequential sweep leaves it. Each thread
 // scores its trials two at a time, the earlier one in its second state. Then the trials are
@@ -130,25 +138,18 @@ void score_planned(Workspace w, SearchObserver& obs, Sweep& sweep, Helpers& h) {
       h.scores[i + 1] = calc.s_a_sq;
     }
   };
+  for (auto& c : h.calc) share_settings(w.calc, *c);
+  for (auto& c : h.beside) share_settings(w.calc, *c);
+  const long helper_fits_before = helper_fits(h);
   std::vector<std::thread> threads;
-  std::vector<long> fits_before;
-  for (size_t t = 0; t < parts; ++t) {
-    share_settings(w.calc, *h.beside[t]);
-    fits_before.push_back(h.beside[t]->fits);
-  }
-  for (size_t t = 0; t + 1 < parts; ++t) {
-    CalcState& c = *h.calc[t];
-    share_settings(w.calc, c);
-    fits_before.push_back(c.fits);
-    threads.emplace_back(run, std::ref(c), std::ref(*h.beside[t]), n * t / parts,
+  for (size_t t = 0; t + 1 < parts; ++t)
+    threads.emplace_back(run, std::ref(*h.calc[t]), std::ref(*h.beside[t]), n * t / parts,
                          n * (t + 1) / parts);
-  }
   const Arr1<double, kSlots> ka_after = w.calc.ka;
   run(w.calc, *h.beside[parts - 1], n * (parts - 1) / parts, n);
   w.calc.ka = ka_after;
   for (std::thread& t : threads) t.join();
-  for (size_t t = 0; t < parts; ++t) w.calc.fits += h.beside[t]->fits - fits_before[t];
-  for (size_t t = 0; t + 1 < parts; ++t) w.calc.fits += h.calc[t]->fits - fits_before[parts + t];
+  w.calc.fits += helper_fits(h) - helper_fits_before;
   for (size_t i = 0; i < n; ++i) {
     ++w.search.trials;
     w.search.s_a_sq_trial = h.scores[i];
