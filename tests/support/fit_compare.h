@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <random>
@@ -11,6 +12,25 @@
 #include "engine/data/state.h"
 
 namespace ferolan::testing {
+
+// A random data set of ns spectra, every one included, with pH over 1..13 (ascending when
+// `sorted`) and absorbances from `lowest` to 2 at every point of the largest grid.
+inline std::unique_ptr<DataSet> random_data(std::mt19937& rng, int ns, int nw, float lowest,
+                                            bool sorted) {
+  auto d = std::make_unique<DataSet>();
+  std::uniform_real_distribution<float> a(lowest, 2), ph(1, 13);
+  d->acid_conc = 1e-4f;
+  d->n_spectra = static_cast<int16_t>(ns);
+  d->n_wavelengths = static_cast<int16_t>(nw);
+  for (int s = 1; s <= ns; ++s) {
+    d->ph_values[s] = ph(rng);
+    d->spectrum_used[s] = 1;
+  }
+  if (sorted) std::sort(d->ph_values.begin() + 1, d->ph_values.begin() + 1 + ns);
+  for (int w = 1; w <= kMaxPoints; ++w)
+    for (int s = 1; s <= kMaxSpectra; ++s) d->absorbance[w][s] = a(rng);
+  return d;
+}
 
 inline std::unique_ptr<CalcState> start_state(std::mt19937& rng) {
   auto c = std::make_unique<CalcState>();
