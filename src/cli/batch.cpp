@@ -16,6 +16,8 @@
 
 #include "cli/manifest.h"
 #include "cli/outputs.h"
+#include "cli/path_identity.h"
+#include "cli/pictures.h"
 #include "engine/format/format.h"
 
 namespace ferolan::cli {
@@ -53,6 +55,32 @@ bool write_file(const std::string& path, const std::string& text, std::ostream& 
 std::string clock_text(double seconds) {
   const long s = static_cast<long>(seconds + 0.5);
   return std::to_string(s / 60) + ":" + (s % 60 < 10 ? "0" : "") + std::to_string(s % 60);
+}
+
+std::string trace_path(const Options& o, const std::string& name, bool several) {
+  return several ? o.trace_file + "/" + name + ".trace" : o.trace_file;
+}
+
+// Every file the run would write, checked against its inputs, its plan and each other.
+std::vector<std::string> output_clashes_of(const Options& o, const std::vector<FileJob>& jobs,
+                                           const std::vector<std::string>& names, bool several) {
+  std::vector<NamedPath> inputs, outputs;
+  if (!o.manifest.empty()) inputs.push_back({o.manifest, "the plan"});
+  for (const FileJob& job : jobs)
+    if (!job.bytes) inputs.push_back({job.path, "an input"});
+  outputs.push_back({o.summary_file, "--summary"});
+  outputs.push_back({o.by_sample_file, "--by-sample"});
+  outputs.push_back({o.forms_file, "--forms"});
+  outputs.push_back({o.calc_file, "--calc"});
+  if (!o.trace_file.empty())
+    for (const std::string& name : names)
+      outputs.push_back({trace_path(o, name, several), "--trace"});
+  for (const FileJob& job : jobs) {
+    if (job.plots_dir.empty()) continue;
+    for (const char* picture : kPictureNames)
+      outputs.push_back({job.plots_dir + "/" + picture, "--plots"});
+  }
+  return output_clashes(inputs, outputs);
 }
 
 }  // namespace
@@ -201,6 +229,11 @@ int run_batch(const Options& o, std::istream& in, std::ostream& out, std::ostrea
     if (!o.plots_dir.empty()) job.plots_dir = several ? o.plots_dir + "/" + name : o.plots_dir;
     job.trace = !o.trace_file.empty();
   }
+  if (const std::vector<std::string> clashes = output_clashes_of(o, jobs, names, several);
+      !clashes.empty()) {
+    for (const std::string& c : clashes) err << "ferolan-cli: " << c << "; nothing written\n";
+    return kUsage;
+  }
   if (several && !o.trace_file.empty()) {
     std::error_code ec;
     fs::create_directories(o.trace_file, ec);
@@ -260,7 +293,7 @@ int run_batch(const Options& o, std::istream& in, std::ostream& out, std::ostrea
   if (!o.trace_file.empty()) {
     for (size_t i = 0; i < results.size(); ++i) {
       if (results[i].status != Status::Ok && results[i].trace.empty()) continue;
-      const std::string path = several ? o.trace_file + "/" + names[i] + ".trace" : o.trace_file;
+      const std::string path = trace_path(o, names[i], several);
       if (!write_file(path, results[i].trace, err)) output_failed();
     }
   }

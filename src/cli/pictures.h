@@ -15,6 +15,11 @@ struct ResidualDiagnostics;
 
 namespace ferolan::cli {
 
+// Every file --plots may write into a file's folder.
+inline constexpr const char* kPictureNames[] = {
+    "spectra.png", "forms.png", "dadph.png",      "speciation.png", "residuals.png",
+    "spectra.svg", "forms.svg", "speciation.svg", "residuals.svg"};
+
 class Pictures {
  public:
   // Without drawing, the canvases record nothing (no Qt needed).
