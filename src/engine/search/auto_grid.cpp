@@ -119,7 +119,12 @@ SearchResult auto_grid(Workspace w, const ModelSetup& setup, SearchObserver& obs
 
   s.pk_best = g.best;
   obs.progress(3);
-  if (auto r = obs.final_start_values(setup, g.best, s, c)) return run.refused(*r);
+  Arr1<float, kSlots> rounded{};
+  for (int k = 1; k <= kSlots; ++k) rounded[k] = round_to_box(g.best[k]);
+  const Arr1<float, kSlots> from = obs.final_start_values(g.best, rounded);
+  ModelSetup final_setup = setup;
+  for (int k = 1; k <= kSlots; ++k) final_setup.slot[k].value = from[k];
+  if (auto r = check_setup(SearchKind::Optimisation, final_setup, c, s)) return run.refused(*r);
   Arr1<float, kSlots> base_pk = s.pk;
   rozrah(w.data, c);
   s.step_factor = 1.1f;

@@ -82,14 +82,8 @@ void full_fit(const DataSet& data, CalcState& calc) {
   calc.fit_step = 10;
 }
 
-std::optional<Refusal> SearchObserver::final_start_values(const ModelSetup& setup,
-                                                          const Arr1<float, kSlots>& best,
-                                                          SearchState& search, CalcState& calc) {
-  ModelSetup start = setup;
-  for (int k = 1; k <= kSlots; ++k)
-    start.slot[k].value =
-        static_cast<float>(leading_number(format_single(best[k], "0.00", setup.decimal)));
-  return check_setup(SearchKind::Optimisation, start, calc, search);
+float round_to_box(float v) {
+  return static_cast<float>(leading_number(format_single(v, "0.00", '.')));
 }
 
 }  // namespace ferolan

@@ -21,9 +21,6 @@ struct SlotSetup {
 struct ModelSetup {
   Arr1<SlotSetup, kSlots> slot{};
   int level = 1;  // optimisation: 1 normal, 2 high, 3 very high
-  // The automatic grid's final stage starts from its best set written with two decimals
-  // and read back, as the window does through its pKa boxes; this is that text's decimal mark.
-  char decimal = '.';
   SlotModes modes() const;
 };
 
@@ -109,13 +106,18 @@ class SearchObserver {
   // A grid's best set (of the whole manual grid, or of a pass of the automatic grid) with
   // calc holding its fit at full resolution.
   virtual void grid_best_fitted(const Arr1<float, kSlots>& best) { (void)best; }
-  // The automatic grid's final stage reads its start values. The default writes the best set
-  // with two decimals and reads it back; the window reads its pKa boxes instead. Returns a
-  // refusal when a value is missing or unusable.
-  virtual std::optional<Refusal> final_start_values(const ModelSetup& setup,
-                                                    const Arr1<float, kSlots>& best,
-                                                    SearchState& search, CalcState& calc);
+  // The automatic grid's final stage starts from start: the grid's best set rounded to two
+  // decimals, as the pKa boxes show it. A window whose boxes the user changed meanwhile returns
+  // what they hold instead (0 for a box it cannot read: the stage is then refused).
+  virtual Arr1<float, kSlots> final_start_values(const Arr1<float, kSlots>& best,
+                                                 const Arr1<float, kSlots>& start) {
+    (void)best;
+    return start;
+  }
 };
+
+// v rounded to two decimals as the mask "0.00" writes it, read back as a float.
+float round_to_box(float v);
 
 // Checks the setup as the given search reads it and writes the trial state it implies
 // (ka, pk, pk_free); the first problem in slot order is returned.

@@ -46,9 +46,14 @@ void Command9_Click(Module& m) {
   if (!read_held_values(m, setup)) return run_unlock(m);
   WindowObserver obs(m);
   const SearchResult r = auto_grid(workspace(m), setup, obs);
+  if (r.outcome == Outcome::Refused && r.refusal.msg == Msg::StartValues) {
+    // The final stage found no start values: the finish block without it.
+    show_message(m, r.refusal);
+    obs.flush();
+    return finish_block(m);
+  }
   obs.flush();
   if (r.outcome == Outcome::Refused) {
-    if (obs.final_stage_refused) return finish_block(m);
     if (unscorable(r.refusal)) return refuse_unscorable(m, r.refusal);
     show_message(m, r.refusal);
     return run_unlock(m);

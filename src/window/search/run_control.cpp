@@ -155,7 +155,6 @@ ModelSetup window_setup(Module& m) {
   for (int k = 1; k <= kSlots; ++k) setup.slot[k].mode = modes[k];
   for (int n = 1; n <= 3; ++n)
     if (m.ui.Option1[n].checked) setup.level = n;
-  setup.decimal = m.decimal();
   return setup;
 }
 
@@ -241,14 +240,18 @@ void WindowObserver::grid_best_fitted(const Arr1<float, kSlots>& best) {
       m.ui.set_text(m.ui.txt_pK[k], format_single(best[k], "0.00", m.decimal()));
 }
 
-std::optional<Refusal> WindowObserver::final_start_values(const ModelSetup& setup,
-                                                          const Arr1<float, kSlots>&, SearchState&,
-                                                          CalcState&) {
-  // The boxes, not the best set: they are what the user sees and may have edited.
-  ModelSetup start = setup;
-  if (read_start_values(m, start)) return std::nullopt;
-  final_stage_refused = true;
-  return Refusal{Msg::StartValues, 0};
+Arr1<float, kSlots> WindowObserver::final_start_values(const Arr1<float, kSlots>& best,
+                                                       const Arr1<float, kSlots>& start) {
+  // The boxes hold the best set as grid_best_fitted wrote it, in the locale's notation, and
+  // stand for start; a box the user changed since is read as typed start values are.
+  Arr1<float, kSlots> from = start;
+  for (int k = 1; k <= kSlots; ++k) {
+    if (m.ui.Check2[k].checked) continue;
+    const std::string& text = m.ui.txt_pK[k].text;
+    if (text != format_single(best[k], "0.00", m.decimal()))
+      from[k] = static_cast<float>(leading_number(text));
+  }
+  return from;
 }
 
 bool read_start_values(Module& m, ModelSetup& setup) {

@@ -46,7 +46,7 @@ void refuse_unscorable(Module& m, const Refusal& r);
 
 // The slot states as the boxes say: "Обнулити?" removes, else "Розраховувати?" fits, else held.
 SlotModes slot_modes(const Controls& ui);
-// A setup with the boxes' slot states, the chosen level and the locale's decimal mark; the
+// A setup with the boxes' slot states and the chosen level; the
 // values are filled by the reader of each search.
 ModelSetup window_setup(Module& m);
 Workspace workspace(Module& m);
@@ -65,15 +65,13 @@ class WindowObserver : public SearchObserver {
   void grid_ranges(const Arr1<float, kSlots>& start, const Arr1<float, kSlots>& end,
                    const Arr1<float, kSlots>& step) override;
   void grid_best_fitted(const Arr1<float, kSlots>& best) override;
-  std::optional<Refusal> final_start_values(const ModelSetup& setup,
-                                            const Arr1<float, kSlots>& best, SearchState& search,
-                                            CalcState& calc) override;
+  Arr1<float, kSlots> final_start_values(const Arr1<float, kSlots>& best,
+                                         const Arr1<float, kSlots>& start) override;
 
   // Draws a best set still waiting for its frame (at the end of a search).
   void flush();
 
   Module& m;
-  bool final_stage_refused = false;  // its message is shown already
 
  private:
   // A new best is drawn when a frame is due: its forms' spectra and concentrations wait

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "engine/search/trace.h"
 #include "support/acid_spectra.h"
 #include "support/search_probe.h"
 #include "support/search_setup.h"
@@ -225,6 +226,81 @@ TEST(AutoGrid, WithNoFittedSlotThePassesRepeatUntilStopped) {
   EXPECT_TRUE(t.pf.messages.empty());
   EXPECT_EQ(t->state.search.pk_best[1], 4.25f);
   expect_finished(t);
+}
+
+// An acid whose first constant lies below 1: its box shows "0,80" in a comma locale.
+AcidRecipe strong_acid() {
+  AcidRecipe r;
+  r.pka = {0.8, 3.5};
+  r.n_spectra = 12;
+  r.ph_first = 0;
+  r.ph_last = 6;
+  r.noise = 0.001;
+  return r;
+}
+
+TEST(AutoGrid, EveryLocaleGivesTheSameTrialsAndResult) {
+  const AcidRecipe recipe = strong_acid();
+  std::string trials[2];
+  for (char dec : {'.', ','}) {
+    SCOPED_TRACE(dec);
+    TestModule t;
+    t.pf.decimal = dec;
+    load_data(*t, make_acid_data(recipe));
+    set_slots(*t, {{'f', ""}, {'f', ""}});
+    std::string& trace = trials[dec == ','];
+    t->on_trial = [&](const TrialScore& trial) { trace += trace_line(trial); };
+    Command9_Click(*t);
+    EXPECT_TRUE(t.pf.messages.empty());
+    expect_recovered(t, recipe, 2);
+    EXPECT_EQ(t->ui.txt_pK[1].text.substr(0, 8), std::string("0") + dec + "80 ± ");
+    EXPECT_EQ(t->ui.txt_pK[2].text.substr(0, 8), std::string("3") + dec + "50 ± ");
+    expect_finished(t);
+  }
+  EXPECT_GT(trials[0].size(), 1000u);
+  EXPECT_EQ(trials[0], trials[1]);
+}
+
+// A box the user changes while the grid runs is read as typed start values are: the point
+// rule, an empty box refused.
+TEST(AutoGrid, ABoxChangedDuringTheGridIsReadAsTyped) {
+  struct Case {
+    const char* typed;
+    float centre;  // of slot 2 in the final stage; 0: refused
+  } cases[] = {{"3.6", 3.6f}, {"3,6", 3.0f}, {"", 0}, {"x", 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typed);
+    TestModule t;
+    t.pf.decimal = ',';
+    load_data(*t, make_acid_data(strong_acid()));
+    set_slots(*t, {{'f', ""}, {'f', ""}});
+    SearchProbe probe(t);
+    long grid_trials = -1;
+    probe.at_yield = [&](long) {
+      if (grid_trials < 0 && t->ui.Label5.text.size() == 28) {  // the last pass ended
+        grid_trials = t->state.search.trials;
+        t->ui.set_text(t->ui.txt_pK[2], c.typed);
+      }
+    };
+    std::vector<TrialScore> scored;
+    t->on_trial = [&](const TrialScore& trial) { scored.push_back(trial); };
+    Command9_Click(*t);
+    ASSERT_GT(grid_trials, 0);
+    if (c.centre == 0) {
+      ASSERT_EQ(t.pf.messages.size(), 1u);
+      EXPECT_EQ(t.pf.messages[0].text, "Вкажіть початкові значення всіх шуканих рКа!!!");
+      EXPECT_EQ(t->state.search.trials, grid_trials);
+      EXPECT_EQ(t->ui.txt_pK[2].text, c.typed);  // no uncertainty estimate
+    } else {
+      EXPECT_TRUE(t.pf.messages.empty());
+      // The first sweep's first trial: both constants at centre / 1.1.
+      ASSERT_GT(scored.size(), static_cast<size_t>(grid_trials));
+      const TrialScore& first = scored[static_cast<size_t>(grid_trials)];
+      EXPECT_NEAR(first.pk[2], c.centre / 1.1, 1e-5);
+      EXPECT_NEAR(first.pk[1], 0.8 / 1.1, 1e-5);
+    }
+    expect_finished(t);
+  }
 }
 
 }  // namespace
