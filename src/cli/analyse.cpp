@@ -198,7 +198,7 @@ FileResult analyse_file(const FileJob& job) {
   std::string code, problem;
   if (!apply_options(s, o, report.suggested_constants(), code, problem)) {
     finish_data();
-    fail(r, Status::Refused, kUsage, code, problem);
+    fail(r, Status::Refused, code == "held_value_missing" ? kRefused : kUsage, code, problem);
     return r;
   }
   finish_data();

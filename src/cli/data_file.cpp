@@ -5,6 +5,7 @@
 #include <cmath>
 #include <optional>
 
+#include "cli/text.h"
 #include "engine/import/import_common.h"
 #include "engine/import/mdf_fields.h"
 #include "engine/import/number.h"
@@ -38,12 +39,12 @@ namespace {
 constexpr int kMaxColumns = kMaxSpectra + 1;
 constexpr int kMaxTableRows = kMaxPoints;  // the pH row and 999 points
 
+// Only the exact words refuse a cell, as in the window's paste: "info" or "nanoM" is text.
 bool names_non_finite(std::string_view cell) {
   if (!cell.empty() && (cell[0] == '+' || cell[0] == '-')) cell.remove_prefix(1);
-  if (cell.size() < 3) return false;
-  std::string head(cell.substr(0, 3));
-  for (char& c : head) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return head == "inf" || head == "nan";
+  std::string word(cell);
+  for (char& c : word) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return word == "inf" || word == "infinity" || word == "nan";
 }
 
 std::string_view trim(std::string_view s) {
@@ -58,15 +59,38 @@ std::string where(int row, int col) {
   return "row " + std::to_string(row) + ", column " + std::to_string(col);
 }
 
-// Shown as the cell was written, within reason.
+// Shown as the cell was written, within reason: at most 40 characters, cut between
+// characters, and bytes that are no UTF-8 written as \xNN so that every output stays text.
 std::string quoted(std::string_view cell) {
   std::string q = "\"";
-  q += cell.size() > 40 ? std::string(cell.substr(0, 40)) + "..." : std::string(cell);
+  size_t i = 0, chars = 0;
+  while (i < cell.size() && chars < 40) {
+    const size_t n = utf8_length(cell.substr(i));
+    if (n == 0) {
+      static const char hex[] = "0123456789ABCDEF";
+      const auto b = static_cast<unsigned char>(cell[i]);
+      q += "\\x";
+      q += hex[b >> 4];
+      q += hex[b & 15];
+      ++i;
+    } else {
+      q.append(cell.substr(i, n));
+      i += n;
+    }
+    ++chars;
+  }
+  if (i < cell.size()) q += "...";
   return q + "\"";
 }
 
+// What a cell stands for: a measured absorbance may be read as 0 with a warning; the pH
+// values and wavelengths that place the spectra may not, for a made-up one moves every
+// constant.
+enum class Cell { Absorbance, Ph, Wavelength };
+
 struct Reader {
   DataFile& f;
+  long cells = 0, not_numbers = 0;  // absorbance cells, and those read as 0
 
   bool refuse(std::string code, std::string message) {
     f.ok = false;
@@ -76,19 +100,43 @@ struct Reader {
   }
 
   // A cell's value by the leading-number rule; a cell that is more or less than a number is
-  // noted. nullopt (with the file refused) for what cannot be stored at all.
-  std::optional<double> number(std::string_view cell, int row, int col, bool empty_is_fine) {
+  // noted. nullopt (with the file refused) for what cannot be stored at all and for a pH or
+  // a wavelength that is not a number.
+  std::optional<double> number(std::string_view cell, int row, int col, Cell kind,
+                               bool empty_is_fine = false) {
     if (names_non_finite(cell)) {
       refuse("non_finite", where(row, col) + ": " + quoted(cell) + " is not a finite number");
       return std::nullopt;
     }
+    if (kind != Cell::Absorbance && !is_number_text(cell)) {
+      const bool ph = kind == Cell::Ph;
+      refuse(ph ? "ph_not_a_number" : "wavelength_not_a_number",
+             where(row, col) + ": " + (cell.empty() ? std::string("an empty cell") : quoted(cell)) +
+                 " stands where a " + (ph ? "pH value" : "wavelength") +
+                 " belongs and is not a number");
+      return std::nullopt;
+    }
+    if (kind == Cell::Absorbance && !empty_is_fine) ++cells;
     if (cell.empty()) {
-      if (!empty_is_fine) f.warnings.push_back({row, col, "empty cell read as 0"});
+      if (!empty_is_fine) {
+        f.warnings.push_back({row, col, "empty cell read as 0"});
+        ++not_numbers;
+      }
       return 0.0;
     }
-    if (!is_number_text(cell))
+    if (!is_number_text(cell)) {
       f.warnings.push_back({row, col, quoted(cell) + " is not a number, read as 0"});
+      if (!empty_is_fine) ++not_numbers;
+    }
     return leading_number(cell);
+  }
+
+  // A table of which most cells are text is no spectra: another program's output, or ours.
+  bool mostly_text() {
+    if (cells == 0 || 2 * not_numbers <= cells) return false;
+    refuse("mostly_text", std::to_string(not_numbers) + " of " + std::to_string(cells) +
+                              " absorbance cells are not numbers: this is not a table of spectra");
+    return true;
   }
 
   bool single(double v, int row, int col, float& out) {
@@ -118,14 +166,27 @@ std::vector<std::string_view> lines_of(std::string_view text) {
   return lines;
 }
 
+// Quoted parts of a line are skipped: a quoted cell may hold the decimal comma.
 Separator separator_of(std::string_view first_line) {
-  if (first_line.find('\t') != std::string_view::npos) return Separator::Tab;
-  if (first_line.find(';') != std::string_view::npos) return Separator::Semicolon;
-  if (first_line.find(',') != std::string_view::npos) return Separator::Comma;
-  return Separator::Space;
+  bool tab = false, semicolon = false, comma = false, quote = false;
+  for (char c : first_line) {
+    if (c == '"') quote = !quote;
+    if (quote) continue;
+    tab = tab || c == '\t';
+    semicolon = semicolon || c == ';';
+    comma = comma || c == ',';
+  }
+  return tab         ? Separator::Tab
+         : semicolon ? Separator::Semicolon
+         : comma     ? Separator::Comma
+                     : Separator::Space;
 }
 
-std::vector<std::string> cells_of(std::string_view line, Separator sep) {
+// The cells of one line. Quotes are read first (RFC 4180: a quoted cell may hold the
+// separator, "" stands for a quote), then the decimal comma: every comma of a cell after
+// ';' or a tab, and the commas inside quotes after ','. quoted_comma tells whether a
+// quoted cell held one.
+std::vector<std::string> cells_of(std::string_view line, Separator sep, bool& quoted_comma) {
   std::vector<std::string> cells;
   if (sep == Separator::Space) {
     size_t i = 0;
@@ -136,23 +197,75 @@ std::vector<std::string> cells_of(std::string_view line, Separator sep) {
       while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
       cells.emplace_back(line.substr(start, i - start));
     }
-  } else {
-    const char c = sep == Separator::Tab ? '\t' : sep == Separator::Semicolon ? ';' : ',';
-    size_t start = 0;
-    while (true) {
-      const size_t pos = line.find(c, start);
-      cells.emplace_back(trim(line.substr(start, pos - start)));
-      if (pos == std::string_view::npos) break;
-      start = pos + 1;
-    }
+    return cells;
   }
-  for (std::string& cell : cells) {
-    // A spreadsheet may quote a cell that holds its decimal comma.
-    if (cell.size() >= 2 && cell.front() == '"' && cell.back() == '"')
-      cell = std::string(trim(std::string_view(cell).substr(1, cell.size() - 2)));
+  const char c = sep == Separator::Tab ? '\t' : sep == Separator::Semicolon ? ';' : ',';
+  size_t i = 0;
+  while (true) {
+    while (i < line.size() && (line[i] == ' ' || (line[i] == '\t' && c != '\t'))) ++i;
+    std::string cell;
+    if (i < line.size() && line[i] == '"') {
+      for (++i; i < line.size(); ++i) {
+        if (line[i] == '"' && i + 1 < line.size() && line[i + 1] == '"') {
+          cell += '"';
+          ++i;
+        } else if (line[i] == '"') {
+          ++i;
+          break;
+        } else {
+          cell += line[i];
+        }
+      }
+      const size_t pos = line.find(c, i);
+      cell += std::string(trim(line.substr(i, pos - i)));  // text after the closing quote
+      cell = std::string(trim(cell));
+      std::string point = cell;
+      std::replace(point.begin(), point.end(), ',', '.');
+      if (sep == Separator::Comma && point != cell && is_number_text(point)) {
+        cell = point;
+        quoted_comma = true;
+      }
+      i = pos;
+    } else {
+      const size_t pos = line.find(c, i);
+      cell = std::string(trim(line.substr(i, pos - i)));
+      i = pos;
+    }
     if (sep != Separator::Comma) std::replace(cell.begin(), cell.end(), ',', '.');
+    cells.push_back(std::move(cell));
+    if (i == std::string_view::npos) break;
+    ++i;
   }
   return cells;
+}
+
+// Cells per line when the line is split at blanks or commas outside quotes.
+int loose_cells(std::string_view line) {
+  int n = 0;
+  bool in_cell = false, quote = false;
+  for (char c : line) {
+    if (c == '"') quote = !quote;
+    const bool gap = !quote && (c == ' ' || c == '\t' || c == ',' || c == '\r');
+    if (!gap && !in_cell) ++n;
+    in_cell = !gap;
+  }
+  return n;
+}
+
+// Rows of blank-separated cells, all but the first with the same number of cells (at least
+// two) and the first with one fewer: a table whose corner cell is empty. Read as a stream
+// of fields, it would take the first pH for the concentration and shift every value.
+bool table_with_empty_corner(std::string_view text) {
+  const std::vector<std::string_view> lines = lines_of(text);
+  if (lines.size() < 2) return false;
+  std::vector<int> counts;
+  for (size_t i = 1; i < lines.size(); ++i)
+    if (!trim(lines[i]).empty()) counts.push_back(loose_cells(lines[i]));
+  if (counts.empty()) return false;
+  const int c = counts.front();
+  if (c < 2 || std::count(counts.begin(), counts.end(), c) != static_cast<long>(counts.size()))
+    return false;
+  return loose_cells(lines[0]) == c - 1;
 }
 
 bool read_table(std::string_view text, DataFile& f) {
@@ -161,8 +274,7 @@ bool read_table(std::string_view text, DataFile& f) {
   const std::vector<std::string_view> lines = lines_of(text);
   if (lines.empty()) return r.refuse("empty", "the file holds no table");
   f.separator = separator_of(lines[0]);
-  f.decimal_mark = f.separator == Separator::Comma ? '.' : ',';
-  if (f.separator == Separator::Tab || f.separator == Separator::Space) f.decimal_mark = '.';
+  f.decimal_mark = f.separator == Separator::Semicolon ? ',' : '.';
 
   const int rows = static_cast<int>(std::min<size_t>(lines.size(), kMaxTableRows));
   if (lines.size() > static_cast<size_t>(kMaxTableRows))
@@ -172,13 +284,23 @@ bool read_table(std::string_view text, DataFile& f) {
                               " not read: a table holds at most 999 wavelength points"});
   std::vector<std::vector<std::string>> cells(rows);
   int columns = 0;
+  bool quoted_comma = false;
   for (int i = 0; i < rows; ++i) {
-    cells[i] = cells_of(lines[i], f.separator);
+    cells[i] = cells_of(lines[i], f.separator, quoted_comma);
     while (!cells[i].empty() && cells[i].back().empty()) cells[i].pop_back();
     columns = std::max(columns, static_cast<int>(cells[i].size()));
     if (columns > kMaxColumns)
       return r.refuse("too_many_columns", "row " + std::to_string(i + 1) +
                                               " has more than 51 columns (at most 50 spectra)");
+  }
+  if (quoted_comma) f.decimal_mark = ',';
+  // Blanks cannot show an empty corner cell: a first row one cell short of every other
+  // row is one.
+  if (f.separator == Separator::Space && rows > 1 && !cells[0].empty()) {
+    bool short_corner = true;
+    for (int i = 1; i < rows; ++i)
+      short_corner = short_corner && (cells[i].empty() || cells[i].size() == cells[0].size() + 1);
+    if (short_corner) cells[0].insert(cells[0].begin(), std::string());
   }
   if (columns < 2)
     return r.refuse("no_spectra", "the table has no spectra (at least two columns are needed)");
@@ -192,13 +314,13 @@ bool read_table(std::string_view text, DataFile& f) {
     return col <= static_cast<int>(line.size()) ? std::string_view(line[col - 1]) : "";
   };
   float conc = 0;
-  const auto c = r.number(cell(1, 1), 1, 1, true);
+  const auto c = r.number(cell(1, 1), 1, 1, Cell::Absorbance, true);
   if (!c || !r.single(*c, 1, 1, conc)) return false;
   d->acid_conc = conc == 0 ? 10.0f : conc;
   d->n_spectra = static_cast<int16_t>(columns - 1);
   d->n_wavelengths = static_cast<int16_t>(rows - 1);
   for (int s = 1; s <= d->n_spectra; ++s) {
-    const auto v = r.number(cell(1, s + 1), 1, s + 1, false);
+    const auto v = r.number(cell(1, s + 1), 1, s + 1, Cell::Ph);
     if (!v || !r.single(*v, 1, s + 1, d->ph_values[s])) return false;
   }
   for (int w = 1; w <= d->n_wavelengths; ++w) {
@@ -207,13 +329,14 @@ bool read_table(std::string_view text, DataFile& f) {
       f.warnings.push_back({row, 0, "empty row read as wavelength 0 nm with absorbances 0"});
       continue;
     }
-    const auto wl = r.number(cell(row, 1), row, 1, false);
+    const auto wl = r.number(cell(row, 1), row, 1, Cell::Wavelength);
     if (!wl || !r.wavelength(*wl, row, 1, d->wavelengths[w])) return false;
     for (int s = 1; s <= d->n_spectra; ++s) {
-      const auto v = r.number(cell(row, s + 1), row, s + 1, false);
+      const auto v = r.number(cell(row, s + 1), row, s + 1, Cell::Absorbance);
       if (!v || !r.single(*v, row, s + 1, d->absorbance[w][s])) return false;
     }
   }
+  if (r.mostly_text()) return false;
   f.data = std::move(d);
   f.ok = true;
   return true;
@@ -226,16 +349,16 @@ bool read_mdf(std::string_view text, DataFile& f) {
   if (in.at_end()) return r.refuse("empty", "the file is empty");
   auto d = std::make_unique<DataSet>();
   std::string missing = "the file ends before the first wavelength";
-  auto value = [&]() -> std::optional<double> {
+  auto value = [&](Cell kind) -> std::optional<double> {
     if (in.at_end()) {
       r.refuse("truncated", missing);
       return std::nullopt;
     }
     const std::string_view field = in.next();
-    return r.number(field, in.line(), in.field(), false);
+    return r.number(field, in.line(), in.field(), kind);
   };
-  auto single = [&](float& out) {
-    const auto v = value();
+  auto single = [&](float& out, Cell kind) {
+    const auto v = value(kind);
     return v && r.single(*v, in.line(), in.field(), out);
   };
   auto wavelength = [&](double v, int16_t& out) {
@@ -243,11 +366,11 @@ bool read_mdf(std::string_view text, DataFile& f) {
   };
 
   float conc = 0;
-  if (!single(conc)) return false;
+  if (!single(conc, Cell::Absorbance)) return false;
   d->acid_conc = conc == 0 ? 10.0f : conc;
   int n = kMaxSpectra;
   for (int i = 1; i <= kMaxSpectra; ++i) {
-    if (!single(d->ph_values[i])) return false;
+    if (!single(d->ph_values[i], Cell::Ph)) return false;
     if (d->ph_values[i] > 20) {
       n = i - 1;
       if (!wavelength(d->ph_values[i], d->wavelengths[1])) return false;
@@ -258,7 +381,7 @@ bool read_mdf(std::string_view text, DataFile& f) {
   if (n == 0)
     return r.refuse("no_ph", "no pH values: the first number after the concentration is above 20");
   if (n == kMaxSpectra) {
-    const auto v = value();
+    const auto v = value(Cell::Wavelength);
     if (!v || !wavelength(*v, d->wavelengths[1])) return false;
   }
   d->n_spectra = static_cast<int16_t>(n);
@@ -266,7 +389,7 @@ bool read_mdf(std::string_view text, DataFile& f) {
     missing = "the file ends in the middle of the row of wavelength " +
               std::to_string(d->wavelengths[w]) + " nm";
     for (int s = 1; s <= n; ++s)
-      if (!single(d->absorbance[w][s])) return false;
+      if (!single(d->absorbance[w][s], Cell::Absorbance)) return false;
     return true;
   };
   if (!row(1)) return false;
@@ -277,28 +400,15 @@ bool read_mdf(std::string_view text, DataFile& f) {
       break;
     }
     missing = "the file ends before the wavelength of point " + std::to_string(w);
-    const auto v = value();
+    const auto v = value(Cell::Wavelength);
     if (!v || !wavelength(*v, d->wavelengths[w]) || !row(w)) return false;
   }
   if (d->n_wavelengths == kMaxPoints && !in.at_end())
     f.warnings.push_back(
         {in.line(), 0, "this row and those after it not read: data.mdf holds at most 1000 points"});
+  if (r.mostly_text()) return false;
   f.data = std::move(d);
   f.ok = true;
-  return true;
-}
-
-bool valid_utf8(std::string_view s) {
-  size_t i = 0;
-  while (i < s.size()) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    int more = c < 0x80 ? 0 : (c >> 5) == 0x6 ? 1 : (c >> 4) == 0xE ? 2 : (c >> 3) == 0x1E ? 3 : -1;
-    if (more < 0 || (more == 1 && c < 0xC2)) return false;
-    if (more > 0 && i + more >= s.size()) return false;
-    for (int k = 1; k <= more; ++k)
-      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-    i += more + 1;
-  }
   return true;
 }
 
@@ -323,15 +433,14 @@ DataFile read_data_file(std::string_view name, std::string_view bytes, InputForm
       for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
       return tail == ext;
     };
-    if (ends(".mdf")) {
-      format = InputFormat::Mdf;
-    } else if (ends(".csv") || ends(".tsv")) {
+    const std::string_view first = bytes.substr(0, bytes.find_first_of("\r\n"));
+    if (ends(".csv") || ends(".tsv") || table_with_empty_corner(bytes))
       format = InputFormat::Table;
-    } else {
-      const std::string_view first = bytes.substr(0, bytes.find_first_of("\r\n"));
+    else if (ends(".mdf"))
+      format = InputFormat::Mdf;
+    else
       format = first.find_first_of("\t;") != std::string_view::npos ? InputFormat::Table
                                                                     : InputFormat::Mdf;
-    }
   }
   if (format == InputFormat::Table)
     read_table(bytes, f);

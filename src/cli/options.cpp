@@ -234,9 +234,10 @@ Input
   --format mdf|table     how the files are laid out (default: *.mdf a stream of numbers,
                          *.csv and *.tsv a table, others a table when the first line has a
                          tab or ';')
-  --strict               refuse a file with a cell that is not a number or rows beyond
-                         the limits (999 points of a table, 1000 of data.mdf); without it
-                         they are warnings and such a cell reads as 0
+  --strict               refuse a file with an absorbance cell that is not a number or rows
+                         beyond the limits (999 points of a table, 1000 of data.mdf);
+                         without it they are warnings and such a cell reads as 0 (a pH or
+                         wavelength that is not a number is always refused)
   --path-len 1|2|3|5     cuvette path length in cm, for the forms' spectra (default 1)
   --exclude 3,7          leave out spectra by number, after sorting by pH
   --exclude-ph 7.00      leave out the spectra measured at this pH (as shown, "0.00")

@@ -77,6 +77,13 @@ bool apply_options(Session& s, const Options& o, int constants, std::string& cod
       problem = "slot " + std::to_string(k) + " is removed from the model and cannot be held";
       return false;
     }
+    // A held slot without a value would be held at the box's start text, a made-up constant.
+    if (static_cast<int>(o.pk.size()) < k || o.pk[k - 1].empty()) {
+      code = "held_value_missing";
+      problem = "slot " + std::to_string(k) + " is held but has no value (--pk or pk" +
+                std::to_string(k) + " of the plan)";
+      return false;
+    }
     s.setup.slot[k].mode = SlotMode::Held;
   }
   DataSet& d = s.st->data;
