@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "cli/pictures.h"
+#include "cli/refined.h"
 #include "cli/report.h"
 #include "cli/report_impl.h"
 #include "cli/session.h"
@@ -282,6 +283,18 @@ FileResult analyse_file(const FileJob& job) {
     r.preferred_by = "compare";
   }
   text();
+  if (o.refine) {
+    SlotModes modes{};
+    Arr1<double, kSlots> start{};
+    std::array<std::optional<double>, 6> search_pk;
+    for (int k = 1; k <= kSlots; ++k) {
+      modes[k] = s.setup.slot[k].mode;
+      start[k] = s.st->search.pk_best[k];
+      search_pk[k] = r.per_slot[k].pka;
+    }
+    r.refined = std::make_shared<const analysis::RefineResult>(analysis::refine(d, modes, start));
+    r.text += refined_text(*r.refined, search_pk, r.s_a);
+  }
   if (!o.forms_file.empty()) r.forms_text = report.forms_text();
   if (!o.calc_file.empty()) r.calc_text = report.calc_text();
   if (!job.plots_dir.empty()) {

@@ -10,6 +10,7 @@
 
 #include "cli/data_file.h"
 #include "cli/options.h"
+#include "engine/analysis/refine.h"
 
 namespace ferolan::cli {
 
@@ -58,6 +59,7 @@ struct FileResult {
   std::optional<long> trials, fits;
   std::optional<double> elapsed_s, ionic_strength;
   std::shared_ptr<const Diagnostics> diagnostics;
+  std::shared_ptr<const analysis::RefineResult> refined;  // with --refine
 
   std::string text;                   // the report for people
   std::string forms_text, calc_text;  // when asked for

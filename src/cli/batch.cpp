@@ -303,7 +303,7 @@ int run_batch(const Options& o, std::istream& in, std::ostream& out, std::ostrea
     if (!o.calc_file.empty() && !write_file(o.calc_file, results[0].calc_text, err))
       output_failed();
   }
-  if (!o.summary_file.empty() && !write_file(o.summary_file, summary_csv(results), err))
+  if (!o.summary_file.empty() && !write_file(o.summary_file, summary_csv(results, o.refine), err))
     output_failed();
   if (!o.by_sample_file.empty() && !write_file(o.by_sample_file, by_sample_csv(results), err))
     output_failed();

@@ -108,6 +108,8 @@ bool parse_options(int argc, const char* const* argv, Options& o, std::string& e
       o.factors_only = true;
     } else if (arg == "--compare") {
       o.compare = true;
+    } else if (arg == "--refine") {
+      o.refine = true;
     } else if (arg == "--format") {
       if (!value(v)) return false;
       if (v == "mdf")
@@ -196,6 +198,7 @@ bool parse_options(int argc, const char* const* argv, Options& o, std::string& e
     return error = "give either input files or --manifest, not both", false;
   if (o.factors_only) {
     const char* other = o.compare                   ? "--compare"
+                        : o.refine                  ? "--refine"
                         : o.evaluate                ? "--evaluate"
                         : !o.forms_file.empty()     ? "--forms"
                         : !o.calc_file.empty()      ? "--calc"
@@ -210,6 +213,8 @@ bool parse_options(int argc, const char* const* argv, Options& o, std::string& e
              false;
   }
   if (o.compare && o.evaluate) return error = "--compare and --evaluate exclude each other", false;
+  if (o.compare && o.refine)
+    return error = "--refine refines one model; --compare fits several", false;
   return true;
 }
 
@@ -255,7 +260,8 @@ Many files
                          separated by spaces); an empty cell keeps the command line's setting
   --summary FILE.csv     one row per file: file, sample, status (ok|refused|unreadable),
                          message, counts, constants, search, pKa1..5, u1..5, se1..5, s_a,
-                         preferred_constants, pKa1_conc..pKa5_conc
+                         preferred_constants, pKa1_conc..pKa5_conc, and with --refine
+                         refine_status, pKa1_refined..pKa5_refined, se1_refined..se5_refined
   --by-sample FILE.csv   one row per sample over its ok replicates: n, mean, sd (n - 1) and
                          sem of each pKa (sd and sem empty when n < 2), the largest s_a
 
@@ -276,6 +282,12 @@ Search
                          1:1:5:0.5, 2:3:7:0.5, 3:5:9:0.5, 4:7:11:0.5, 5:9:13:0.5)
   --evaluate             score the --pk set without searching: s(A) at full resolution
                          and on the thinned grid of the searches
+  --refine               also refine the result (of --evaluate: the --pk set) to the exact
+                         least-squares minimum of the same score, in double precision
+                         (Levenberg-Marquardt, the forms' spectra solved at every step), with
+                         standard errors from its Jacobian; printed beside the search's
+                         result, `refined` in the JSON, pKa1_refined.., se1_refined.. and
+                         refine_status in the summary
 
 Output
   --json                 results as JSON (docs/json.md): one object, or an array of them

@@ -40,6 +40,7 @@ struct Options {
   bool factors_only = false;
   std::optional<double> noise;
   bool compare = false;
+  bool refine = false;  // the least-squares minimum from the search's result
   std::optional<double> ionic_strength;
 
   bool help = false, version = false;

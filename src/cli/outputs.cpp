@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "cli/json.h"
+#include "cli/refined.h"
 #include "cli/report_impl.h"
 #include "engine/analysis/ph_scale.h"
 
@@ -108,6 +109,8 @@ std::string one_object(const FileResult& r) {
   maybe(j, "elapsed", r.elapsed_text);
   j.end_object();
 
+  json_refined(j, "refined", r.refined.get());
+
   if (r.diagnostics) {
     r.diagnostics->json_factors(j);
     r.diagnostics->json_diagnostics(j);
@@ -170,7 +173,7 @@ std::string row(const std::vector<std::string>& cells) {
 
 }  // namespace
 
-std::string summary_csv(const std::vector<FileResult>& results) {
+std::string summary_csv(const std::vector<FileResult>& results, bool refined) {
   std::vector<std::string> head = {"file",         "sample", "status",    "message", "spectra",
                                    "spectra_used", "points", "constants", "search"};
   for (const char* p : {"pKa", "u", "se"})
@@ -178,6 +181,11 @@ std::string summary_csv(const std::vector<FileResult>& results) {
   head.push_back("s_a");
   head.push_back("preferred_constants");
   for (int k = 1; k <= kSlots; ++k) head.push_back("pKa" + std::to_string(k) + "_conc");
+  if (refined) {
+    head.push_back("refine_status");
+    for (const char* p : {"pKa", "se"})
+      for (int k = 1; k <= kSlots; ++k) head.push_back(p + std::to_string(k) + "_refined");
+  }
   std::string out = row(head);
   for (const FileResult& r : results) {
     auto count = [](const std::optional<int>& v) { return v ? std::to_string(*v) : ""; };
@@ -190,6 +198,15 @@ std::string summary_csv(const std::vector<FileResult>& results) {
     c.push_back(csv_number(r.s_a));
     c.push_back(count(r.preferred_constants));
     for (int k = 1; k <= kSlots; ++k) c.push_back(csv_number(r.per_slot[k].pka_conc));
+    if (refined) {
+      const analysis::RefineResult* f = r.refined.get();
+      const bool has = f && analysis::refine_has_result(f->status);
+      c.push_back(f ? analysis::refine_status_name(f->status) : "");
+      for (int k = 1; k <= kSlots; ++k)
+        c.push_back(has ? csv_number(std::optional<double>(f->pk[k])) : "");
+      for (int k = 1; k <= kSlots; ++k)
+        c.push_back(has ? csv_number(std::optional<double>(f->se[k])) : "");
+    }
     out += row(c);
   }
   return out;

@@ -20,7 +20,9 @@ std::string csv_field(std::string_view text);
 std::string csv_number(std::optional<double> v);
 std::string csv_number(std::optional<float> v);
 
-std::string summary_csv(const std::vector<FileResult>& results);
+// With refined, the refinement's columns follow: refine_status, pKa1_refined..pKa5_refined,
+// se1_refined..se5_refined.
+std::string summary_csv(const std::vector<FileResult>& results, bool refined = false);
 
 // Mean, standard deviation (n − 1) and standard error of the mean of one pKa over a sample's
 // ok replicates that have it; sd and sem only from two values on.

@@ -1,0 +1,23 @@
+// The least-squares refinement beside a search's result: its JSON object and report lines.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "cli/json.h"
+#include "engine/analysis/refine.h"
+
+namespace ferolan::cli {
+
+// The `refined` object (docs/json.md), or null without a refinement.
+void json_refined(Json& j, std::string_view key, const analysis::RefineResult* r);
+
+// Lines for the report: each constant refined beside the search's value (search_pk[k], none
+// for a removed slot), s(A), the degrees of freedom and the status.
+std::string refined_text(const analysis::RefineResult& r,
+                         const std::array<std::optional<double>, 6>& search_pk,
+                         std::optional<double> search_s_a);
+
+}  // namespace ferolan::cli
