@@ -207,7 +207,7 @@ class SearchDisplayTest : public QObject {
       posted_at = n;
     };
     pf.after = [&](long n) {
-      if (delivered_at || !stop_requested(f->m.state.search)) return;
+      if (delivered_at || !f->m.stop_request) return;
       delivered_at = n;
       trials_at_delivery = f->m.state.search.trials;
     };

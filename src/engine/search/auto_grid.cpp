@@ -38,7 +38,7 @@ void AutoScan::pass() {
 
 void AutoScan::trial() {
   SearchState& s = w.search;
-  if (stop_requested(s)) {
+  if (stop_requested(w)) {
     step[1] = kStopMark;
     stopped = any_stop = true;
     return;
@@ -60,7 +60,7 @@ void AutoScan::end_of_pass() {
   full_fit(w.data, c);
   obs.grid_best_fitted(best);
   grow_bar();
-  obs.yield();
+  yield_to(w, obs);
 }
 
 bool AutoScan::finished() const {
@@ -107,7 +107,7 @@ SearchResult auto_grid(Workspace w, const ModelSetup& setup, SearchObserver& obs
   if (auto r = data_problem(w.data)) return run.refused(*r);
   c.s_a_sq_best = 1e20f;
   g.grow_bar();
-  obs.yield();
+  yield_to(w, obs);
 
   for (;;) {
     g.pass();

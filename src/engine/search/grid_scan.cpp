@@ -22,7 +22,7 @@ void GridScan::slot(int k) {
         trial();
       if (stopped) return;
     }
-    if (k == kSlots) obs.yield();
+    if (k == kSlots) yield_to(w, obs);
   }
   if (k == 3) obs.elapsed();
 }

@@ -35,7 +35,7 @@ std::optional<Refusal> ManualScan::plan() {
 
 void ManualScan::trial() {
   SearchState& s = w.search;
-  if (stop_requested(s)) {
+  if (stop_requested(w)) {
     stopped = true;
     return;
   }
@@ -46,7 +46,7 @@ void ManualScan::trial() {
   if (len > progress_len) {
     progress_len = len;
     obs.progress(len);
-    obs.yield();
+    yield_to(w, obs);
   }
   if (!score()) return;
   if (accept_trial(w.calc)) {

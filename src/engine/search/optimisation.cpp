@@ -75,7 +75,7 @@ void Sweep::slot(int k) {
 }
 
 void Sweep::trial() {
-  if (stop_requested(w.search)) {
+  if (stop_requested(w)) {
     stopped = true;
     return;
   }
@@ -83,7 +83,7 @@ void Sweep::trial() {
     plan->push_back({w.search.pk, w.calc.ka, exp});
     return;
   }
-  obs.yield();
+  yield_to(w, obs);
   score_trial(w, obs, w.search.pk);
   take(exp, w.calc.s_a_sq);
 }
@@ -123,6 +123,7 @@ void score_planned(Workspace w, SearchObserver& obs, Sweep& sweep, Helpers& h) {
   while (h.calc.size() + 1 < parts) h.calc.push_back(std::make_unique<CalcState>(w.calc));
   while (h.beside.size() < parts) h.beside.push_back(std::make_unique<CalcState>(w.calc));
   h.scores.assign(n, 0.0);
+  const CancelToken* cancel = w.cancel;
   auto run = [&](CalcState& calc, CalcState& beside, size_t from, size_t to) {
     size_t i = from;
     if ((to - from) % 2 == 1) {
@@ -131,6 +132,7 @@ void score_planned(Workspace w, SearchObserver& obs, Sweep& sweep, Helpers& h) {
       h.scores[i++] = calc.s_a_sq;
     }
     for (; i < to; i += 2) {
+      if (cancel && cancel->cancelled()) return;
       beside.ka = plan[i].ka;
       calc.ka = plan[i + 1].ka;
       rozrah_pair(w.data, beside, calc);
@@ -150,6 +152,11 @@ void score_planned(Workspace w, SearchObserver& obs, Sweep& sweep, Helpers& h) {
   w.calc.ka = ka_after;
   for (std::thread& t : threads) t.join();
   w.calc.fits += helper_fits(h) - helper_fits_before;
+  if (cancel && cancel->cancelled()) {
+    // Some trials may be unscored: the sweep ends as a stop before a trial would end it.
+    sweep.stopped = true;
+    return;
+  }
   for (size_t i = 0; i < n; ++i) {
     ++w.search.trials;
     w.search.s_a_sq_trial = h.scores[i];
@@ -178,7 +185,7 @@ bool optimisation_sweeps(Workspace w, SearchObserver& obs, Arr1<float, kSlots>& 
       sweep.slot(1);
     }
     if (sweep.stopped) return true;
-    obs.yield();
+    yield_to(w, obs);
     if (sweep.improved) {
       const double F = s.step_factor;
       for (int k = 1; k <= kSlots; ++k)

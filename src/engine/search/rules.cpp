@@ -82,6 +82,11 @@ void full_fit(const DataSet& data, CalcState& calc) {
   calc.fit_step = 10;
 }
 
+void yield_to(Workspace w, SearchObserver& obs) {
+  obs.yield();
+  if (obs.stop_delivered()) w.search.step_factor = 1.0f;
+}
+
 float round_to_box(float v) {
   return static_cast<float>(leading_number(format_single(v, "0.00", '.')));
 }

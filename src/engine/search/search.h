@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "engine/data/state.h"
+#include "engine/search/cancel.h"
 #include "engine/search/messages.h"
 
 namespace ferolan {
@@ -25,10 +26,14 @@ struct ModelSetup {
 };
 
 // The data the searches work on; the included spectra are the data set's spectrum_used.
+// cancel, when given, ends the search from any thread.
 struct Workspace {
+  Workspace(const DataSet& d, CalcState& c, SearchState& s, const CancelToken* token = nullptr)
+      : data(d), calc(c), search(s), cancel(token) {}
   const DataSet& data;
   CalcState& calc;
   SearchState& search;
+  const CancelToken* cancel;
 };
 
 enum class Outcome { Finished, Stopped, Refused, NothingScored };
@@ -73,8 +78,12 @@ enum class BestKind {
 class SearchObserver {
  public:
   virtual ~SearchObserver() = default;
-  // The window's event loop may run here; a stop request sets step_factor to exactly 1.
+  // The window's event loop may run here.
   virtual void yield() {}
+  // Whether the yield just made delivered a stop request (the window's stop button), told
+  // once per request: the search then sets step_factor to exactly 1, and each search reacts
+  // at its next stop test as it always does to that value.
+  virtual bool stop_delivered() { return false; }
   // A trial was scored (told in the order of the trial sequence).
   virtual void scored(const TrialScore& trial) { (void)trial; }
   // Whether the trials of one optimisation sweep are scored first (two at a time, on
@@ -142,9 +151,16 @@ bool optimisation_sweeps(Workspace w, SearchObserver& obs, Arr1<float, kSlots>& 
                          int progress_len);
 
 // Trial bookkeeping shared by the searches.
+// A stop delivered at a yield: step_factor is exactly 1.
 inline bool stop_requested(const SearchState& search) {
   return search.step_factor == 1.0f;
 }
+// The stop test before a trial: a stop delivered at a yield, or the workspace's token.
+inline bool stop_requested(const Workspace& w) {
+  return stop_requested(w.search) || (w.cancel && w.cancel->cancelled());
+}
+// obs.yield(), and a stop it delivered as step_factor 1.
+void yield_to(Workspace w, SearchObserver& obs);
 // A trial becomes the best when its score, rounded to a float, is finite and strictly lower.
 bool accept_trial(CalcState& calc);
 bool accept_score(CalcState& calc, double s_a_sq);

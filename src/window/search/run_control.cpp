@@ -1,6 +1,7 @@
 #include "window/search/run_control.h"
 
 #include <cmath>
+#include <utility>
 
 #include "engine/format/format.h"
 #include "engine/import/number.h"
@@ -34,7 +35,7 @@ void pokazaty(Controls& ui) {
 }
 
 void Command1_Click(Module& m) {
-  m.state.search.step_factor = 1.0f;
+  m.stop_request = true;
   m.ui.set_enabled(m.ui.Command1, false);
   m.ui.set_enabled(m.ui.Command2, true);
 }
@@ -79,6 +80,7 @@ void run_lock(Module& m) {
   for (int s = 1; s <= kMaxSpectra; ++s) m.ui.set_enabled(m.ui.Check3[s], false);
   m.state.search.running = true;
   m.state.search.trials = 0;
+  m.stop_request = false;
 }
 
 void run_unlock(Module& m) {
@@ -165,6 +167,10 @@ Workspace workspace(Module& m) {
 void WindowObserver::yield() {
   if (draw_pending_ && m.platform.frame_due()) flush();
   m.platform.yield();
+}
+
+bool WindowObserver::stop_delivered() {
+  return std::exchange(m.stop_request, false);
 }
 
 void WindowObserver::draw_best() {

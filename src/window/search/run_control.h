@@ -57,6 +57,7 @@ class WindowObserver : public SearchObserver {
  public:
   explicit WindowObserver(Module& module) : m(module) {}
   void yield() override;
+  bool stop_delivered() override;
   void scored(const TrialScore& trial) override;
   void trying(const SearchState& search, const CalcState& calc) override;
   void best(BestKind kind, double s_a_sq_thinned) override;

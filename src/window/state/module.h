@@ -33,6 +33,9 @@ struct Module : CheckHandler {
   // The fit a search's new best was found with, as drawn; made once, since a fit state is
   // large and a fresh one costs a millisecond of page faults.
   std::unique_ptr<CalcState> shown_fit;
+  // The stop button was pressed and the running search has not yet been told (at its next
+  // yield).
+  bool stop_request = false;
 };
 
 }  // namespace ferolan

@@ -1,10 +1,12 @@
 // The searches through the engine's own API: typed setup in, outcome and result out.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/model/fit.h"
@@ -178,22 +180,108 @@ TEST(EngineSearch, ARefusedStartValueStillSetsItsConstant) {
 
 TEST(EngineSearch, AStopAtAYieldEndsTheSearchWithItsBestSoFar) {
   struct StopAt : SearchObserver {
-    SearchState* s = nullptr;
     long at = 0, n = 0;
-    void yield() override {
-      if (++n == at) s->step_factor = 1.0f;
-    }
+    void yield() override { ++n; }
+    bool stop_delivered() override { return n == at; }
   };
   for (const auto& search : kSearches) {
     SCOPED_TRACE(search.name);
     Engine e(make_acid_data(recovery_acid(2)));
     StopAt obs;
-    obs.s = &e.search;
     obs.at = 3;
     const SearchResult r = search.run(e.ws(), two_constants(), obs);
     EXPECT_EQ(r.outcome, Outcome::Stopped);
     EXPECT_GT(r.trials, 0);
     EXPECT_TRUE(std::isfinite(r.s_a));
+  }
+}
+
+// A second thread cancels once the search has scored `at` trials; the search waits for it
+// there, so the cancel always arrives in the middle of the search.
+struct CancelAt : SearchObserver {
+  CancelAt(long n, bool planned) : at(n), plan(planned) {}
+  long at;
+  bool plan;
+  std::atomic<long> seen{0};
+  std::atomic<bool> cancelled{false};
+  std::vector<TrialScore> trials;
+  double last_best = -1;  // the thinned score of the last new best
+  void scored(const TrialScore& t) override {
+    trials.push_back(t);
+    if (++seen == at)
+      while (!cancelled) std::this_thread::yield();
+  }
+  void best(BestKind, double thinned) override { last_best = thinned; }
+  bool plan_sweeps() const override { return plan; }
+  int sweep_threads() const override { return plan ? 2 : 1; }
+};
+
+// The best trial of a grid: the first of the lowest scores as floats.
+Arr1<float, kSlots> best_trial(const std::vector<TrialScore>& trials) {
+  float best = 1e20f;
+  Arr1<float, kSlots> pk{};
+  for (const TrialScore& t : trials)
+    if (static_cast<float>(t.s_a_sq) < best) {
+      best = static_cast<float>(t.s_a_sq);
+      pk = t.pk;
+    }
+  return pk;
+}
+
+TEST(EngineSearch, ACancelFromAnotherThreadEndsEachSearchWithItsBestSoFar) {
+  struct Case {
+    const char* name;
+    SearchFn run;
+    bool planned;
+  } cases[] = {{"optimise", optimise, false},
+               {"optimise, planned sweeps", optimise, true},
+               {"manual_grid", manual_grid, false},
+               {"auto_grid", auto_grid, false},
+               {"auto_grid, planned sweeps", auto_grid, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ModelSetup setup = two_constants();
+    setup.slot[3] = {SlotMode::Fitted, 9.0f, 7.0f, 10.0f, 0.25f};
+    setup.level = 3;
+    Engine e(make_acid_data(recovery_acid(3)));
+    CancelToken token;
+    CancelAt obs(40, c.planned);
+    std::thread canceller([&] {
+      while (obs.seen < obs.at) std::this_thread::yield();
+      token.cancel();
+      obs.cancelled = true;
+    });
+    const SearchResult r = c.run(Workspace{*e.data, *e.calc, e.search, &token}, setup, obs);
+    canceller.join();
+    EXPECT_EQ(r.outcome, Outcome::Stopped);
+    EXPECT_TRUE(std::isfinite(r.s_a));
+    ASSERT_GE(r.trials, obs.at);
+    // Trial by trial the next stop test ends it; a planned sweep tells its trials first.
+    if (!c.planned) {
+      EXPECT_EQ(r.trials, obs.at);
+    }
+    EXPECT_LT(r.trials, 2000);
+    if (c.run == manual_grid) {
+      EXPECT_EQ(r.pk_best, best_trial(obs.trials));
+    }
+    if (c.run == auto_grid) {
+      // The grid's best so far, rounded as the final stage starts from it; that stage stops
+      // before its first trial.
+      const Arr1<float, kSlots> best = best_trial(obs.trials);
+      for (int k = 1; k <= 3; ++k) EXPECT_EQ(r.pk_best[k], round_to_box(best[k])) << k;
+    }
+    if (c.run == optimise) {
+      // The optimisation ends with its centre: the last new best.
+      CalcState& calc = *e.calc;
+      calc.ka = r.ka;
+      calc.fit_step = 10;
+      rozrah(*e.data, calc);
+      EXPECT_EQ(calc.s_a_sq, obs.last_best);
+    }
+    // The token stays set: the next search stops before its first trial.
+    CancelAt again(1000000, false);
+    const SearchResult r2 = c.run(Workspace{*e.data, *e.calc, e.search, &token}, setup, again);
+    EXPECT_EQ(r2.trials, 0);
   }
 }
 

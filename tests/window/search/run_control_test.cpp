@@ -144,15 +144,23 @@ TEST(RunLock, LocksTheSpectrumBoxesAndRestoresOnlyTheHeldOnes) {
   EXPECT_EQ(ui.Label5.text, "     ");  // the unlock leaves the bar alone
 }
 
-TEST(StopRequest, SetsTheFactorToOneAndFreesOptimisationButton) {
+TEST(StopRequest, IsDeliveredOnceAtTheNextYieldAsAFactorOfOne) {
   TestModule t;
   t->ui.set_enabled(t->ui.Command1, true);
   t->state.search.step_factor = 1.25f;
   Command1_Click(*t);
-  EXPECT_EQ(t->state.search.step_factor, 1.0f);
-  EXPECT_TRUE(stop_requested(t->state.search));
   EXPECT_FALSE(t->ui.Command1.enabled);
   EXPECT_TRUE(t->ui.Command2.enabled);
+  // Nothing of the engine changes until the search yields.
+  EXPECT_EQ(t->state.search.step_factor, 1.25f);
+  WindowObserver obs(*t);
+  yield_to(workspace(*t), obs);
+  EXPECT_EQ(t->state.search.step_factor, 1.0f);
+  EXPECT_TRUE(stop_requested(t->state.search));
+  // Told once: a search that sets the factor anew (the automatic grid's final stage) runs on.
+  t->state.search.step_factor = 1.1f;
+  yield_to(workspace(*t), obs);
+  EXPECT_EQ(t->state.search.step_factor, 1.1f);
 }
 
 TEST(TrialAcceptance, StrictlyLowerAfterRoundingToFloat) {
