@@ -9,6 +9,7 @@
 
 #include "cli/batch.h"
 #include "cli/options.h"
+#include "cli/stop_signal.h"
 
 int main(int argc, char** argv) {
   using namespace ferolan::cli;
@@ -36,6 +37,7 @@ int main(int argc, char** argv) {
     }
     app = std::make_unique<QGuiApplication>(argc, argv);
   }
+  catch_stop_signals();
   int status = run_batch(o, std::cin, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
   app.reset();
   // A full disk or a closed pipe shows only when the buffers are flushed.

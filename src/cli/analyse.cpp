@@ -70,6 +70,11 @@ void draw(Session& s, Pictures& pictures, bool fitted) {
   vyvid_rozrahovanyh_spectriv(st.data, st.settings, st.calc, pictures.spectrs());
 }
 
+void note_unwritten(FileResult& r, const std::string& path, const std::string& why) {
+  r.exit_status = std::max(r.exit_status, static_cast<int>(kOutput));
+  r.notes.push_back("ferolan-cli: " + path + ": cannot be written: " + why + "\n");
+}
+
 }  // namespace
 
 std::optional<std::string> read_input_file(const std::string& path, FileResult& r) {
@@ -223,7 +228,14 @@ FileResult analyse_file(const FileJob& job) {
       return r;
     }
   } else {
-    const SearchResult sr = run_search(s, o.search, o.threads, job.trace ? &r.trace : nullptr);
+    // Streamed as it is scored: a very high optimisation's trace runs to gigabytes.
+    OutputFile trace;
+    if (!job.trace_path.empty() && !trace.open(job.trace_path))
+      note_unwritten(r, job.trace_path, trace.error());
+    const SearchResult sr = run_search(s, o.search, o.threads, trace.is_open() ? &trace : nullptr);
+    // A search cut short leaves no trace under its name.
+    if (trace.is_open() && sr.outcome == Outcome::Finished && !trace.commit())
+      note_unwritten(r, job.trace_path, trace.error());
     if (sr.outcome == Outcome::Refused) {
       fail(r, Status::Refused, kRefused, message_code(sr.refusal.msg),
            message_english(sr.refusal.msg, sr.refusal.slot));
@@ -306,11 +318,9 @@ FileResult analyse_file(const FileJob& job) {
                      diag.residuals ? &*diag.residuals : nullptr)) {
       if (!ok) break;
       const std::string path = job.plots_dir + "/" + f.name;
-      std::ofstream out(path, std::ios::binary);
-      out << f.text;
-      out.flush();
-      if (!out) {
-        err << "ferolan-cli: " << path << ": cannot be written\n";
+      std::string why;
+      if (!write_whole_file(path, f.text, why)) {
+        err << "ferolan-cli: " << path << ": cannot be written: " << why << "\n";
         ok = false;
       }
     }

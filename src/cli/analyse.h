@@ -22,7 +22,7 @@ struct FileJob {
   std::optional<std::string> bytes;  // already read (standard input); else read from path
   Options settings;                  // the command line with the plan's cells applied
   std::string plots_dir;             // where this file's pictures go; empty: none
-  bool trace = false;                // collect one line per scored trial
+  std::string trace_path;            // where one line per scored trial goes; empty: none
 };
 
 enum class Status { Ok, Refused, Unreadable };
@@ -63,7 +63,6 @@ struct FileResult {
 
   std::string text;                   // the report for people
   std::string forms_text, calc_text;  // when asked for
-  std::string trace;                  // one line per trial, when asked for
   std::vector<std::string> notes;     // further messages for standard error
 };
 

@@ -1,10 +1,12 @@
 #include "cli/batch.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -15,9 +17,11 @@
 #include <thread>
 
 #include "cli/manifest.h"
+#include "cli/output_file.h"
 #include "cli/outputs.h"
 #include "cli/path_identity.h"
 #include "cli/pictures.h"
+#include "cli/stop_signal.h"
 #include "engine/format/format.h"
 
 namespace ferolan::cli {
@@ -39,17 +43,6 @@ std::string read_stdin(std::istream& in) {
   while (bytes.size() <= kMaxInputBytes && (in.read(buf, sizeof buf) || in.gcount() > 0))
     bytes.append(buf, static_cast<size_t>(in.gcount()));
   return bytes;
-}
-
-bool write_file(const std::string& path, const std::string& text, std::ostream& err) {
-  std::ofstream f(path, std::ios::binary);
-  f << text;
-  f.flush();
-  if (!f) {
-    err << "ferolan-cli: " << path << ": cannot be written\n";
-    return false;
-  }
-  return true;
 }
 
 std::string clock_text(double seconds) {
@@ -148,58 +141,177 @@ std::vector<FileJob> jobs_of(const Options& o, std::istream& in, std::vector<std
   return jobs;
 }
 
-std::vector<FileResult> analyse_all(const std::vector<FileJob>& jobs, int threads,
-                                    const std::function<void(const FileResult&)>& done,
-                                    const std::function<void(size_t)>& tick) {
+FileResult analyse_or_refuse(const FileJob& job) {
+  // The refusal is made before the analysis: when memory has run out there may be none left
+  // to make it. Once the analysis has unwound, what it held is free again.
+  std::optional<FileResult> refusal;
+  for (int attempt = 0;; ++attempt) {
+    try {
+      if (!refusal) {
+        refusal.emplace();
+        refusal->file = job.path;
+        refusal->sample = job.sample;
+        refusal->status = Status::Refused;
+        refusal->exit_status = kInput;
+        refusal->code = "out_of_memory";
+        refusal->message = "not enough memory to analyse it";
+      }
+      return analyse_file(job);
+    } catch (const std::bad_alloc&) {
+      if (refusal && !refusal->message.empty()) return std::move(*refusal);
+      refusal.reset();
+      if (attempt == 100) throw;
+      // Other files in work may free memory.
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
+}
+
+size_t analyse_all(const std::vector<FileJob>& jobs, int threads,
+                   const std::function<void(FileResult&&)>& done,
+                   const std::function<void(size_t)>& tick, int& started) {
   const size_t n = jobs.size();
+  const size_t want =
+      std::clamp<size_t>(static_cast<size_t>(std::max(threads, 1)), 1, std::max<size_t>(n, 1));
+  // How far ahead of the first unfinished file the workers may go.
+  const size_t window = std::max<size_t>(4 * want, 16);
   std::vector<std::optional<FileResult>> ready(n);
   std::mutex mu;
   std::condition_variable cv;
-  size_t next = 0, finished = 0;
+  size_t next = 0, next_out = 0, finished = 0, running = 0;
   auto worker = [&] {
+    std::unique_lock lock(mu);
     while (true) {
-      size_t i = 0;
-      {
-        std::lock_guard lock(mu);
-        if (next >= n) return;
-        i = next++;
-      }
-      FileResult r = analyse_file(jobs[i]);
-      {
-        std::lock_guard lock(mu);
-        ready[i] = std::move(r);
-        ++finished;
-      }
+      cv.wait(lock, [&] { return next >= n || stop_signal() || next < next_out + window; });
+      if (next >= n || stop_signal()) break;
+      const size_t i = next++;
+      lock.unlock();
+      FileResult r = analyse_or_refuse(jobs[i]);
+      lock.lock();
+      ready[i] = std::move(r);
+      ++finished;
       cv.notify_all();
     }
+    --running;
+    cv.notify_all();
   };
   std::vector<std::thread> pool;
-  const size_t count =
-      std::clamp<size_t>(static_cast<size_t>(std::max(threads, 1)), 1, std::max<size_t>(n, 1));
-  for (size_t t = 0; t < count; ++t) pool.emplace_back(worker);
-
-  std::vector<FileResult> results;
-  results.reserve(n);
-  std::unique_lock lock(mu);
-  while (results.size() < n) {
-    cv.wait_for(lock, std::chrono::milliseconds(250),
-                [&] { return ready[results.size()].has_value(); });
-    const size_t f = finished;
-    while (results.size() < n && ready[results.size()]) {
-      results.push_back(std::move(*ready[results.size()]));
-      ready[results.size() - 1].reset();
-      lock.unlock();
-      done(results.back());
-      lock.lock();
+  started = 0;
+  {
+    std::lock_guard lock(mu);
+    for (size_t t = 0; t < want; ++t) {
+      try {
+        pool.emplace_back(worker);
+      } catch (const std::system_error&) {
+        break;  // the system allows no more threads: go on with those started
+      }
+      ++running;
+      ++started;
     }
+  }
+  size_t passed = 0;
+  std::unique_lock lock(mu);
+  auto pass = [&](size_t i) {
+    FileResult r = std::move(*ready[i]);
+    ready[i].reset();
+    lock.unlock();
+    done(std::move(r));
+    lock.lock();
+    ++passed;
+  };
+  while (next_out < n) {
+    if (ready[next_out]) {
+      pass(next_out++);
+      cv.notify_all();
+      continue;
+    }
+    if (running == 0) {
+      if (started > 0 || stop_signal() || next >= n) break;
+      const size_t i = next++;  // no worker at all: this thread does the work
+      lock.unlock();
+      FileResult r = analyse_or_refuse(jobs[i]);
+      lock.lock();
+      ready[i] = std::move(r);
+      ++finished;
+      continue;
+    }
+    const size_t f = finished;
     lock.unlock();
     tick(f);
     lock.lock();
+    cv.wait_for(lock, std::chrono::milliseconds(250),
+                [&] { return ready[next_out].has_value() || running == 0; });
+    if (stop_signal()) cv.notify_all();  // a signal handler cannot wake the workers itself
   }
+  for (size_t i = next_out; i < n; ++i)
+    if (ready[i]) pass(i);
   lock.unlock();
   for (std::thread& t : pool) t.join();
-  return results;
+  return passed;
 }
+
+namespace {
+
+// Columns of the terminal standard error is on; 80 when it does not say.
+size_t terminal_width() {
+  winsize ws{};
+  if (ioctl(STDERR_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0) return ws.ws_col;
+  return 80;
+}
+
+// The summary goes to a file whole or not at all, or to standard output as it grows.
+class TableOutput {
+ public:
+  TableOutput(const std::string& path, std::ostream& out) : path_(path), out_(out) {}
+  bool wanted() const { return !path_.empty(); }
+  bool open(std::ostream& err) {
+    if (path_ == "-" || !wanted()) return true;
+    if (file_.open(path_)) return true;
+    err << "ferolan-cli: " << path_ << ": cannot be written: " << file_.error() << "\n";
+    return false;
+  }
+  void write(std::string_view text) {
+    if (path_ == "-")
+      out_ << text;
+    else if (file_.is_open())
+      file_.write(text);
+  }
+  bool commit(std::ostream& err) {
+    if (path_ == "-") return out_.flush().good();
+    if (!file_.is_open()) return !wanted();
+    if (file_.commit()) return true;
+    err << "ferolan-cli: " << path_ << ": cannot be written: " << file_.error() << "\n";
+    return false;
+  }
+
+ private:
+  std::string path_;
+  std::ostream& out_;
+  OutputFile file_;
+};
+
+// What the replicate statistics need of a file, and no more: ten thousand files must not
+// keep their reports, diagnostics and warnings to the end.
+FileResult slim(const FileResult& r, bool keep_texts) {
+  FileResult s;
+  s.file = r.file;
+  s.sample = r.sample;
+  s.status = r.status;
+  s.exit_status = r.exit_status;
+  for (int k = 1; k <= kSlots; ++k) s.per_slot[k].pka = r.per_slot[k].pka;
+  s.s_a = r.s_a;
+  if (keep_texts) {
+    s.forms_text = r.forms_text;
+    s.calc_text = r.calc_text;
+  }
+  return s;
+}
+
+const char* signal_name(int sig) {
+  return sig == SIGINT ? "SIGINT" : sig == SIGTERM ? "SIGTERM" : "a signal";
+}
+
+}  // namespace
 
 int run_batch(const Options& o, std::istream& in, std::ostream& out, std::ostream& err,
               bool err_is_terminal) {
@@ -218,6 +330,11 @@ int run_batch(const Options& o, std::istream& in, std::ostream& out, std::ostrea
     err << "ferolan-cli: --forms and --calc take a single input file\n";
     return kUsage;
   }
+  if (o.summary_file == "-" && (o.json || o.by_sample_file == "-")) {
+    err << "ferolan-cli: --summary - writes the table to standard output, which "
+        << (o.json ? "--json" : "--by-sample -") << " also uses\n";
+    return kUsage;
+  }
   // Per-file names under --trace DIR and --plots DIR.
   std::set<std::string> taken;
   std::vector<std::string> names;
@@ -227,7 +344,6 @@ int run_batch(const Options& o, std::istream& in, std::ostream& out, std::ostrea
       name = stem_of(job.path) + "-" + std::to_string(k);
     names.push_back(name);
     if (!o.plots_dir.empty()) job.plots_dir = several ? o.plots_dir + "/" + name : o.plots_dir;
-    job.trace = !o.trace_file.empty();
   }
   if (const std::vector<std::string> clashes = output_clashes_of(o, jobs, names, several);
       !clashes.empty()) {
@@ -242,71 +358,107 @@ int run_batch(const Options& o, std::istream& in, std::ostream& out, std::ostrea
       return kOutput;
     }
   }
+  if (!o.trace_file.empty())
+    for (size_t i = 0; i < jobs.size(); ++i) jobs[i].trace_path = trace_path(o, names[i], several);
+
+  // Files at a time times threads of a sweep stay within the cores unless both are given.
+  const int cores = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+  int at_once = o.jobs > 0 ? o.jobs : o.threads > 0 ? std::max(1, cores / o.threads) : cores;
+  at_once = std::max(1, std::min<int>(at_once, static_cast<int>(jobs.size())));
+  const int sweep_threads = o.threads > 0 ? o.threads : std::max(1, cores / at_once);
+  for (FileJob& job : jobs) job.settings.threads = sweep_threads;
+
+  auto output_failed = [&] { status = std::max(status, static_cast<int>(kOutput)); };
+  TableOutput summary(o.summary_file, out);
+  if (!summary.open(err)) output_failed();
+  summary.write(summary_head(o.refine));
 
   const bool progress = err_is_terminal && !o.quiet;
   const auto t0 = std::chrono::steady_clock::now();
-  bool bar_shown = false;
+  size_t bar_length = 0;
   auto clear_bar = [&] {
-    if (!bar_shown) return;
-    err << "\r" << std::string(72, ' ') << "\r" << std::flush;
-    bar_shown = false;
+    if (bar_length == 0) return;
+    err << "\r" << std::string(bar_length, ' ') << "\r" << std::flush;
+    bar_length = 0;
   };
   size_t printed = 0;
   // The bar is cleared only for lines that would land on it.
   const bool out_on_terminal = isatty(STDOUT_FILENO) != 0;
-  auto done = [&](const FileResult& r) {
+  const bool text_out = !o.json && o.summary_file != "-";
+  std::vector<FileResult> kept;
+  if (o.json && several) out << "[";
+  auto done = [&](FileResult&& r) {
+    status = std::max(status, r.exit_status);
     const bool says = r.status != Status::Ok || !r.notes.empty() ||
                       (r.input && !r.input->warnings.empty()) ||
-                      (out_on_terminal && !o.json && r.status == Status::Ok);
+                      (out_on_terminal && text_out && r.status == Status::Ok);
     if (says) clear_bar();
     if (r.input)
       for (const CellWarning& w : r.input->warnings)
         err << "ferolan-cli: " << r.file << ": " << located(w) << "\n";
     if (r.status != Status::Ok) err << "ferolan-cli: " << r.file << ": " << r.message << "\n";
     for (const std::string& note : r.notes) err << note;
-    if (!o.json && r.status == Status::Ok) {
+    if (text_out && r.status == Status::Ok) {
       if (printed++) out << "\n";
       out << r.text;
     }
+    if (o.json) {
+      std::string obj = json_object(r);
+      if (several) {
+        obj.pop_back();  // its line end
+        out << (kept.empty() ? "\n" : ",\n");
+      }
+      out << obj;
+    }
+    summary.write(summary_row(r, o.refine));
+    kept.push_back(slim(r, jobs.size() == 1));
   };
   auto tick = [&](size_t finished) {
     if (!progress || jobs.empty()) return;
     const double elapsed =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     const size_t width = 30, filled = width * finished / jobs.size();
-    err << "\r[" << std::string(filled, '#') << std::string(width - filled, '.') << "] " << finished
-        << "/" << jobs.size() << " files  " << clock_text(elapsed) << " elapsed";
+    std::string line = "[";
+    line.append(filled, '#').append(width - filled, '.');
+    line += "] " + std::to_string(finished) + "/" + std::to_string(jobs.size()) + " files  " +
+            clock_text(elapsed) + " elapsed";
     if (finished > 0 && finished < jobs.size())
-      err << ", about " << clock_text(elapsed / finished * (jobs.size() - finished)) << " left";
-    err << "   " << std::flush;
-    bar_shown = true;
+      line += ", about " + clock_text(elapsed / finished * (jobs.size() - finished)) + " left";
+    // A line as wide as the terminal would wrap, and "\r" would not return to its start.
+    const size_t columns = terminal_width() - 1;
+    if (line.size() > columns) line.resize(columns);
+    const size_t pad = bar_length > line.size() ? bar_length - line.size() : 0;
+    err << "\r" << line << std::string(pad, ' ') << std::flush;
+    bar_length = line.size() + pad;
   };
-  const int threads =
-      o.jobs > 0 ? o.jobs : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
-  const std::vector<FileResult> results = analyse_all(jobs, threads, done, tick);
+  int started = 0;
+  const size_t passed = analyse_all(jobs, at_once, done, tick, started);
   clear_bar();
+  if (started < at_once)
+    err << "ferolan-cli: the system allowed " << started << " of " << at_once
+        << " threads; going on with " << std::max(started, 1) << "\n";
+  if (o.json) out << (several ? "\n]\n" : "");
 
-  for (const FileResult& r : results) status = std::max(status, r.exit_status);
-  if (o.json) out << json_text(results, several);
-
-  auto output_failed = [&] { status = std::max(status, static_cast<int>(kOutput)); };
-  if (!o.trace_file.empty()) {
-    for (size_t i = 0; i < results.size(); ++i) {
-      if (results[i].status != Status::Ok && results[i].trace.empty()) continue;
-      const std::string path = trace_path(o, names[i], several);
-      if (!write_file(path, results[i].trace, err)) output_failed();
-    }
-  }
-  if (results.size() == 1 && results[0].status == Status::Ok) {
-    if (!o.forms_file.empty() && !write_file(o.forms_file, results[0].forms_text, err))
-      output_failed();
-    if (!o.calc_file.empty() && !write_file(o.calc_file, results[0].calc_text, err))
-      output_failed();
-  }
-  if (!o.summary_file.empty() && !write_file(o.summary_file, summary_csv(results, o.refine), err))
+  if (!summary.commit(err)) output_failed();
+  auto write = [&](const std::string& path, const std::string& text) {
+    std::string why;
+    if (path.empty() || write_whole_file(path, text, why)) return;
+    err << "ferolan-cli: " << path << ": cannot be written: " << why << "\n";
     output_failed();
-  if (!o.by_sample_file.empty() && !write_file(o.by_sample_file, by_sample_csv(results), err))
-    output_failed();
+  };
+  if (kept.size() == 1 && jobs.size() == 1 && kept[0].status == Status::Ok) {
+    write(o.forms_file, kept[0].forms_text);
+    write(o.calc_file, kept[0].calc_text);
+  }
+  if (o.by_sample_file == "-")
+    out << by_sample_csv(kept);
+  else
+    write(o.by_sample_file, by_sample_csv(kept));
+  if (const int sig = stop_signal()) {
+    err << "ferolan-cli: stopped by " << signal_name(sig) << " after " << passed << " of "
+        << jobs.size() << " files; the results of those are written\n";
+    return 128 + sig;
+  }
   return status;
 }
 

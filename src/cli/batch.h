@@ -16,11 +16,18 @@ namespace ferolan::cli {
 std::vector<FileJob> jobs_of(const Options& o, std::istream& in, std::vector<std::string>& problems,
                              int& status);
 
-// Analyses every job on `threads` threads; the results are in the jobs' order. done is called
-// on the calling thread each time the next result in order is ready (and may print it).
-std::vector<FileResult> analyse_all(const std::vector<FileJob>& jobs, int threads,
-                                    const std::function<void(const FileResult&)>& done,
-                                    const std::function<void(size_t finished)>& tick);
+// analyse_file, with an allocation that fails a refusal of that file (out_of_memory).
+FileResult analyse_or_refuse(const FileJob& job);
+
+// Analyses every job on up to `threads` threads; `started` tells how many the system allowed
+// (with none, the calling thread does the work). done is called on the calling thread with
+// each result in the jobs' order as soon as it and all before it are ready; files are taken
+// no further than a bounded window ahead of the first unfinished one, so memory holds the files
+// in flight only. After a stop signal no file is started, and the finished ones are passed on
+// in order, gaps skipped. Returns how many results were passed to done.
+size_t analyse_all(const std::vector<FileJob>& jobs, int threads,
+                   const std::function<void(FileResult&&)>& done,
+                   const std::function<void(size_t finished)>& tick, int& started);
 
 // The whole tool: returns the exit status.
 int run_batch(const Options& o, std::istream& in, std::ostream& out, std::ostream& err,

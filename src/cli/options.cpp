@@ -248,11 +248,12 @@ Input
   --exclude-ph 7.00      leave out the spectra measured at this pH (as shown, "0.00")
 
 Many files
-  --jobs N               analyse N files at a time (default: one per core); the output
-                         is the same for every N
+  --jobs N               analyse N files at a time (default: one per core, or the cores
+                         over --threads); the output is the same for every N
   --threads N            score the trials of an optimisation sweep on N threads (default:
-                         one per core); the trials, their order and the result are the same
-                         for every N
+                         the cores over the files at a time); the trials, their order and
+                         the result are the same for every N. When the system allows fewer
+                         threads, the run goes on with those it has and says so
   --manifest PLAN.csv    a plan naming the files instead of FILE: a CSV with a header row
                          and the columns file (required, relative to the plan's folder),
                          sample, constants, search (opt|manual|auto), pk1..pk5, hold (slot
@@ -319,7 +320,12 @@ Exit status: 0 when every file is ok; otherwise the highest status of any file o
 run: 1 wrong options, or an option that does not fit a file's data; 2 a file could not be
 read or is not spectra (also --strict); 3 a file was refused before or by its search (no
 model the data support, a search that refused to start); 4 an output (a table, a picture,
-standard output) could not be written.
+standard output) could not be written. Every file is written under a temporary name in its
+folder and renamed when complete, so a name holds the previous file or the whole new one.
+SIGINT (Ctrl-C) or SIGTERM stops the run: no file is started, those in work finish, the
+results of the finished files are written, and the status is 130 (SIGINT) or 143 (SIGTERM).
+An output that would overwrite an input, the plan or another output is refused (status 1)
+before anything is written.
 
 Examples
   ferolan-cli examples/data.mdf --search auto --pk 4,9

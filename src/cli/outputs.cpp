@@ -125,6 +125,25 @@ std::string one_object(const FileResult& r) {
 
 }  // namespace
 
+std::string json_object(const FileResult& r) {
+  return one_object(r);
+}
+
+std::string json_line(const FileResult& r) {
+  // Texts are escaped, so every line break of the object is layout.
+  const std::string pretty = one_object(r);
+  std::string line;
+  line.reserve(pretty.size());
+  for (size_t i = 0; i < pretty.size(); ++i) {
+    if (pretty[i] != '\n') {
+      line += pretty[i];
+      continue;
+    }
+    while (i + 1 < pretty.size() && pretty[i + 1] == ' ') ++i;
+  }
+  return line + "\n";
+}
+
 std::string json_text(const std::vector<FileResult>& results, bool as_array) {
   if (!as_array && results.size() == 1) return one_object(results.front());
   std::string out = "[";
@@ -174,6 +193,12 @@ std::string row(const std::vector<std::string>& cells) {
 }  // namespace
 
 std::string summary_csv(const std::vector<FileResult>& results, bool refined) {
+  std::string out = summary_head(refined);
+  for (const FileResult& r : results) out += summary_row(r, refined);
+  return out;
+}
+
+std::string summary_head(bool refined) {
   std::vector<std::string> head = {"file",         "sample", "status",    "message", "spectra",
                                    "spectra_used", "points", "constants", "search"};
   for (const char* p : {"pKa", "u", "se"})
@@ -186,30 +211,30 @@ std::string summary_csv(const std::vector<FileResult>& results, bool refined) {
     for (const char* p : {"pKa", "se"})
       for (int k = 1; k <= kSlots; ++k) head.push_back(p + std::to_string(k) + "_refined");
   }
-  std::string out = row(head);
-  for (const FileResult& r : results) {
-    auto count = [](const std::optional<int>& v) { return v ? std::to_string(*v) : ""; };
-    std::vector<std::string> c = {csv_field(r.file),    csv_field(r.sample), status_name(r.status),
-                                  csv_field(r.message), count(r.spectra),    count(r.spectra_used),
-                                  count(r.points),      count(r.constants),  r.mode};
-    for (int k = 1; k <= kSlots; ++k) c.push_back(csv_number(as_float(r.per_slot[k].pka)));
-    for (int k = 1; k <= kSlots; ++k) c.push_back(csv_number(as_float(r.per_slot[k].u)));
-    for (int k = 1; k <= kSlots; ++k) c.push_back(csv_number(r.per_slot[k].se));
-    c.push_back(csv_number(r.s_a));
-    c.push_back(count(r.preferred_constants));
-    for (int k = 1; k <= kSlots; ++k) c.push_back(csv_number(r.per_slot[k].pka_conc));
-    if (refined) {
-      const analysis::RefineResult* f = r.refined.get();
-      const bool has = f && analysis::refine_has_result(f->status);
-      c.push_back(f ? analysis::refine_status_name(f->status) : "");
-      for (int k = 1; k <= kSlots; ++k)
-        c.push_back(has ? csv_number(std::optional<double>(f->pk[k])) : "");
-      for (int k = 1; k <= kSlots; ++k)
-        c.push_back(has ? csv_number(std::optional<double>(f->se[k])) : "");
-    }
-    out += row(c);
+  return row(head);
+}
+
+std::string summary_row(const FileResult& r, bool refined) {
+  auto count = [](const std::optional<int>& v) { return v ? std::to_string(*v) : ""; };
+  std::vector<std::string> c = {csv_field(r.file),    csv_field(r.sample), status_name(r.status),
+                                csv_field(r.message), count(r.spectra),    count(r.spectra_used),
+                                count(r.points),      count(r.constants),  r.mode};
+  for (int k = 1; k <= kSlots; ++k) c.push_back(csv_number(as_float(r.per_slot[k].pka)));
+  for (int k = 1; k <= kSlots; ++k) c.push_back(csv_number(as_float(r.per_slot[k].u)));
+  for (int k = 1; k <= kSlots; ++k) c.push_back(csv_number(r.per_slot[k].se));
+  c.push_back(csv_number(r.s_a));
+  c.push_back(count(r.preferred_constants));
+  for (int k = 1; k <= kSlots; ++k) c.push_back(csv_number(r.per_slot[k].pka_conc));
+  if (refined) {
+    const analysis::RefineResult* f = r.refined.get();
+    const bool has = f && analysis::refine_has_result(f->status);
+    c.push_back(f ? analysis::refine_status_name(f->status) : "");
+    for (int k = 1; k <= kSlots; ++k)
+      c.push_back(has ? csv_number(std::optional<double>(f->pk[k])) : "");
+    for (int k = 1; k <= kSlots; ++k)
+      c.push_back(has ? csv_number(std::optional<double>(f->se[k])) : "");
   }
-  return out;
+  return row(c);
 }
 
 Spread spread_of(const std::vector<double>& values) {

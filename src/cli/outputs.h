@@ -13,6 +13,9 @@ namespace ferolan::cli {
 
 // One object for one file, an array of objects for several.
 std::string json_text(const std::vector<FileResult>& results, bool as_array);
+// One file's object as json_text writes it (with its line end), and on one line for JSON Lines.
+std::string json_object(const FileResult& r);
+std::string json_line(const FileResult& r);
 
 // RFC 4180: fields with a comma, quote or line break are quoted, quotes doubled; CR LF rows.
 std::string csv_field(std::string_view text);
@@ -23,6 +26,9 @@ std::string csv_number(std::optional<float> v);
 // With refined, the refinement's columns follow: refine_status, pKa1_refined..pKa5_refined,
 // se1_refined..se5_refined.
 std::string summary_csv(const std::vector<FileResult>& results, bool refined = false);
+// The summary's header and one file's row, for writing it as files finish.
+std::string summary_head(bool refined = false);
+std::string summary_row(const FileResult& r, bool refined = false);
 
 // Mean, standard deviation (n − 1) and standard error of the mean of one pKa over a sample's
 // ok replicates that have it; sd and sem only from two values on.

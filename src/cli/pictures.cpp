@@ -1,5 +1,6 @@
 #include "cli/pictures.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QImage>
 #include <QPainter>
@@ -7,6 +8,7 @@
 #include <cmath>
 #include <ostream>
 
+#include "cli/output_file.h"
 #include "cli/svg.h"
 #include "engine/analysis/residual_map.h"
 #include "engine/analysis/speciation.h"
@@ -134,9 +136,16 @@ QImage residual_image(const analysis::ResidualDiagnostics& rd) {
 }
 
 bool save_png(const QImage& img, const QDir& dir, const char* name, std::ostream& err) {
-  const QString path = dir.filePath(name);
-  if (img.save(path, "PNG")) return true;
-  err << "ferolan-cli: " << path.toStdString() << ": cannot be written\n";
+  const std::string path = dir.filePath(name).toStdString();
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  std::string why = "the picture cannot be encoded";
+  if (img.save(&buffer, "PNG") &&
+      write_whole_file(path, std::string_view(png.constData(), static_cast<size_t>(png.size())),
+                       why))
+    return true;
+  err << "ferolan-cli: " << path << ": cannot be written: " << why << "\n";
   return false;
 }
 

@@ -141,7 +141,7 @@ void read_values(Session& s, Search search) {
 }
 
 void BatchObserver::scored(const TrialScore& t) {
-  if (trace_) *trace_ += trace_line(t);
+  if (trace_) trace_->write(trace_line(t));
 }
 
 void BatchObserver::best(BestKind kind, double s_a_sq_thinned) {
@@ -149,7 +149,7 @@ void BatchObserver::best(BestKind kind, double s_a_sq_thinned) {
     s_.s_a_text = format_mask(std::sqrt(s_a_sq_thinned), "0.00e+00");
 }
 
-SearchResult run_search(Session& s, Search search, int threads, std::string* trace) {
+SearchResult run_search(Session& s, Search search, int threads, OutputFile* trace) {
   read_values(s, search);
   if (threads <= 0) threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   BatchObserver obs(s, threads, trace);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli/options.h"
+#include "cli/output_file.h"
 #include "engine/data/state.h"
 #include "engine/search/search.h"
 
@@ -49,7 +50,7 @@ void read_values(Session& s, Search search);
 // window's s(A) label.
 class BatchObserver : public SearchObserver {
  public:
-  BatchObserver(Session& s, int threads, std::string* trace)
+  BatchObserver(Session& s, int threads, OutputFile* trace)
       : s_(s), threads_(threads), trace_(trace) {}
   void scored(const TrialScore& t) override;
   void best(BestKind kind, double s_a_sq_thinned) override;
@@ -59,11 +60,12 @@ class BatchObserver : public SearchObserver {
  private:
   Session& s_;
   int threads_;
-  std::string* trace_;
+  OutputFile* trace_;
 };
 
 // Runs the search on the setup read from the session's texts.
-SearchResult run_search(Session& s, Search search, int threads, std::string* trace);
+// Each scored trial goes to trace as it is scored, when one is given.
+SearchResult run_search(Session& s, Search search, int threads, OutputFile* trace);
 
 // The pKa boxes after a search, as the window writes them.
 void show_result(Session& s, Search search, const SearchResult& r);

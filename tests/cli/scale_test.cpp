@@ -1,9 +1,12 @@
 // The batch tool on many files: outputs that would overwrite inputs, whole-or-nothing outputs,
 // stops by signal, thread and memory limits.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -12,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/output_file.h"
 #include "cli/path_identity.h"
 #include "support/synthetic_data.h"
 
@@ -54,15 +58,15 @@ std::string table_text(const DataSet& d) {
 }
 
 // A fresh folder of n small tables of one-constant acids (pKa 4 + k/n), named 000.txt ...
-fs::path make_folder(const std::string& name, int n) {
+fs::path make_folder(const std::string& name, int n, int spectra = 9, int points = 31) {
   const fs::path dir = fs::temp_directory_path() / (name + "_" + std::to_string(getpid()));
   fs::remove_all(dir);
   fs::create_directories(dir / "in");
   for (int k = 0; k < n; ++k) {
     testing::SyntheticRecipe r;
     r.pk = {4.0 + static_cast<double>(k) / n};
-    r.spectra = 9;
-    r.points = 31;
+    r.spectra = spectra;
+    r.points = points;
     r.seed = static_cast<uint32_t>(k + 1);
     char file[16];
     std::snprintf(file, sizeof file, "%03d.txt", k);
@@ -146,6 +150,160 @@ TEST(OutputsOnInputs, EveryOutputOptionIsRefusedBeforeAnythingIsWritten) {
   const Outcome ok = run(one + "--summary s.csv --by-sample in/s.csv", dir);
   EXPECT_EQ(ok.status, 0) << ok.err;
   EXPECT_TRUE(fs::exists(dir / "s.csv") && fs::exists(dir / "in" / "s.csv"));
+  fs::remove_all(dir);
+}
+
+bool hidden_files_in(const fs::path& dir) {
+  for (const auto& e : fs::recursive_directory_iterator(dir))
+    if (e.path().filename().string()[0] == '.') return true;
+  return false;
+}
+
+TEST(OutputFile, ANameHoldsTheOldFileOrTheWholeNewOne) {
+  const fs::path dir = make_folder("ferolan_output_file", 0);
+  const std::string path = (dir / "s.csv").string();
+  std::ofstream(path) << "old";
+  {
+    OutputFile f;
+    ASSERT_TRUE(f.open(path)) << f.error();
+    EXPECT_TRUE(f.write(std::string(200000, 'x')));  // past the buffer
+    EXPECT_EQ(slurp(path), "old");
+  }  // never committed
+  EXPECT_EQ(slurp(path), "old");
+  EXPECT_FALSE(hidden_files_in(dir));
+  {
+    OutputFile f;
+    ASSERT_TRUE(f.open(path));
+    f.write("new,");
+    f.write(std::string(100000, 'y'));
+    EXPECT_TRUE(f.commit()) << f.error();
+  }
+  EXPECT_EQ(slurp(path), "new," + std::string(100000, 'y'));
+  // Through a link the file behind it is replaced and the link stays.
+  fs::create_symlink("s.csv", dir / "link.csv");
+  std::string why;
+  EXPECT_TRUE(write_whole_file((dir / "link.csv").string(), "via link", why)) << why;
+  EXPECT_TRUE(fs::is_symlink(dir / "link.csv"));
+  EXPECT_EQ(slurp(path), "via link");
+  struct Bad {
+    std::string path, why;
+  } bad[] = {{(dir / "nowhere" / "s.csv").string(), "No such file or directory"},
+             {dir.string(), "is a folder"},
+             {(dir / "s.csv" / "x").string(), "Not a directory"}};
+  for (const Bad& b : bad) {
+    EXPECT_FALSE(write_whole_file(b.path, "x", why)) << b.path;
+    EXPECT_EQ(why, b.why) << b.path;
+  }
+  EXPECT_FALSE(hidden_files_in(dir));
+  // The tool names the reason too.
+  const fs::path data = make_folder("ferolan_output_reason", 1);
+  const Outcome r = run("in/000.txt --pk 4 --summary nowhere/s.csv", data);
+  EXPECT_EQ(r.status, 4);
+  EXPECT_NE(r.err.find("nowhere/s.csv: cannot be written: No such file or directory"),
+            std::string::npos)
+      << r.err;
+  fs::remove_all(dir);
+  fs::remove_all(data);
+}
+
+// SIGINT and SIGTERM in the middle of a 200-file batch: the summary is the old one or a whole
+// new one with the files finished, every trace under its name is whole, no temporary file is
+// left, and the status is 128 + the signal.
+TEST(Stop, SignalsMidBatchLeaveOnlyWholeFiles) {
+  const fs::path dir = make_folder("ferolan_stop", 200, 15, 61);
+  for (const int sig : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(sig);
+    fs::remove_all(dir / "t");
+    std::ofstream(dir / "s.csv") << "the previous run's summary\n";
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      chdir(dir.c_str());
+      freopen("/dev/null", "w", stdout);
+      freopen((dir.string() + ".err").c_str(), "w", stderr);
+      execl(FEROLAN_CLI, FEROLAN_CLI, "in", "--search", "auto", "--jobs", "2", "--summary", "s.csv",
+            "--trace", "t", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    // Signalled once a few files are done, so that it lands mid-batch.
+    for (int i = 0; i < 2000; ++i) {
+      size_t traces = 0;
+      std::error_code ec;
+      for (auto it = fs::directory_iterator(dir / "t", ec); !ec && it != fs::directory_iterator();
+           ++it)
+        traces += it->path().extension() == ".trace";
+      if (traces >= 3) break;
+      usleep(5000);
+    }
+    kill(pid, sig);
+    int raw = 0;
+    waitpid(pid, &raw, 0);
+    const std::string err = slurp(dir.string() + ".err");
+    ASSERT_TRUE(WIFEXITED(raw)) << err;
+    EXPECT_EQ(WEXITSTATUS(raw), 128 + sig) << err;
+    EXPECT_FALSE(hidden_files_in(dir)) << "a temporary file was left";
+    const std::string summary = slurp(dir / "s.csv");
+    ASSERT_EQ(summary.rfind("file,sample,status,", 0), 0u) << summary;
+    std::istringstream rows(summary);
+    std::string row;
+    size_t n = 0;
+    while (std::getline(rows, row)) {
+      EXPECT_EQ(row.back(), '\r');
+      EXPECT_EQ(std::count(row.begin(), row.end(), ','), 30) << row;
+      ++n;
+    }
+    const size_t files = n - 1;
+    EXPECT_GE(files, 3u);
+    EXPECT_LT(files, 200u);
+    EXPECT_NE(err.find("after " + std::to_string(files) + " of 200 files"), std::string::npos)
+        << err;
+    for (const auto& e : fs::directory_iterator(dir / "t")) {
+      const std::string trace = slurp(e.path());
+      ASSERT_FALSE(trace.empty()) << e.path();
+      EXPECT_EQ(trace.back(), '\n') << e.path();
+      // Each trace belongs to a file in the summary.
+      EXPECT_NE(summary.find("in/" + e.path().stem().string() + ".txt,"), std::string::npos);
+    }
+  }
+  fs::remove_all(dir);
+}
+
+// Threads the system will not start, memory it will not give: refusals, never an abort.
+TEST(Limits, ThreadAndMemoryLimitsEndInRefusalsNotAborts) {
+  const fs::path dir = make_folder("ferolan_limits", 6);
+  struct Case {
+    const char* limit;
+    const char* args;
+  } cases[] = {
+      {"ulimit -v 400000", "in --pk 4 --jobs 100 --threads 100 --summary s.csv"},
+      {"ulimit -v 400000", "in --pk 4 --level very-high --threads 200 --summary s.csv"},
+      {"ulimit -v 250000", "in --pk 4 --summary s.csv"},
+      {"ulimit -v 100000", "in --pk 4 --jobs 6 --summary s.csv"},
+      {"ulimit -u 30", "in --pk 4 --jobs 100 --threads 100 --summary s.csv"},
+  };
+  for (const Case& c : cases) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    if (std::string(c.limit).find("-v") != std::string::npos) continue;  // shadow memory
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+    if (std::string(c.limit).find("-v") != std::string::npos) continue;
+#endif
+#endif
+    const std::string cmd = "cd " + dir.string() + " && bash -c '" + c.limit + " && exec " +
+                            FEROLAN_CLI + " " + c.args + "' >/dev/null 2>" + dir.string() + ".err";
+    const int raw = std::system(cmd.c_str());
+    const std::string err = slurp(dir.string() + ".err");
+    ASSERT_TRUE(WIFEXITED(raw)) << c.limit << " " << c.args;
+    const int status = WEXITSTATUS(raw);
+    EXPECT_TRUE(status == 0 || status == 2) << c.limit << " " << c.args << "\n" << err;
+    EXPECT_EQ(err.find("terminate"), std::string::npos) << err;
+    // Every file has its row: analysed, or refused for want of memory.
+    const std::string summary = slurp(dir / "s.csv");
+    EXPECT_EQ(std::count(summary.begin(), summary.end(), '\n'), 7) << summary;
+    if (status == 2) {
+      EXPECT_NE(summary.find("not enough memory"), std::string::npos) << summary;
+    }
+  }
   fs::remove_all(dir);
 }
 

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -144,11 +145,19 @@ void score_planned(Workspace w, SearchObserver& obs, Sweep& sweep, Helpers& h) {
   for (auto& c : h.beside) share_settings(w.calc, *c);
   const long helper_fits_before = helper_fits(h);
   std::vector<std::thread> threads;
-  for (size_t t = 0; t + 1 < parts; ++t)
-    threads.emplace_back(run, std::ref(*h.calc[t]), std::ref(*h.beside[t]), n * t / parts,
-                         n * (t + 1) / parts);
+  size_t started = 0;
+  try {
+    for (; started + 1 < parts; ++started)
+      threads.emplace_back(run, std::ref(*h.calc[started]), std::ref(*h.beside[started]),
+                           n * started / parts, n * (started + 1) / parts);
+  } catch (const std::system_error&) {
+    // The system allows no more threads: the parts not started are scored here, with the
+    // same states, so the scores are the same.
+  }
   const Arr1<double, kSlots> ka_after = w.calc.ka;
   run(w.calc, *h.beside[parts - 1], n * (parts - 1) / parts, n);
+  for (size_t t = started; t + 1 < parts; ++t)
+    run(*h.calc[t], *h.beside[t], n * t / parts, n * (t + 1) / parts);
   w.calc.ka = ka_after;
   for (std::thread& t : threads) t.join();
   w.calc.fits += helper_fits(h) - helper_fits_before;
