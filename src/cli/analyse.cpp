@@ -329,6 +329,8 @@ FileResult analyse_file(const FileJob& job) {
       r.notes.push_back(err.str());
     }
   }
+  if (s.stopped)  // not a result, only the best set when the stop came
+    fail(r, Status::Refused, kRefused, "stopped", "stopped by a signal before its search ended");
   return r;
 }
 

@@ -214,6 +214,7 @@ size_t analyse_all(const std::vector<FileJob>& jobs, int threads,
   auto pass = [&](size_t i) {
     FileResult r = std::move(*ready[i]);
     ready[i].reset();
+    if (r.code == "stopped") return;  // cut short: nothing of it is written
     lock.unlock();
     done(std::move(r));
     lock.lock();

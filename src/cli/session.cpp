@@ -166,6 +166,7 @@ SearchResult run_search(Session& s, Search search, int threads, OutputFile* trac
       break;
   }
   s.trials = r.trials;
+  s.stopped = s.stopped || r.outcome == Outcome::Stopped;
   if (r.outcome == Outcome::Finished || r.outcome == Outcome::Stopped) show_result(s, search, r);
   return r;
 }

@@ -8,6 +8,7 @@
 
 #include "cli/options.h"
 #include "cli/output_file.h"
+#include "cli/stop_signal.h"
 #include "engine/data/state.h"
 #include "engine/search/search.h"
 
@@ -22,7 +23,8 @@ struct Session {
   std::string s_a_text;  // the window's s(A) label
   long trials = 0;
 
-  Workspace workspace() { return Workspace{st->data, st->calc, st->search}; }
+  bool stopped = false;  // a search was cut short by a stop signal
+  Workspace workspace() { return Workspace{st->data, st->calc, st->search, &stop_token()}; }
   SlotModes modes() const { return setup.modes(); }
 };
 

@@ -3,11 +3,15 @@
 // signal. A second signal ends it at once, still leaving no part of a file under its name.
 #pragma once
 
+#include "engine/search/cancel.h"
+
 namespace ferolan::cli {
 
 void catch_stop_signals();
 // 0, or the signal that asked to stop.
 int stop_signal();
+// Cancelled by the signal: every search of the run polls it.
+const CancelToken& stop_token();
 // As if the signal had arrived (tests).
 void request_stop(int signal);
 
