@@ -305,7 +305,19 @@ FileResult analyse_file(const FileJob& job) {
       search_pk[k] = r.per_slot[k].pka;
     }
     r.refined = std::make_shared<const analysis::RefineResult>(analysis::refine(d, modes, start));
-    r.text += refined_text(*r.refined, search_pk, r.s_a);
+    if (o.bootstrap > 0 && analysis::refine_has_result(r.refined->status)) {
+      analysis::BootstrapOptions bo;
+      bo.replicates = o.bootstrap;
+      bo.seed = o.seed;
+      bo.threads = o.jobs;
+      r.boot = std::make_shared<const analysis::BootstrapResult>(
+          analysis::bootstrap({analysis::titration_of(d)}, modes, *r.refined, {}, bo));
+    }
+    r.text += refined_text(*r.refined, search_pk, r.s_a, r.boot.get());
+  }
+  if (o.global) {
+    r.data = std::make_shared<const DataSet>(d);
+    for (int k = 1; k <= kSlots; ++k) r.modes[k] = s.setup.slot[k].mode;
   }
   if (!o.forms_file.empty()) r.forms_text = report.forms_text();
   if (!o.calc_file.empty()) r.calc_text = report.calc_text();

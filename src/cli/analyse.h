@@ -10,6 +10,7 @@
 
 #include "cli/data_file.h"
 #include "cli/options.h"
+#include "engine/analysis/bootstrap.h"
 #include "engine/analysis/refine.h"
 
 namespace ferolan::cli {
@@ -34,6 +35,7 @@ struct SlotResult {
   std::string pka_text, ka_text;  // the window's boxes
 };
 
+struct GlobalRun;    // --global: several files fitted as one acid
 struct Diagnostics;  // factor analysis, standard errors, speciation, residuals, models
 
 struct FileResult {
@@ -60,6 +62,10 @@ struct FileResult {
   std::optional<double> elapsed_s, ionic_strength;
   std::shared_ptr<const Diagnostics> diagnostics;
   std::shared_ptr<const analysis::RefineResult> refined;  // with --refine
+  std::shared_ptr<const analysis::BootstrapResult> boot;  // with --refine --bootstrap N
+  std::shared_ptr<const DataSet> data;                    // with --global: as fitted
+  std::array<SlotMode, 6> modes{};                        // with --global: as searched
+  std::shared_ptr<const GlobalRun> global;                // with --global: its sample's fit
 
   std::string text;                   // the report for people
   std::string forms_text, calc_text;  // when asked for

@@ -16,6 +16,7 @@
 #include <set>
 #include <thread>
 
+#include "cli/global.h"
 #include "cli/manifest.h"
 #include "cli/output_file.h"
 #include "cli/outputs.h"
@@ -63,6 +64,7 @@ std::vector<std::string> output_clashes_of(const Options& o, const std::vector<F
     if (!job.bytes) inputs.push_back({job.path, "an input"});
   outputs.push_back({o.summary_file, "--summary"});
   outputs.push_back({o.by_sample_file, "--by-sample"});
+  outputs.push_back({o.global_summary_file, "--global-summary"});
   outputs.push_back({o.forms_file, "--forms"});
   outputs.push_back({o.calc_file, "--calc"});
   if (!o.trace_file.empty())
@@ -387,7 +389,9 @@ int run_batch(const Options& o, std::istream& in, std::ostream& out, std::ostrea
   const bool out_on_terminal = isatty(STDOUT_FILENO) != 0;
   const bool text_out = !o.json && o.summary_file != "-";
   std::vector<FileResult> kept;
-  if (o.json && several) out << "[";
+  std::vector<FileResult> whole;  // --global: every file's result, data set included
+  std::string global_rows;
+  if (o.json && several && !o.global) out << "[";
   auto done = [&](FileResult&& r) {
     status = std::max(status, r.exit_status);
     const bool says = r.status != Status::Ok || !r.notes.empty() ||
@@ -403,7 +407,7 @@ int run_batch(const Options& o, std::istream& in, std::ostream& out, std::ostrea
       if (printed++) out << "\n";
       out << r.text;
     }
-    if (o.json) {
+    if (o.json && !o.global) {
       std::string obj = json_object(r);
       if (several) {
         obj.pop_back();  // its line end
@@ -413,6 +417,7 @@ int run_batch(const Options& o, std::istream& in, std::ostream& out, std::ostrea
     }
     summary.write(summary_row(r, o.refine));
     kept.push_back(slim(r, jobs.size() == 1));
+    if (o.global) whole.push_back(std::move(r));
   };
   auto tick = [&](size_t finished) {
     if (!progress || jobs.empty()) return;
@@ -438,6 +443,42 @@ int run_batch(const Options& o, std::istream& in, std::ostream& out, std::ostrea
   if (started < at_once)
     err << "ferolan-cli: the system allowed " << started << " of " << at_once
         << " threads; going on with " << std::max(started, 1) << "\n";
+
+  if (o.global) {
+    std::vector<std::shared_ptr<const GlobalRun>> globals;
+    for (GlobalRun& g : run_global(whole, o, !o.manifest.empty()))
+      globals.push_back(std::make_shared<const GlobalRun>(std::move(g)));
+    for (FileResult& r : whole) {
+      for (const auto& g : globals)
+        if (g->sample == (o.manifest.empty() ? std::string("all") : r.sample)) r.global = g;
+      r.data.reset();
+    }
+    std::vector<GlobalRun> rows;
+    for (const auto& g : globals) {
+      if (g->status != "ok") {
+        err << "ferolan-cli: global fit of " << g->sample << ": " << g->message << "\n";
+        status = std::max(status, static_cast<int>(kRefused));
+      }
+      if (g->fit)
+        for (const std::string& w : g->fit->warnings)
+          err << "ferolan-cli: global fit of " << g->sample << ": " << w << "\n";
+      if (text_out) out << (printed++ ? "\n" : "") << global_text(*g);
+      rows.push_back(*g);
+    }
+    // The files' objects wait for their sample's fit, which needs them all.
+    if (o.json) {
+      if (several) out << "[";
+      for (size_t i = 0; i < whole.size(); ++i) {
+        std::string obj = json_object(whole[i]);
+        if (several) {
+          obj.pop_back();
+          out << (i ? ",\n" : "\n");
+        }
+        out << obj;
+      }
+    }
+    global_rows = global_summary_csv(rows);
+  }
   if (o.json) out << (several ? "\n]\n" : "");
 
   if (!summary.commit(err)) output_failed();
@@ -451,6 +492,7 @@ int run_batch(const Options& o, std::istream& in, std::ostream& out, std::ostrea
     write(o.forms_file, kept[0].forms_text);
     write(o.calc_file, kept[0].calc_text);
   }
+  if (o.global) write(o.global_summary_file, global_rows);
   if (o.by_sample_file == "-")
     out << by_sample_csv(kept);
   else

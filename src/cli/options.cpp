@@ -110,6 +110,27 @@ bool parse_options(int argc, const char* const* argv, Options& o, std::string& e
       o.compare = true;
     } else if (arg == "--refine") {
       o.refine = true;
+    } else if (arg == "--global") {
+      o.global = true;
+    } else if (arg == "--global-summary") {
+      if (!value(o.global_summary_file)) return false;
+    } else if (arg == "--global-spectra") {
+      if (!value(v)) return false;
+      if (v != "shared" && v != "own") return error = "--global-spectra takes shared or own", false;
+      o.spectra_per_titration = v == "own";
+    } else if (arg == "--conc-factors") {
+      o.conc_factors = true;
+    } else if (arg == "--bootstrap") {
+      if (!value(v)) return false;
+      if (!to_int(v, o.bootstrap) || o.bootstrap < 10 || o.bootstrap > 100000)
+        return error = "--bootstrap takes a number of replicates from 10 to 100000", false;
+    } else if (arg == "--seed") {
+      if (!value(v)) return false;
+      unsigned long long s = 0;
+      auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), s);
+      if (ec != std::errc() || p != v.data() + v.size())
+        return error = "--seed takes a whole number from 0 to 18446744073709551615", false;
+      o.seed = s;
     } else if (arg == "--format") {
       if (!value(v)) return false;
       if (v == "mdf")
@@ -199,6 +220,7 @@ bool parse_options(int argc, const char* const* argv, Options& o, std::string& e
   if (o.factors_only) {
     const char* other = o.compare                   ? "--compare"
                         : o.refine                  ? "--refine"
+                        : o.global                  ? "--global"
                         : o.evaluate                ? "--evaluate"
                         : !o.forms_file.empty()     ? "--forms"
                         : !o.calc_file.empty()      ? "--calc"
@@ -215,6 +237,15 @@ bool parse_options(int argc, const char* const* argv, Options& o, std::string& e
   if (o.compare && o.evaluate) return error = "--compare and --evaluate exclude each other", false;
   if (o.compare && o.refine)
     return error = "--refine refines one model; --compare fits several", false;
+  if (o.global && (o.compare || o.evaluate))
+    return error =
+               "--global fits one model from the searches' results, not with --compare or "
+               "--evaluate",
+           false;
+  if (!o.global && (!o.global_summary_file.empty() || o.spectra_per_titration || o.conc_factors))
+    return error = "--global-summary, --global-spectra and --conc-factors go with --global", false;
+  if (o.bootstrap > 0 && !o.refine && !o.global)
+    return error = "--bootstrap resamples a refined or global fit: add --refine or --global", false;
   return true;
 }
 
@@ -289,6 +320,30 @@ Search
                          standard errors from its Jacobian; printed beside the search's
                          result, `refined` in the JSON, pKa1_refined.., se1_refined.. and
                          refine_status in the summary
+  --bootstrap N          with --refine or --global: N refits of data sets rebuilt from the
+                         fit and its resampled residuals (and, for --global, of titrations
+                         drawn with replacement); the 2.5 and 97.5 percentiles of each
+                         constant beside its standard error. On --jobs threads; the same
+                         result for every thread count
+  --seed S               seed of --bootstrap (default 1)
+
+Several titrations of one acid
+  --global               fit the files (with --manifest: the files of each sample) as
+                         titrations of one acid: shared constants, each file its own pH
+                         values, concentration and path length, the wavelengths common to
+                         all (the others named in a warning); started from the median of
+                         the files' own automatic-grid results (their search's results
+                         with --search auto). Printed after the files' own results; the
+                         JSON of every file gains its sample's `global` object
+  --global-spectra shared|own   one set of forms' spectra for all (default: the same
+                         compound in the same kind of cell) or one per titration
+                         (different instruments)
+  --conc-factors         fit a concentration factor for every titration after the first
+                         (stated concentrations that are not exact)
+  --global-summary FILE.csv   one row per global fit: sample, files (separated by ';'),
+                         titrations, constants, pKa1..pKa5, se1..se5, lo1..lo5 and hi1..hi5
+                         (bootstrap percentiles), s_a (pooled), s_a_titrations and factors
+                         (one per titration, separated by ';'), status, code
 
 Output
   --json                 results as JSON (docs/json.md): one object, or an array of them
@@ -334,6 +389,8 @@ Examples
   ferolan-cli acids/ --search auto --summary summary.csv
   ferolan-cli examples/data.mdf --compare --plots out/
   ferolan-cli --manifest plan.csv --summary s.csv --by-sample r.csv --jobs 2
+  ferolan-cli --global acids/a31_1.txt acids/a31_2.txt acids/a31_3.txt --pk 4.7,8.2 \
+      --bootstrap 200
 )";
 }
 

@@ -1,6 +1,7 @@
 // Command-line options of the batch tool.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,6 +42,12 @@ struct Options {
   std::optional<double> noise;
   bool compare = false;
   bool refine = false;  // the least-squares minimum from the search's result
+  bool global = false;  // the files (of each sample) as titrations of one acid
+  std::string global_summary_file;
+  bool spectra_per_titration = false;
+  bool conc_factors = false;
+  int bootstrap = 0;  // replicates; 0: none
+  uint64_t seed = 1;
   std::optional<double> ionic_strength;
 
   bool help = false, version = false;

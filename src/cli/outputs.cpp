@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "cli/global.h"
 #include "cli/json.h"
 #include "cli/refined.h"
 #include "cli/report_impl.h"
@@ -109,7 +110,8 @@ std::string one_object(const FileResult& r) {
   maybe(j, "elapsed", r.elapsed_text);
   j.end_object();
 
-  json_refined(j, "refined", r.refined.get());
+  json_refined(j, "refined", r.refined.get(), r.boot.get());
+  json_global(j, "global", r.global.get());
 
   if (r.diagnostics) {
     r.diagnostics->json_factors(j);

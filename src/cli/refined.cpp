@@ -27,7 +27,25 @@ std::string printf_text(const char* fmt, double a, double b = 0) {
 
 }  // namespace
 
-void json_refined(Json& j, std::string_view key, const analysis::RefineResult* r) {
+void json_bootstrap(Json& j, std::string_view key, const analysis::BootstrapResult* b) {
+  if (!b) {
+    j.null(key);
+    return;
+  }
+  j.begin_object(key);
+  j.value("ok", b->ok);
+  b->message.empty() ? j.null("message") : j.value("message", b->message);
+  j.value("method", b->method).value("replicates", b->replicates).value("failed", b->failed);
+  j.value("seed", std::to_string(b->seed)).value("threads", b->threads);
+  per_slot(j, "lo", b->lo);
+  per_slot(j, "hi", b->hi);
+  per_slot(j, "sd", b->sd);
+  j.value("elapsed_s", b->elapsed_s);
+  j.end_object();
+}
+
+void json_refined(Json& j, std::string_view key, const analysis::RefineResult* r,
+                  const analysis::BootstrapResult* boot) {
   if (!r) {
     j.null(key);
     return;
@@ -58,12 +76,13 @@ void json_refined(Json& j, std::string_view key, const analysis::RefineResult* r
   j.value("observations", r->observations).value("parameters", r->parameters);
   j.value("dof", r->dof);
   j.value("elapsed_s", r->elapsed_s);
+  json_bootstrap(j, "bootstrap", boot);
   j.end_object();
 }
 
 std::string refined_text(const analysis::RefineResult& r,
                          const std::array<std::optional<double>, 6>& search_pk,
-                         std::optional<double> search_s_a) {
+                         std::optional<double> search_s_a, const analysis::BootstrapResult* boot) {
   std::string out = "refined to the least-squares minimum: ";
   out += analysis::refine_status_name(r.status);
   if (!analysis::refine_has_result(r.status)) return out + " (" + r.message + ")\n";
@@ -77,10 +96,13 @@ std::string refined_text(const analysis::RefineResult& r,
       continue;
     }
     out += printf_text("%.5f", r.pk[k]);
-    if (r.modes[k] == SlotMode::Fitted)
+    if (r.modes[k] == SlotMode::Fitted) {
       out += printf_text("   standard error %.5f", r.se[k]);
-    else
+      if (boot && boot->ok)
+        out += printf_text("   95 %% bootstrap %.5f … %.5f", boot->lo[k], boot->hi[k]);
+    } else {
       out += "   held";
+    }
     if (search_pk[k]) out += printf_text("   (search %.5f)", *search_pk[k]);
     out += "\n";
   }
@@ -88,6 +110,11 @@ std::string refined_text(const analysis::RefineResult& r,
   if (search_s_a) out += printf_text(" (search %.6e)", *search_s_a);
   out += printf_text("; standard errors from s(A)² (JᵀJ)⁻¹ with %.0f degrees of freedom\n",
                      static_cast<double>(r.dof));
+  if (boot && !boot->ok) out += "  bootstrap: " + boot->message + "\n";
+  if (boot && boot->ok)
+    out += printf_text("  bootstrap: %.0f replicates of the residuals (%.0f failed), seed ",
+                       boot->replicates, boot->failed) +
+           std::to_string(boot->seed) + "\n";
   return out;
 }
 

@@ -7,17 +7,23 @@
 #include <string_view>
 
 #include "cli/json.h"
+#include "engine/analysis/bootstrap.h"
 #include "engine/analysis/refine.h"
 
 namespace ferolan::cli {
 
 // The `refined` object (docs/json.md), or null without a refinement.
-void json_refined(Json& j, std::string_view key, const analysis::RefineResult* r);
+void json_refined(Json& j, std::string_view key, const analysis::RefineResult* r,
+                  const analysis::BootstrapResult* boot = nullptr);
 
 // Lines for the report: each constant refined beside the search's value (search_pk[k], none
 // for a removed slot), s(A), the degrees of freedom and the status.
 std::string refined_text(const analysis::RefineResult& r,
                          const std::array<std::optional<double>, 6>& search_pk,
-                         std::optional<double> search_s_a);
+                         std::optional<double> search_s_a,
+                         const analysis::BootstrapResult* boot = nullptr);
+
+// The `bootstrap` object of a refinement or a global fit (null without).
+void json_bootstrap(Json& j, std::string_view key, const analysis::BootstrapResult* b);
 
 }  // namespace ferolan::cli

@@ -1,0 +1,197 @@
+// --refine, --global and --bootstrap of the batch tool: options refused before any work, the
+// refined and global results beside the searches', reproducible resampling.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace ferolan {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CliRun {
+  int status = -1;
+  std::string out, err;
+};
+
+fs::path scratch() {
+  const fs::path dir =
+      fs::temp_directory_path() / ("ferolan_refine_cli_" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  return dir;
+}
+
+std::string slurp(const fs::path& p) {
+  std::ifstream f(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+CliRun cli(const std::string& args) {
+  static int n = 0;
+  const fs::path dir = scratch();
+  const fs::path out = dir / ("out" + std::to_string(n));
+  const fs::path err = dir / ("err" + std::to_string(n++));
+  const std::string cmd =
+      std::string(FEROLAN_CLI) + " " + args + " </dev/null >" + out.string() + " 2>" + err.string();
+  CliRun r;
+  const int raw = std::system(cmd.c_str());
+  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  r.out = slurp(out);
+  r.err = slurp(err);
+  return r;
+}
+
+const std::string kExample = std::string(FEROLAN_EXAMPLES) + "/data.mdf";
+
+// The CSV's rows split into cells (no quoted cells in the tables read here).
+std::vector<std::vector<std::string>> table(const std::string& csv) {
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream in(csv);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    rows.emplace_back();
+    std::string cell;
+    std::istringstream cells(line);
+    while (std::getline(cells, cell, ',')) rows.back().push_back(cell);
+    if (!line.empty() && line.back() == ',') rows.back().push_back("");
+  }
+  return rows;
+}
+
+std::string cell(const std::vector<std::vector<std::string>>& t, size_t row,
+                 const std::string& column) {
+  for (size_t c = 0; c < t[0].size(); ++c)
+    if (t[0][c] == column) return row < t.size() && c < t[row].size() ? t[row][c] : "";
+  return "?";
+}
+
+TEST(RefineCli, OptionsThatDoNotFitAreRefused) {
+  const std::string g = (scratch() / "g.csv").string();
+  const struct {
+    std::string args, err;
+  } cases[] = {
+      {kExample + " --bootstrap 50", "--bootstrap resamples a refined or global fit"},
+      {kExample + " --refine --bootstrap", "--bootstrap needs a value"},
+      {kExample + " --refine --bootstrap many", "--bootstrap takes a number of replicates"},
+      {kExample + " --refine --bootstrap 5", "from 10 to 100000"},
+      {kExample + " --refine --bootstrap 1000000", "from 10 to 100000"},
+      {kExample + " --refine --bootstrap 20 --seed -3", "--seed takes a whole number"},
+      {kExample + " --refine --bootstrap 20 --seed 1.5", "--seed takes a whole number"},
+      {kExample + " --refine --seed 99999999999999999999999", "--seed takes a whole number"},
+      {kExample + " --refine --compare", "--refine refines one model"},
+      {kExample + " --refine --factors", "--factors writes no constants, so --refine"},
+      {kExample + " --global --evaluate --pk 4,9", "--global fits one model"},
+      {kExample + " --global --compare", "--global fits one model"},
+      {kExample + " --conc-factors", "go with --global"},
+      {kExample + " --global-spectra own", "go with --global"},
+      {kExample + " --global-summary " + g, "go with --global"},
+      {kExample + " --global --global-spectra mine", "--global-spectra takes shared or own"},
+      {kExample + " --global --global-summary " + kExample, "--global-summary"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    const CliRun r = cli(c.args);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+  }
+  EXPECT_FALSE(fs::exists(g));
+}
+
+TEST(RefineCli, RefinedBesideTheSearchInTextJsonAndSummary) {
+  const std::string s = (scratch() / "s.csv").string();
+  const CliRun text = cli(kExample + " --search auto --pk 4,9 --refine --summary " + s);
+  ASSERT_EQ(text.status, 0) << text.err;
+  EXPECT_NE(text.out.find("pKa1 = 4.20 ± 0.01"), std::string::npos);  // as before
+  EXPECT_NE(text.out.find("refined to the least-squares minimum: converged"), std::string::npos)
+      << text.out;
+  EXPECT_NE(text.out.find("(search 8.90000)"), std::string::npos);
+  const auto t = table(slurp(s));
+  ASSERT_EQ(t.size(), 2u);
+  EXPECT_EQ(cell(t, 1, "refine_status"), "converged");
+  EXPECT_NEAR(std::stod(cell(t, 1, "pKa1_refined")), 4.2003, 0.0005);
+  EXPECT_NEAR(std::stod(cell(t, 1, "pKa2_refined")), 8.8998, 0.0005);
+  EXPECT_LT(std::stod(cell(t, 1, "se1_refined")), 0.001);
+  EXPECT_EQ(cell(t, 1, "pKa3_refined"), "");
+  EXPECT_EQ(cell(t, 1, "se3_refined"), "");
+
+  const CliRun json = cli(kExample + " --pk 4,9 --refine --json");
+  ASSERT_EQ(json.status, 0) << json.err;
+  EXPECT_NE(json.out.find("\"refined\": {"), std::string::npos);
+  EXPECT_NE(json.out.find("\"status\": \"converged\""), std::string::npos);
+  EXPECT_NE(json.out.find("\"dof\": 8116"), std::string::npos);
+  EXPECT_NE(json.out.find("\"bootstrap\": null"), std::string::npos);
+  EXPECT_NE(json.out.find("\"global\": null"), std::string::npos);
+  const CliRun plain = cli(kExample + " --pk 4,9 --json");
+  EXPECT_NE(plain.out.find("\"refined\": null"), std::string::npos);
+  // The summary without --refine keeps its columns.
+  const CliRun no_refine = cli(kExample + " --pk 4,9 --summary " + s);
+  EXPECT_EQ(slurp(s).find("refined"), std::string::npos);
+}
+
+// The same titration twice holds the same minimum as once; its error shrinks by about √2.
+TEST(RefineCli, GlobalFitOfATitrationAndItsCopy) {
+  const fs::path dir = scratch();
+  fs::copy_file(kExample, dir / "copy.mdf", fs::copy_options::overwrite_existing);
+  const std::string s = (dir / "s.csv").string(), g = (dir / "g.csv").string();
+  const CliRun r = cli(kExample + " " + (dir / "copy.mdf").string() +
+                       " --pk 4,9 --refine --global --global-summary " + g + " --summary " + s);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("global fit of all: 2 titrations"), std::string::npos) << r.out;
+  const auto single = table(slurp(s)), global = table(slurp(g));
+  ASSERT_EQ(global.size(), 2u);
+  EXPECT_EQ(cell(global, 1, "titrations"), "2");
+  EXPECT_EQ(cell(global, 1, "status"), "ok");
+  for (int k = 1; k <= 2; ++k) {
+    const std::string n = std::to_string(k);
+    EXPECT_NEAR(std::stod(cell(global, 1, "pKa" + n)),
+                std::stod(cell(single, 1, "pKa" + n + "_refined")), 1e-6);
+    const double ratio =
+        std::stod(cell(single, 1, "se" + n + "_refined")) / std::stod(cell(global, 1, "se" + n));
+    EXPECT_NEAR(ratio, std::sqrt(2.0), 0.1) << k;
+  }
+}
+
+TEST(RefineCli, BootstrapIsTheSameOnOneAndTwoThreads) {
+  const fs::path dir = scratch();
+  fs::copy_file(kExample, dir / "b.mdf", fs::copy_options::overwrite_existing);
+  const std::string files = kExample + " " + (dir / "b.mdf").string();
+  std::string csv[2];
+  for (int jobs : {1, 2}) {
+    const std::string g = (dir / (std::to_string(jobs) + "g.csv")).string();
+    const CliRun r = cli(files + " --pk 4,9 --global --bootstrap 20 --seed 7 --quiet --jobs " +
+                         std::to_string(jobs) + " --global-summary " + g);
+    ASSERT_EQ(r.status, 0) << r.err;
+    csv[jobs - 1] = slurp(g);
+  }
+  EXPECT_EQ(csv[0], csv[1]);
+  const auto t = table(csv[0]);
+  const double lo = std::stod(cell(t, 1, "lo1")), hi = std::stod(cell(t, 1, "hi1"));
+  const double pk = std::stod(cell(t, 1, "pKa1"));
+  EXPECT_LT(lo, pk);
+  EXPECT_GT(hi, pk);
+}
+
+// A file that cannot be read is left out of the global fit and named; the others are fitted.
+TEST(RefineCli, GlobalLeavesOutAFileThatFailed) {
+  const fs::path dir = scratch();
+  fs::copy_file(kExample, dir / "c.mdf", fs::copy_options::overwrite_existing);
+  const CliRun r = cli(kExample + " " + (dir / "c.mdf").string() +
+                       " /nonexistent/x.mdf --pk 4,9 --global --json");
+  EXPECT_EQ(r.status, 2) << r.err;
+  EXPECT_NE(r.out.find("\"left_out\": [\n      \"/nonexistent/x.mdf\""), std::string::npos)
+      << r.out.substr(r.out.find("\"global\""), 400);
+  EXPECT_NE(r.out.find("\"refine_status\": \"converged\""), std::string::npos);
+}
+
+}  // namespace
+}  // namespace ferolan
