@@ -88,6 +88,17 @@ std::optional<std::string> read_input_file(const std::string& path, FileResult& 
     fail(r, Status::Unreadable, kInput, "is_directory", "is a folder, not a file");
     return std::nullopt;
   }
+  if (!S_ISREG(st.st_mode)) {
+    // Reading a FIFO or a device could wait for ever, or never end.
+    fail(r, Status::Unreadable, kInput, "not_regular",
+         std::string("is not a regular file but ") +
+             (S_ISFIFO(st.st_mode)   ? "a FIFO"
+              : S_ISCHR(st.st_mode)  ? "a character device"
+              : S_ISBLK(st.st_mode)  ? "a block device"
+              : S_ISSOCK(st.st_mode) ? "a socket"
+                                     : "something else"));
+    return std::nullopt;
+  }
   if (S_ISREG(st.st_mode) && static_cast<size_t>(st.st_size) > kMaxInputBytes) {
     fail(r, Status::Refused, kInput, "too_large", "is larger than 64 MiB");
     return std::nullopt;

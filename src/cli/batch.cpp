@@ -37,6 +37,60 @@ bool is_data_name(const fs::path& p) {
   return ext == ".mdf" || ext == ".txt" || ext == ".csv" || ext == ".tsv";
 }
 
+const char* kind_of(fs::file_type t) {
+  switch (t) {
+    case fs::file_type::fifo:
+      return "a FIFO";
+    case fs::file_type::socket:
+      return "a socket";
+    case fs::file_type::character:
+      return "a character device";
+    case fs::file_type::block:
+      return "a block device";
+    default:
+      return "not a regular file";
+  }
+}
+
+// A folder's data files sorted by name. Hidden files (also the "._" companions a Mac leaves)
+// are passed over; other names are listed once as skipped; FIFOs and devices are skipped with
+// a warning, since reading one could wait for ever.
+std::vector<fs::path> scan_folder(const std::string& folder, std::vector<std::string>& problems,
+                                  std::error_code& ec) {
+  std::vector<fs::path> names;
+  std::vector<std::string> other;
+  for (const auto& e : fs::directory_iterator(folder, ec)) {
+    const std::string name = e.path().filename().string();
+    if (name.empty() || name[0] == '.') continue;
+    std::error_code ignored;
+    const fs::file_status st = e.status(ignored);  // through links
+    if (st.type() == fs::file_type::directory) continue;
+    if (!is_data_name(e.path())) {
+      other.push_back(name);
+      continue;
+    }
+    // A link to nothing is kept: it is named, and found unreadable, later.
+    if (st.type() != fs::file_type::regular && st.type() != fs::file_type::not_found) {
+      problems.push_back(e.path().string() + ": skipped: " + kind_of(st.type()) +
+                         ", not a file");
+      continue;
+    }
+    names.push_back(e.path());
+  }
+  std::sort(names.begin(), names.end(),
+            [](const fs::path& a, const fs::path& b) { return a.filename() < b.filename(); });
+  if (!other.empty()) {
+    std::sort(other.begin(), other.end());
+    std::string list;
+    for (size_t i = 0; i < other.size() && i < 10; ++i) list += (i ? ", " : "") + other[i];
+    if (other.size() > 10) list += " and " + std::to_string(other.size() - 10) + " more";
+    problems.push_back(folder + ": skipped " + std::to_string(other.size()) +
+                       (other.size() == 1 ? " file" : " files") +
+                       " not named *.mdf, *.txt, *.csv or *.tsv: " + list);
+  }
+  return names;
+}
+
 // Standard input, read no further than one byte past the limit.
 std::string read_stdin(std::istream& in) {
   std::string bytes;
@@ -114,18 +168,11 @@ std::vector<FileJob> jobs_of(const Options& o, std::istream& in, std::vector<std
         continue;
       }
     } else if (fs::is_directory(input, ec)) {
-      std::vector<fs::path> names;
-      for (const auto& e : fs::directory_iterator(input, ec)) {
-        std::error_code ignored;  // a broken link is named, and found unreadable later
-        if (is_data_name(e.path()) && !fs::is_directory(e.path(), ignored))
-          names.push_back(e.path());
-      }
+      const std::vector<fs::path> names = scan_folder(input, problems, ec);
       if (ec) {
         problems.push_back(input + ": cannot be read: " + ec.message());
         status = std::max(status, static_cast<int>(kInput));
       }
-      std::sort(names.begin(), names.end(),
-                [](const fs::path& a, const fs::path& b) { return a.filename() < b.filename(); });
       if (names.empty() && !ec) {
         problems.push_back(input + ": holds no *.mdf, *.txt, *.csv or *.tsv file");
         status = std::max(status, static_cast<int>(kInput));

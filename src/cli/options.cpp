@@ -250,7 +250,7 @@ bool parse_options(int argc, const char* const* argv, Options& o, std::string& e
 }
 
 const char* version_text() {
-  return "ferolan-cli 1.0 (Ferolan-H5A V.1.0)";
+  return "ferolan-cli " FEROLAN_VERSION " (Ferolan-H5A V.1.0)";
 }
 
 const char* help_text() {
@@ -263,7 +263,8 @@ window. Each FILE is a data.mdf-style stream of numbers (*.mdf) or a table (conc
 top-left, pH values in the first row, wavelengths in the first column) whose cells are
 separated by tabs, spaces, ';' (then ',' is the decimal mark) or ',' (then '.' is);
 '-' reads standard input. A FOLDER stands for its *.mdf, *.txt, *.csv and *.tsv files,
-sorted by name. Results go to standard output in input order; messages go to standard
+sorted by name; hidden files (also "._*") are passed over, other files are listed once as
+skipped, and FIFOs and devices are skipped with a warning (named as FILE, refused). Results go to standard output in input order; messages go to standard
 error as "ferolan-cli: FILE: ...".
 
 Input
@@ -290,8 +291,9 @@ Many files
                          sample, constants, search (opt|manual|auto), pk1..pk5, hold (slot
                          numbers separated by spaces), ionic_strength, exclude_ph (pH values
                          separated by spaces); an empty cell keeps the command line's setting
-  --summary FILE.csv     one row per file: file, sample, status (ok|refused|unreadable),
-                         message, counts, constants, search, pKa1..5, u1..5, se1..5, s_a,
+  --summary FILE.csv     one row per file, written as files finish ('-': to standard
+                         output): file, sample, status (ok|refused|unreadable), message,
+                         counts, constants, search, pKa1..5, u1..5, se1..5, s_a,
                          preferred_constants, pKa1_conc..pKa5_conc, and with --refine
                          refine_status, pKa1_refined..pKa5_refined, se1_refined..se5_refined
   --by-sample FILE.csv   one row per sample over its ok replicates: n, mean, sd (n - 1) and

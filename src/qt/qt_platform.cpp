@@ -92,7 +92,10 @@ std::string QtPlatform::working_folder() {
 }
 
 std::optional<std::string> QtPlatform::read_file(std::string_view file_name) {
-  QFile f(QDir::current().absoluteFilePath(qs(file_name)));
+  const QString path = QDir::current().absoluteFilePath(qs(file_name));
+  // A FIFO or a device (also behind a link) could block for ever or never end.
+  if (!QFileInfo(path).isFile()) return std::nullopt;
+  QFile f(path);
   if (!f.open(QIODevice::ReadOnly)) return std::nullopt;
   const QByteArray bytes = f.readAll();
   if (f.error() != QFileDevice::NoError) return std::nullopt;

@@ -2,6 +2,7 @@
 // stops by signal, thread and memory limits.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -265,6 +266,44 @@ TEST(Stop, SignalsMidBatchLeaveOnlyWholeFiles) {
       EXPECT_NE(summary.find("in/" + e.path().stem().string() + ".txt,"), std::string::npos);
     }
   }
+  fs::remove_all(dir);
+}
+
+// A folder as a lab's disk holds it: hidden files and a Mac's "._" companions passed over,
+// other files listed once, a FIFO and a device skipped (reading them would hang or never end);
+// named on the command line they are refused, and the run still ends.
+TEST(Folders, OnlyRegularDataFilesAreReadAndTheRestIsSaid) {
+  const fs::path dir = make_folder("ferolan_folders", 2);
+  const fs::path in = dir / "in";
+  fs::copy_file(in / "000.txt", in / "._000.txt");
+  fs::copy_file(in / "000.txt", in / ".hidden.txt");
+  std::ofstream(in / "notes.docx") << "x";
+  std::ofstream(in / "README") << "x";
+  ASSERT_EQ(mkfifo((in / "pipe.txt").c_str(), 0600), 0);
+  fs::create_symlink("/dev/zero", in / "zero.mdf");
+  const Outcome r = run("in --pk 4 --summary - --quiet", dir);
+  EXPECT_EQ(r.status, 0) << r.err;
+  for (const char* said :
+       {"ferolan-cli: in/pipe.txt: skipped: a FIFO, not a file\n",
+        "ferolan-cli: in/zero.mdf: skipped: a character device, not a file\n",
+        "ferolan-cli: in: skipped 2 files not named *.mdf, *.txt, *.csv or *.tsv: README, "
+        "notes.docx\n"})
+    EXPECT_NE(r.err.find(said), std::string::npos) << said << "\n" << r.err;
+  EXPECT_EQ(r.err.find("hidden"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("._000"), std::string::npos) << r.err;
+  // The summary went to standard output: a header and the two tables.
+  EXPECT_EQ(r.out.rfind("file,sample,status,", 0), 0u) << r.out;
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 3) << r.out;
+  EXPECT_NE(r.out.find("\r\nin/001.txt,001,ok,"), std::string::npos) << r.out;
+
+  const Outcome named = run("in/pipe.txt in/zero.mdf in/000.txt --pk 4 --json", dir);
+  EXPECT_EQ(named.status, 2);
+  EXPECT_NE(named.err.find("in/pipe.txt: is not a regular file but a FIFO"), std::string::npos)
+      << named.err;
+  EXPECT_NE(named.out.find("\"code\": \"not_regular\""), std::string::npos);
+  // --summary - shares standard output with nothing else.
+  EXPECT_EQ(run("in --pk 4 --summary - --json", dir).status, 1);
+  EXPECT_EQ(run("in --pk 4 --summary - --by-sample -", dir).status, 1);
   fs::remove_all(dir);
 }
 

@@ -1,4 +1,6 @@
 // The Qt platform: message box, clipboard, clock, yield, working-folder files, separator.
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -87,6 +89,13 @@ class PlatformTest : public QObject {
     QCOMPARE(QByteArray(text->data(), static_cast<qsizetype>(text->size())), bytes);
     QVERIFY(!pf.read_file("missing.mdf").has_value());
     QVERIFY(!pf.read_file("folder").has_value());
+    // Behind a link, a device that never ends and a FIFO nobody writes: refused, not read.
+    QVERIFY(QFile::link("/dev/zero", dir.filePath("zero.mdf")));
+    QVERIFY(!pf.read_file("zero.mdf").has_value());
+    QVERIFY(mkfifo(dir.filePath("pipe.mdf").toLocal8Bit().constData(), 0600) == 0);
+    QVERIFY(!pf.read_file("pipe.mdf").has_value());
+    QVERIFY(QFile::link("data.mdf", dir.filePath("link.mdf")));
+    QVERIFY(pf.read_file("link.mdf").has_value());
   }
 
   void a_missing_document_does_not_open_and_the_folder_is_named() {
