@@ -18,6 +18,7 @@
 #include "engine/format/format.h"
 #include "engine/import/import.h"
 #include "engine/model/fit.h"
+#include "engine/search/run.h"
 #include "engine/search/trace.h"
 #include "window/view/plots.h"
 
@@ -27,6 +28,8 @@ const char* status_name(Status s) {
   switch (s) {
     case Status::Ok:
       return "ok";
+    case Status::OkWithWarnings:
+      return "ok_with_warnings";
     case Status::Refused:
       return "refused";
     case Status::Unreadable:
@@ -73,6 +76,29 @@ void draw(Session& s, Pictures& pictures, bool fitted) {
 void note_unwritten(FileResult& r, const std::string& path, const std::string& why) {
   r.exit_status = std::max(r.exit_status, static_cast<int>(kOutput));
   r.notes.push_back("ferolan-cli: " + path + ": cannot be written: " + why + "\n");
+}
+
+// An ok result with warnings of its reading or of its fit is marked so, with the first
+// warning's code; --strict refuses it instead.
+void mark_warnings(FileResult& r, bool strict) {
+  if (r.status != Status::Ok) return;
+  const std::vector<CellWarning>& cells = r.input->warnings;
+  if (cells.empty() && r.warnings.empty()) return;
+  r.status = Status::OkWithWarnings;
+  if (!cells.empty()) {
+    r.code = cells.front().column > 0 ? "not_a_number" : "row_not_read";
+    r.message = located(cells.front());
+  } else {
+    r.code = r.warnings.front().code;
+    r.message = r.warnings.front().message;
+  }
+  if (const size_t n = cells.size() + r.warnings.size(); n > 1)
+    r.message += " (and " + std::to_string(n - 1) + " more warnings)";
+  if (!strict) return;
+  r.status = Status::Refused;
+  r.message += " (refused by --strict)";
+  r.exit_status =
+      std::max<int>(r.exit_status, r.code == "pictures_not_written" ? kOutput : kRefused);
 }
 
 }  // namespace
@@ -181,12 +207,6 @@ FileResult analyse_file(const FileJob& job) {
     r.preferred_constants = std::max(0, diag.fa->suggested_forms - 1);
     r.preferred_by = "factor_analysis";
   }
-  if (!r.input->warnings.empty()) {
-    // An ok file still says in its one sentence that it was not read as written.
-    r.message = located(r.input->warnings.front());
-    if (r.input->warnings.size() > 1)
-      r.message += " (and " + std::to_string(r.input->warnings.size() - 1) + " more warnings)";
-  }
   auto finish_data = [&] {
     int used = 0;
     for (int i = 1; i <= d.n_spectra; ++i) used += d.spectrum_used[i] != 0;
@@ -201,6 +221,7 @@ FileResult analyse_file(const FileJob& job) {
   if (o.factors_only) {
     finish_data();
     text();
+    mark_warnings(r, o.strict);
     return r;
   }
 
@@ -219,6 +240,22 @@ FileResult analyse_file(const FileJob& job) {
     return r;
   }
   finish_data();
+  if (auto p = data_refusal(d)) {
+    fail(r, Status::Refused, kRefused, p->code, p->message);
+    return r;
+  }
+  if (!o.evaluate)
+    if (auto p = ph_range_refusal(d)) {
+      fail(r, Status::Refused, kRefused, p->code, p->message);
+      return r;
+    }
+  if (o.evaluate || o.compare)
+    if (auto p = ferolan::data_problem(d)) {
+      // The searches refuse these data themselves.
+      fail(r, Status::Refused, kRefused, message_code(p->msg), message_english(p->msg, p->slot));
+      r.display_message = std::string(message_title(p->msg)) + " " + message_text(p->msg, p->slot);
+      return r;
+    }
   if (o.search == Search::Auto && !o.evaluate && !o.compare) {
     bool fitted = false;
     for (int k = 1; k <= kSlots; ++k) fitted = fitted || s.setup.slot[k].mode == SlotMode::Fitted;
@@ -232,7 +269,12 @@ FileResult analyse_file(const FileJob& job) {
 
   std::optional<double> s_a_thinned;
   if (o.compare) {
-    report.compare(nullptr);
+    if (const std::optional<Refusal> no = report.compare(nullptr)) {
+      fail(r, Status::Refused, kRefused, message_code(no->msg), message_english(no->msg, no->slot));
+      r.display_message =
+          std::string(message_title(no->msg)) + " " + message_text(no->msg, no->slot);
+      return r;
+    }
   } else if (o.evaluate) {
     if (!report.evaluate(code, problem)) {
       fail(r, Status::Refused, kRefused, code, problem);
@@ -305,6 +347,17 @@ FileResult analyse_file(const FileJob& job) {
     r.preferred_constants = diag.compared[diag.choice->preferred].constants;
     r.preferred_by = "compare";
   }
+  FitFacts facts;
+  facts.s_a = r.s_a.value_or(0);
+  facts.fa = diag.fa ? &*diag.fa : nullptr;
+  facts.constants = constants;
+  facts.constants_forced = !constants_from_data && !o.compare;
+  for (int k = 1; k <= kSlots; ++k) {
+    facts.pk[k] = s.st->search.pk_best[k];
+    facts.u[k] = s.st->search.uncertainty[k];
+    if (!o.evaluate && s.setup.slot[k].mode == SlotMode::Fitted) facts.fitted.push_back(k);
+  }
+  r.warnings = fit_warnings(d, facts);
   text();
   if (o.refine) {
     SlotModes modes{};
@@ -350,10 +403,13 @@ FileResult analyse_file(const FileJob& job) {
     if (!ok) {
       r.exit_status = kOutput;
       r.notes.push_back(err.str());
+      r.warnings.push_back(
+          {"pictures_not_written", "the pictures could not be written to " + job.plots_dir});
     }
   }
   if (s.stopped)  // not a result, only the best set when the stop came
     fail(r, Status::Refused, kRefused, "stopped", "stopped by a signal before its search ended");
+  mark_warnings(r, o.strict);
   return r;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/checks.h"
 #include "cli/data_file.h"
 #include "cli/options.h"
 #include "engine/analysis/bootstrap.h"
@@ -26,8 +27,12 @@ struct FileJob {
   std::string trace_path;            // where one line per scored trial goes; empty: none
 };
 
-enum class Status { Ok, Refused, Unreadable };
+// ok_with_warnings: a result, with something a chemist should look at before using it.
+enum class Status { Ok, OkWithWarnings, Refused, Unreadable };
 const char* status_name(Status s);
+inline bool has_result(Status s) {
+  return s == Status::Ok || s == Status::OkWithWarnings;
+}
 
 struct SlotResult {
   const char* state = nullptr;  // "fitted", "held", "removed"; null without a model
@@ -70,6 +75,7 @@ struct FileResult {
   std::string text;                   // the report for people
   std::string forms_text, calc_text;  // when asked for
   std::vector<std::string> notes;     // further messages for standard error
+  std::vector<Problem> warnings;      // of the result (the reading's are in input)
 };
 
 // Reads, imports, searches and diagnoses one file on a module of its own.

@@ -100,6 +100,9 @@ std::string read_stdin(std::istream& in) {
   return bytes;
 }
 
+// Warnings of one file on standard error; the rest are counted.
+constexpr size_t kWarningsShown = 20;
+
 std::string clock_text(double seconds) {
   const long s = static_cast<long>(seconds + 0.5);
   return std::to_string(s / 60) + ":" + (s % 60 < 10 ? "0" : "") + std::to_string(s % 60);
@@ -441,16 +444,25 @@ int run_batch(const Options& o, std::istream& in, std::ostream& out, std::ostrea
   if (o.json && several && !o.global) out << "[";
   auto done = [&](FileResult&& r) {
     status = std::max(status, r.exit_status);
-    const bool says = r.status != Status::Ok || !r.notes.empty() ||
-                      (r.input && !r.input->warnings.empty()) ||
-                      (out_on_terminal && text_out && r.status == Status::Ok);
-    if (says) clear_bar();
+    const bool result = has_result(r.status);
+    std::vector<std::string> lines;
     if (r.input)
-      for (const CellWarning& w : r.input->warnings)
-        err << "ferolan-cli: " << r.file << ": " << located(w) << "\n";
-    if (r.status != Status::Ok) err << "ferolan-cli: " << r.file << ": " << r.message << "\n";
+      for (const CellWarning& w : r.input->warnings) lines.push_back(located(w));
+    for (const Problem& p : r.warnings) lines.push_back(p.message);
+    // A warning that --strict turned into the refusal is said once, as the refusal.
+    if (!result)
+      std::erase_if(lines, [&](const std::string& l) { return r.message.starts_with(l); });
+    const bool says =
+        !result || !r.notes.empty() || !lines.empty() || (out_on_terminal && text_out);
+    if (says) clear_bar();
+    for (size_t i = 0; i < lines.size() && i < kWarningsShown; ++i)
+      err << "ferolan-cli: " << r.file << ": " << lines[i] << "\n";
+    if (lines.size() > kWarningsShown)
+      err << "ferolan-cli: " << r.file << ": " << lines.size() - kWarningsShown
+          << " more warnings (all of them are in the JSON)\n";
+    if (!result) err << "ferolan-cli: " << r.file << ": " << r.message << "\n";
     for (const std::string& note : r.notes) err << note;
-    if (text_out && r.status == Status::Ok) {
+    if (text_out && result) {
       if (printed++) out << "\n";
       out << r.text;
     }
@@ -535,7 +547,7 @@ int run_batch(const Options& o, std::istream& in, std::ostream& out, std::ostrea
     err << "ferolan-cli: " << path << ": cannot be written: " << why << "\n";
     output_failed();
   };
-  if (kept.size() == 1 && jobs.size() == 1 && kept[0].status == Status::Ok) {
+  if (kept.size() == 1 && jobs.size() == 1 && has_result(kept[0].status)) {
     write(o.forms_file, kept[0].forms_text);
     write(o.calc_file, kept[0].calc_text);
   }

@@ -3,9 +3,14 @@
 #include <cmath>
 #include <cstdio>
 
+#include "cli/text.h"
+
 namespace ferolan::cli {
 
-std::string json_escape(std::string_view s) {
+// Bytes that are no UTF-8 (a file name, a cell in another code page) become U+FFFD, so
+// that a reader of the whole batch never fails on one file.
+std::string json_escape(std::string_view text) {
+  const std::string s = utf8_safe(text);
   std::string r = "\"";
   for (unsigned char c : s) {
     switch (c) {

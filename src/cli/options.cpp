@@ -373,16 +373,36 @@ Diagnostics
 
   --help, --version
 
-Exit status: 0 when every file is ok; otherwise the highest status of any file or of the
-run: 1 wrong options, or an option that does not fit a file's data; 2 a file could not be
-read or is not spectra (also --strict); 3 a file was refused before or by its search (no
-model the data support, a search that refused to start); 4 an output (a table, a picture,
-standard output) could not be written. Every file is written under a temporary name in its
-folder and renamed when complete, so a name holds the previous file or the whole new one.
-SIGINT (Ctrl-C) or SIGTERM stops the run: no file is started, those in work finish, the
-results of the finished files are written, and the status is 130 (SIGINT) or 143 (SIGTERM).
-An output that would overwrite an input, the plan or another output is refused (status 1)
-before anything is written.
+Status of each file (JSON "status" and "code", summary columns status and code)
+  ok                     a result
+  ok_with_warnings       a result with warnings to look at (exit status 0; --strict refuses
+                         it with the warning's code): not_a_number, row_not_read (cells read
+                         as 0, rows cut); lack_of_fit (s(A) above 3 x the factor analysis'
+                         noise); more_constants_than_forms; pka_outside_ph_range;
+                         negative_uncertainty; pictures_not_written
+  refused                read but not analysed, with a code:
+    2: too_large, not_text, empty, no_spectra, no_wavelengths, too_many_columns, no_ph,
+       truncated, non_finite, value_out_of_range, wavelength_out_of_range,
+       ph_not_a_number, wavelength_not_a_number, mostly_text, not_a_number, row_not_read,
+       out_of_memory
+    1: hold_removed, exclude_out_of_range, exclude_ph_not_found
+    3: no_signal, absorbance_too_small, ph_range_too_narrow (spectra within one pH unit),
+       too_few_forms, no_fitted_slot, too_few_spectra, start_value_missing,
+       held_value_missing, range_start, range_end, range_order, range_step,
+       ph_out_of_range, absorbance_too_large, search_refused, no_result, stopped (by a
+       signal), and with --strict the fit's warnings
+  unreadable             cannot_open, is_directory, read_error (exit status 2)
+
+Exit status: 0 when every file is ok or ok_with_warnings; otherwise the highest status of
+any file or of the run: 1 wrong options, or an option that does not fit a file's data; 2 a
+file could not be read or is not spectra (also --strict); 3 a file was refused before or by
+its search (no model the data support, a search that refused to start; with --strict a
+warning of its fit); 4 an output (a table, a picture, standard output) could not be written.
+Every file is written under a temporary name in its folder and renamed when complete, so a
+name holds the previous file or the whole new one. SIGINT (Ctrl-C) or SIGTERM stops the run:
+no file is started, those in work finish, the results of the finished files are written, and
+the status is 130 (SIGINT) or 143 (SIGTERM). An output that would overwrite an input, the
+plan or another output is refused (status 1) before anything is written.
 
 Examples
   ferolan-cli examples/data.mdf --search auto --pk 4,9

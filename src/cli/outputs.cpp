@@ -8,6 +8,7 @@
 #include "cli/json.h"
 #include "cli/refined.h"
 #include "cli/report_impl.h"
+#include "cli/text.h"
 #include "engine/analysis/ph_scale.h"
 
 namespace ferolan::cli {
@@ -46,6 +47,10 @@ std::string one_object(const FileResult& r) {
   maybe(j, "code", r.code);
   maybe(j, "message", r.message);
   j.value("exit_status", r.exit_status);
+  j.begin_array("warnings");
+  for (const Problem& p : r.warnings)
+    j.begin_object().value("code", p.code).value("message", p.message).end_object();
+  j.end_array();
 
   j.begin_object("input");
   const DataFile* in = r.input ? &*r.input : nullptr;
@@ -158,8 +163,12 @@ std::string json_text(const std::vector<FileResult>& results, bool as_array) {
   return out + "\n]\n";
 }
 
-std::string csv_field(std::string_view text) {
-  if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
+std::string csv_field(std::string_view raw) {
+  std::string text = utf8_safe(raw);
+  // A spreadsheet runs a cell that starts so as a formula; a leading apostrophe keeps it text.
+  if (!text.empty() && std::string_view("=+-@\t\r").find(text[0]) != std::string_view::npos)
+    text.insert(text.begin(), '\'');
+  if (text.find_first_of(",\"\r\n") == std::string_view::npos) return text;
   std::string q = "\"";
   for (char c : text) {
     if (c == '"') q += '"';

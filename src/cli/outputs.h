@@ -18,6 +18,8 @@ std::string json_object(const FileResult& r);
 std::string json_line(const FileResult& r);
 
 // RFC 4180: fields with a comma, quote or line break are quoted, quotes doubled; CR LF rows.
+// Bytes that are no UTF-8 become U+FFFD; a text starting with = + - @ (a formula to a
+// spreadsheet) gets a leading apostrophe.
 std::string csv_field(std::string_view text);
 // The shortest text that reads back as the same number ('.' decimals); empty for none.
 std::string csv_number(std::optional<double> v);

@@ -11,6 +11,7 @@
 #include "engine/import/number.h"
 #include "engine/model/fit.h"
 #include "engine/search/messages.h"
+#include "engine/search/run.h"
 
 namespace ferolan::cli {
 
@@ -46,6 +47,12 @@ bool Report::evaluate(std::string& code, std::string& problem) {
   rozrah(st.data, calc);
   d_->s_full = std::sqrt(calc.s_a_sq);
   calc.fit_step = 10;
+  // A score the searches would not accept is refused here as they refuse it.
+  if (const std::optional<Refusal> no = score_problem(st.data, calc)) {
+    code = message_code(no->msg);
+    problem = message_english(no->msg, no->slot);
+    return false;
+  }
   d_->evaluated = true;
   for (int k = 1; k <= kSlots; ++k) {
     st.search.pk_best[k] = st.search.pk[k];

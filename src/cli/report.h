@@ -2,6 +2,7 @@
 #pragma once
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,8 +24,9 @@ class Report {
   bool evaluate(std::string& code, std::string& problem);
   // A search has ended: remember its cost.
   void searched(long fits, double seconds);
-  // --compare: 1..k constants by the automatic grid, compared by AIC and BIC.
-  void compare(std::ostream* progress);
+  // --compare: 1..k constants by the automatic grid, compared by AIC and BIC. A model whose
+  // search refuses is left out; when every one is, the first refusal is returned.
+  std::optional<Refusal> compare(std::ostream* progress);
   // Standard errors, speciation, residuals and the pH scale at the result.
   void diagnose(const Arr1<double, kSlots>& ka);
 

@@ -55,11 +55,12 @@ void Report::diagnose(const analysis::KaSet& ka) {
   }
 }
 
-void Report::compare(std::ostream* progress) {
+std::optional<Refusal> Report::compare(std::ostream* progress) {
   State& st = *s_.st;
   // One more constant than the factor analysis suggests, so that over-fitting can show.
   const int top = std::min(kSlots, suggested_constants() + 1);
   std::vector<analysis::ModelCandidate> candidates;
+  std::optional<Refusal> first_refusal;
   long fits = 0;
   double seconds = 0;
   auto run = [&](int k) {
@@ -67,10 +68,12 @@ void Report::compare(std::ostream* progress) {
     const SearchResult r = run_search(s_, Search::Auto, o_.threads, nullptr);
     fits += r.fits;
     seconds += r.seconds;
+    if (r.outcome == Outcome::Refused && !first_refusal) first_refusal = r.refusal;
+    return r.outcome == Outcome::Finished || r.outcome == Outcome::Stopped;
   };
   for (int k = 1; k <= top; ++k) {
     if (progress) *progress << "\rcomparing: " << k << " of " << top << " constants" << std::flush;
-    run(k);
+    if (!run(k)) continue;
     ComparedModel cm;
     cm.constants = k;
     for (int i = 1; i <= kSlots; ++i) cm.texts[i] = s_.pk_text[i];
@@ -79,11 +82,15 @@ void Report::compare(std::ostream* progress) {
     candidates.push_back(analysis::candidate_at(st.data, st.calc.ka, k));
   }
   if (progress) *progress << "\r" << std::string(40, ' ') << "\r" << std::flush;
+  if (candidates.empty()) return first_refusal ? first_refusal : Refusal{Msg::TooFewSpectra, 0};
   d_->choice = analysis::compare_models(candidates);
   // Leave the window state on the preferred model, as if it had been searched alone.
-  const int best = d_->choice->preferred >= 0 ? d_->compared[d_->choice->preferred].constants : top;
-  if (best != top) run(best);
+  const int last = d_->compared.back().constants;
+  const int best =
+      d_->choice->preferred >= 0 ? d_->compared[d_->choice->preferred].constants : last;
+  if (best != last || last != top) run(best);
   searched(fits, seconds);
+  return std::nullopt;
 }
 
 int Diagnostics::se_index(int k) const {

@@ -110,6 +110,7 @@ struct Case {
   std::string file, text, args;
   std::string status, code;
   int exit;
+  std::string warning = "";  // a further warning code the result must carry
 };
 
 void check(const std::vector<Case>& cases) {
@@ -120,6 +121,13 @@ void check(const std::vector<Case>& cases) {
     EXPECT_EQ(json_value(r.out, "status"), c.status) << r.err;
     EXPECT_EQ(json_value(r.out, "code"), c.code.empty() ? "null" : c.code) << r.err;
     EXPECT_EQ(r.exit, c.exit) << r.err;
+    if (!c.warning.empty()) {
+      EXPECT_NE(r.out.find("\"code\": \"" + c.warning + "\""), std::string::npos) << r.out;
+    }
+    // A refusal or a warning is said on standard error, and never as a number of "ok".
+    if (c.status != "ok") {
+      EXPECT_NE(r.err.find("ferolan-cli: " + c.file + ": "), std::string::npos);
+    }
   }
 }
 
@@ -140,7 +148,7 @@ TEST(WrongAnswer, MadeUpInputIsRefused) {
     }
   Rows text = good_rows();
   for (size_t r = 1; r < text.size(); ++r)
-    for (size_t c = 1; c < text[r].size(); c += (r % 5 == 0 ? 3 : 1)) text[r][c] = "x";
+    for (size_t c = 1; c < text[r].size(); c += (r % 5 == 0 ? 3 : 1)) text[r][c].assign(1, 'x');
   Rows info = good_rows();
   info[4][4] = "info";
   Rows inf = good_rows();
@@ -197,6 +205,139 @@ TEST(WrongAnswer, TheToolsOwnOutputsAreNotSpectra) {
     EXPECT_EQ(json_value(r.out, "status"), "refused") << f << "\n" << r.err;
     EXPECT_EQ(r.exit, 2) << f;
   }
+}
+
+}  // namespace
+}  // namespace ferolan
+
+namespace ferolan {
+namespace {
+
+DataSet& with_conc_scaled(DataSet& d, double by) {
+  d.acid_conc = static_cast<float>(d.acid_conc * by);
+  return d;
+}
+
+std::string table(const DataSet& d) {
+  return joined(rows_of(d), "\t");
+}
+
+Rows with_recipe(const testing::SyntheticRecipe& recipe) {
+  return rows_of(*testing::make_synthetic(recipe).data);
+}
+
+TEST(WrongAnswer, DataNoModelFitsAreRefusedOrMarked) {
+  Rows low = good_rows();
+  low[0][1] = "-70";
+  Rows lowish = good_rows();
+  lowish[0][1] = "-61.2";
+  Rows two;
+  for (const auto& row : good_rows()) two.push_back({row[0], row[1], row.back()});
+  Rows one_ph = good_rows();
+  for (size_t c = 1; c < one_ph[0].size(); ++c) one_ph[0][c] = "7";
+  Rows narrow = good_rows();
+  for (size_t c = 1; c < narrow[0].size(); ++c) narrow[0][c] = std::to_string(7 + 0.04 * c);
+  Rows tiny = good_rows(), zero = good_rows(), same = good_rows();
+  for (size_t r = 1; r < tiny.size(); ++r)
+    for (size_t c = 1; c < tiny[r].size(); ++c) {
+      std::ostringstream t;
+      t << std::stod(tiny[r][c]) * 1e-22;
+      tiny[r][c] = t.str();
+      zero[r][c].assign(1, '0');
+      same[r][c] = same[r][1];
+    }
+  Rows typo = good_rows();
+  typo[9][3] = "n/a";
+  testing::SyntheticRecipe beyond;
+  beyond.pk = {4.0, 9.6};
+  const std::string good = joined(good_rows(), "\t");
+  std::vector<Case> cases = {
+      {"pH -70, compared", "low.txt", joined(low, "\t"), "--compare", "refused", "ph_out_of_range",
+       3},
+      {"pH -70, evaluated", "low.txt", joined(low, "\t"), "--pk 4,7 --evaluate", "refused",
+       "ph_out_of_range", 3},
+      {"pH -61.2, where the concentrations lose precision", "lowish.txt", joined(lowish, "\t"),
+       "--pk 4,7", "refused", "ph_out_of_range", 3},
+      {"two spectra, compared", "two.txt", joined(two, "\t"), "--compare", "refused",
+       "too_few_spectra", 3},
+      {"two spectra, evaluated", "two.txt", joined(two, "\t"), "--pk 4,7 --evaluate", "refused",
+       "too_few_spectra", 3},
+      {"every spectrum at one pH", "one_ph.txt", joined(one_ph, "\t"), "--pk 4,7", "refused",
+       "ph_range_too_narrow", 3},
+      {"less than one pH unit", "narrow.txt", joined(narrow, "\t"), "--compare", "refused",
+       "ph_range_too_narrow", 3},
+      {"absorbances of 1e-22", "tiny.txt", joined(tiny, "\t"), "--pk 4,7 --search auto", "refused",
+       "absorbance_too_small", 3},
+      {"no signal, constants forced", "zero.txt", joined(zero, "\t"), "--pk 4,7", "refused",
+       "no_signal", 3},
+      {"too few constants", "good.txt", good, "--pk 4", "ok_with_warnings", "lack_of_fit", 0},
+      {"too few constants, strict", "good.txt", good, "--pk 4 --strict", "refused", "lack_of_fit",
+       3},
+      {"identical spectra, two constants forced", "same.txt", joined(same, "\t"), "--constants 2",
+       "ok_with_warnings", "lack_of_fit", 0, "more_constants_than_forms"},
+      {"a cell read as 0", "typo.txt", joined(typo, "\t"), "--pk 4,7", "ok_with_warnings",
+       "not_a_number", 0},
+      {"a constant beyond the measured pH", "beyond.txt", joined(with_recipe(beyond), "\t"),
+       "--pk 4,9.6", "ok_with_warnings", "pka_outside_ph_range", 0},
+      {"pictures that cannot be written", "good.txt", good, "--pk 4,7 --plots /proc/no/such/folder",
+       "ok_with_warnings", "pictures_not_written", 4},
+      {"the good data", "good.txt", good, "--pk 4,7", "ok", "", 0},
+  };
+  check(cases);
+}
+
+TEST(WrongAnswer, ConcentrationOffIsALackOfFitOrRight) {
+  for (double off : {1.0, 10.0, 100.0, 1000.0, 0.1, 0.01}) {
+    SCOPED_TRACE(off);
+    auto made = testing::make_synthetic({});
+    write("conc.txt", table(with_conc_scaled(*made.data, 1 / off)));
+    const CliRun r = run("conc.txt --pk 4,7 --json");
+    const double s_a = std::stod(json_value(r.out, "s_a"));
+    const double noise = std::stod(json_value(r.out, "noise"));
+    const double pk1 = std::stod(json_value(r.out, "pKa"));
+    const bool lack = s_a > 3 * noise;
+    EXPECT_EQ(json_value(r.out, "status"), lack ? "ok_with_warnings" : "ok") << r.err;
+    EXPECT_EQ(json_value(r.out, "code"), lack ? "lack_of_fit" : "null");
+    EXPECT_EQ(r.exit, 0);
+    // What is not marked is right.
+    if (!lack) {
+      EXPECT_NEAR(pk1, 4.0, 0.02) << s_a << " " << noise;
+    }
+    if (off >= 100) {
+      EXPECT_TRUE(lack) << s_a << " " << noise;
+    }
+    const CliRun strict = run("conc.txt --pk 4,7 --json --strict");
+    EXPECT_EQ(strict.exit, lack ? 3 : 0);
+  }
+}
+
+}  // namespace
+}  // namespace ferolan
+
+namespace ferolan {
+namespace {
+
+// Every code the JSON documentation names, as a refusal or a warning, is in --help too.
+TEST(WrongAnswer, EveryCodeIsDocumentedInHelp) {
+  const std::string doc = slurp(fs::path(FEROLAN_SOURCE) / "docs" / "json.md");
+  std::istringstream in(doc);
+  bool in_codes = false;
+  int codes = 0;
+  const CliRun help = run("--help");
+  for (std::string line; std::getline(in, line);) {
+    if (line.starts_with("## ")) in_codes = line.find("codes") != std::string::npos;
+    if (!in_codes || !line.starts_with("| `")) continue;
+    const std::string first = line.substr(0, line.find(" | "));
+    const std::regex code("`([a-z_]+)`");
+    for (auto it = std::sregex_iterator(first.begin(), first.end(), code);
+         it != std::sregex_iterator(); ++it) {
+      ++codes;
+      EXPECT_NE(help.out.find((*it)[1].str()), std::string::npos) << (*it)[1];
+    }
+  }
+  EXPECT_GT(codes, 40);
+  for (const char* status : {"ok_with_warnings", "refused", "unreadable"})
+    EXPECT_NE(help.out.find(status), std::string::npos) << status;
 }
 
 }  // namespace
