@@ -9,6 +9,8 @@
 #include <QGuiApplication>
 #include <QLocale>
 #include <QMessageBox>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTime>
 #include <QUrl>
 #include <algorithm>
@@ -23,6 +25,11 @@ QString qs(std::string_view s) {
   return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 }  // namespace
+
+QtPlatform::~QtPlatform() {
+  // An opener ended now (it is killed) must not report to a window that has gone.
+  for (QObject* p : openers_.children()) p->disconnect();
+}
 
 void QtPlatform::message_box(std::string_view text, std::string_view title) {
   if (unattended_) {
@@ -80,11 +87,31 @@ bool QtPlatform::frame_due() {
   return true;
 }
 
-bool QtPlatform::open_document(std::string_view file_name) {
+void QtPlatform::open_document(std::string_view file_name, std::function<void()> failed) {
   const QString path = QDir::current().absoluteFilePath(qs(file_name));
-  if (!QFileInfo(path).isFile()) return false;
-  // The desktop's handler runs detached: the program does not wait for it.
-  return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+  if (!QFileInfo(path).isFile()) return failed();
+  // QDesktopServices starts xdg-open detached and reports only that it started; xdg-open
+  // exits with 3 when no program takes the file.
+  const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+  if (opener.isEmpty()) {
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path))) failed();
+    return;
+  }
+  auto* p = new QProcess(&openers_);
+  // Nothing reads the opener's output: a chatty document program must not fill a pipe.
+  p->setStandardInputFile(QProcess::nullDevice());
+  p->setStandardOutputFile(QProcess::nullDevice());
+  p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  QObject::connect(p, &QProcess::errorOccurred, p, [p, failed](QProcess::ProcessError e) {
+    if (e != QProcess::FailedToStart) return;  // the other errors end in finished
+    failed();
+    p->deleteLater();
+  });
+  QObject::connect(p, &QProcess::finished, p, [p, failed](int code, QProcess::ExitStatus status) {
+    if (status != QProcess::NormalExit || code != 0) failed();
+    p->deleteLater();
+  });
+  p->start(opener, {path});
 }
 
 std::string QtPlatform::working_folder() {

@@ -1,6 +1,7 @@
 // The desktop services of the core, provided by Qt.
 #pragma once
 
+#include <QObject>
 #include <QPointer>
 #include <QWidget>
 #include <chrono>
@@ -12,6 +13,7 @@ namespace ferolan {
 
 class QtPlatform : public Platform {
  public:
+  ~QtPlatform() override;
   // Message boxes are modal to this window (may be null before the window exists).
   void set_window(QWidget* window) { window_ = window; }
   // Without a user to press OK (scripted runs), messages go to standard error instead.
@@ -38,13 +40,20 @@ class QtPlatform : public Platform {
   void reset_event_waits();
   // The event loop is about to run again: the time since the last pass counts as a wait.
   void end_event_waits();
-  bool open_document(std::string_view file_name) override;
+  // On a desktop with xdg-open, the opener runs as a child process: its exit status tells
+  // whether a program took the document (3: none for this kind of file).
+  void open_document(std::string_view file_name, std::function<void()> failed) override;
+  // An opener started by open_document has not yet answered.
+  bool opening() const { return !openers_.children().isEmpty(); }
   std::string working_folder() override;
   std::optional<std::string> read_file(std::string_view file_name) override;
   char decimal_separator() const override;
 
  private:
   QPointer<QWidget> window_;
+  // Parent of the openers still running: a failure that arrives after the platform has
+  // gone is not reported.
+  QObject openers_;
   bool unattended_ = false;
   std::chrono::steady_clock::time_point next_serve_{};
   std::chrono::steady_clock::time_point next_frame_{};

@@ -104,10 +104,62 @@ class PlatformTest : public QObject {
     QDir::setCurrent(dir.path());
     QVERIFY(QDir(dir.path()).mkdir("help.doc"));  // a folder is no document either
     QtPlatform pf;
-    QVERIFY(!pf.open_document("help.doc"));
-    QVERIFY(!pf.open_document("missing.doc"));
+    int failures = 0;
+    pf.open_document("help.doc", [&] { ++failures; });
+    pf.open_document("missing.doc", [&] { ++failures; });
+    QCOMPARE(failures, 2);  // at once: no opener was started
+    QVERIFY(!pf.opening());
     QCOMPARE(QString::fromStdString(pf.working_folder()),
              QDir::toNativeSeparators(QDir::currentPath()));
+  }
+
+  // The desktop's opener is a stand-in first on PATH; what it does decides the outcome,
+  // reported from the event loop after open_document has returned.
+  void the_openers_exit_status_is_seen_without_waiting_data() {
+    QTest::addColumn<QByteArray>("opener");
+    QTest::addColumn<bool>("fails");
+    QTest::newRow("a program took the file") << QByteArray("#!/bin/sh\nexit 0\n") << false;
+    QTest::newRow("no program for .doc") << QByteArray("#!/bin/sh\nexit 3\n") << true;
+    QTest::newRow("the program failed") << QByteArray("#!/bin/sh\nexit 1\n") << true;
+    QTest::newRow("killed") << QByteArray("#!/bin/sh\nkill -9 $$\n") << true;
+    QTest::newRow("cannot start") << QByteArray("#!/nonexistent/interpreter\n") << true;
+  }
+  void the_openers_exit_status_is_seen_without_waiting() {
+    QFETCH(QByteArray, opener);
+    QFETCH(bool, fails);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QDir::setCurrent(dir.path());
+    QVERIFY(QDir(dir.path()).mkdir("bin"));
+    const QString marker = dir.filePath("started");
+    {
+      QFile f(dir.filePath("bin/xdg-open"));
+      QVERIFY(f.open(QIODevice::WriteOnly));
+      // Says what it was asked to open, then answers as the row wants.
+      QByteArray script = opener;
+      if (script.startsWith("#!/bin/sh"))
+        script.insert(10, "printf '%s\\n' \"$@\" > '" + marker.toUtf8() + "'\n");
+      f.write(script);
+      f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
+    }
+    {
+      QFile doc(dir.filePath("help.doc"));
+      QVERIFY(doc.open(QIODevice::WriteOnly));
+    }
+    const QByteArray old_path = qgetenv("PATH");
+    qputenv("PATH", dir.filePath("bin").toUtf8() + ":" + old_path);
+    QtPlatform pf;
+    int failures = 0;
+    pf.open_document("help.doc", [&] { ++failures; });
+    QCOMPARE(failures, 0);  // the click returns before the opener answers
+    QTRY_VERIFY(!pf.opening());
+    qputenv("PATH", old_path);
+    QCOMPARE(failures, fails ? 1 : 0);
+    if (opener.startsWith("#!/bin/sh")) {
+      QFile said(marker);
+      QVERIFY(said.open(QIODevice::ReadOnly));
+      QCOMPARE(QString::fromUtf8(said.readAll()), dir.filePath("help.doc") + "\n");
+    }
   }
 
   void clock_counts_seconds_since_midnight() {

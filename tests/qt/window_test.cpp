@@ -2,14 +2,18 @@
 // start-up states, and what the user's actions do.
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "qt/control_widgets.h"
 #include "qt/picture_box.h"
+#include "qt/qt_platform.h"
 #include "ui_fixture.h"
 
 using namespace ferolan;
@@ -32,11 +36,23 @@ int indicator_and_caption(QWidget* w, const QString& text) {
 
 class WindowTest : public QObject {
   Q_OBJECT
+  std::unique_ptr<QtPlatform> platform_;  // outlives the fixture that uses it
   std::unique_ptr<UiFixture> f;
+  QString old_dir_;
+  QByteArray old_path_;
 
  private slots:
-  void init() { f = std::make_unique<UiFixture>(); }
-  void cleanup() { f.reset(); }
+  void init() {
+    old_dir_ = QDir::currentPath();
+    old_path_ = qgetenv("PATH");
+    f = std::make_unique<UiFixture>();
+  }
+  void cleanup() {
+    f.reset();
+    platform_.reset();
+    qputenv("PATH", old_path_);
+    QDir::setCurrent(old_dir_);
+  }
 
   void caption_and_fixed_client_area() {
     QCOMPARE(f->window->windowTitle(), QString::fromUtf8("Ferolan-H5A   V.1.0"));
@@ -367,6 +383,43 @@ class WindowTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(f->window.get()));
     QTest::mouseClick(f->w(f->m.ui.Picture2), Qt::LeftButton, {}, QPoint(30, 30));
     QCOMPARE(f->fake.opened, std::vector<std::string>{"help.doc"});
+  }
+
+  // With no program for .doc the desktop's opener exits with 3 after the click: the hint
+  // line then says so, and the window went on serving events meanwhile.
+  void a_help_no_program_opens_is_said_in_the_hint_line() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QDir::setCurrent(dir.path());
+    QVERIFY(QDir(dir.path()).mkdir("bin"));
+    {
+      QFile opener(dir.filePath("bin/xdg-open"));
+      QVERIFY(opener.open(QIODevice::WriteOnly));
+      opener.write("#!/bin/sh\nsleep 0.2\nexit 3\n");
+      opener.setPermissions(opener.permissions() | QFileDevice::ExeOwner);
+      QFile doc(dir.filePath("help.doc"));
+      QVERIFY(doc.open(QIODevice::WriteOnly));
+    }
+    qputenv("PATH", dir.filePath("bin").toUtf8() + ":" + old_path_);
+    platform_ = std::make_unique<QtPlatform>();
+    f = std::make_unique<UiFixture>(platform_.get());
+    f->window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f->window.get()));
+    const Controls& ui = f->m.ui;
+    f->hover(ui.Command2);  // the pointer may still be where an earlier window had it
+    f->hover(ui.Picture2);
+    QTest::mouseClick(f->w(ui.Picture2), Qt::LeftButton, {}, QPoint(30, 30));
+    QCOMPARE(f->hint_line(), QString::fromUtf8(hint_text(ui.Picture2)));
+    const QString said =
+        QString::fromUtf8("Не вдалося відкрити довідку help.doc з робочої папки ") +
+        QDir::toNativeSeparators(dir.path()) +
+        QString::fromUtf8(": файлу там немає або на комп'ютері немає програми для файлів .doc.");
+    QTRY_COMPARE(f->hint_line(), said);
+    QVERIFY(!platform_->opening());
+    f->hover(ui.Picture2);
+    QCOMPARE(f->hint_line(), said);
+    f->hover(ui.Command5);
+    QCOMPARE(f->hint_line(), QString::fromUtf8(hint_text(ui.Command5)));
   }
 
   void closing_runs_the_close_action() {

@@ -36,9 +36,12 @@ class FakePlatform : public Platform {
     if (on_yield) on_yield(yields);
   }
   bool frame_due() override { return frames_due; }
-  bool open_document(std::string_view file_name) override {
+  void open_document(std::string_view file_name, std::function<void()> failed) override {
     opened.push_back(std::string(file_name));
-    return opens;
+    if (!opens)
+      failed();
+    else
+      late_failure = std::move(failed);
   }
   std::string working_folder() override { return folder; }
   std::optional<std::string> read_file(std::string_view file_name) override {
@@ -56,7 +59,9 @@ class FakePlatform : public Platform {
   long yields = 0;
   std::function<void(long)> on_yield;  // called with the count of yields so far
   std::vector<std::string> opened;
-  bool opens = true;  // what open_document answers
+  bool opens = true;  // false: open_document fails at once
+  // The last open_document's failure, for a test to report later as a handler would.
+  std::function<void()> late_failure;
   std::string folder = "/home/lab/spectra";
   std::map<std::string, std::string> files;
   char decimal = '.';

@@ -1,6 +1,7 @@
 // What the desktop provides to the core. The Qt window implements it; tests use FakePlatform.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,9 +23,10 @@ class Platform {
   // Whether a picture drawn now would reach the screen before the next one: false lets a
   // search skip drawings that a faster one replaces within the same frame.
   virtual bool frame_due() { return true; }
-  // Opens a document of the working folder with the desktop's handler; does not wait. False
-  // when the file is missing or no handler could be started.
-  virtual bool open_document(std::string_view file_name) = 0;
+  // Opens a document of the working folder with the desktop's handler without waiting for
+  // it. failed runs when the file is missing or no program opens it: at once, or later from
+  // the event loop once the handler has said so.
+  virtual void open_document(std::string_view file_name, std::function<void()> failed) = 0;
   // The working folder, as a path to show the user.
   virtual std::string working_folder() = 0;
   // Whole content of a file of the working folder; nullopt when it cannot be read.

@@ -51,10 +51,12 @@ void on_click(Module& m, Control& c) {
       load_Click(m);
       break;
     case Ctl::Picture2:
-      if (!m.platform.open_document("help.doc"))
+      // The desktop's handler may answer only after the click has returned.
+      m.platform.open_document("help.doc", [&m, &c] {
         m.ui.say(c, "Не вдалося відкрити довідку help.doc з робочої папки " +
                         m.platform.working_folder() +
-                        ": файла там немає або на комп'ютері немає програми для файлів .doc.");
+                        ": файлу там немає або на комп'ютері немає програми для файлів .doc.");
+      });
       break;
     default:
       break;

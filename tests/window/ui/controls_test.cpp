@@ -192,7 +192,7 @@ TEST(HelpPicture, AHelpThatCannotOpenIsSaidInTheHintLine) {
   on_mouse_move(*t, ui.Picture2, 3, 3);
   on_click(*t, ui.Picture2);
   const std::string said =
-      "Не вдалося відкрити довідку help.doc з робочої папки /home/lab/кислоти: файла там немає "
+      "Не вдалося відкрити довідку help.doc з робочої папки /home/lab/кислоти: файлу там немає "
       "або на комп'ютері немає програми для файлів .doc.";
   EXPECT_EQ(ui.Label9.text, said);
   on_mouse_move(*t, ui.Picture2, 10, 12);
@@ -201,6 +201,26 @@ TEST(HelpPicture, AHelpThatCannotOpenIsSaidInTheHintLine) {
   EXPECT_EQ(ui.Label9.text, said);
   on_mouse_move(*t, ui.Picture2, 3, 3);  // back after leaving: the hint again
   EXPECT_EQ(ui.Label9.text, hint_text(ui.Picture2));
+  EXPECT_TRUE(t.pf.messages.empty());
+}
+
+// The desktop's handler says only after the click that no program took the file.
+TEST(HelpPicture, AHandlerThatFailsLaterIsSaidInTheHintLine) {
+  TestModule t;
+  Controls& ui = t->ui;
+  on_mouse_move(*t, ui.Picture2, 3, 3);
+  on_click(*t, ui.Picture2);
+  EXPECT_EQ(ui.Label9.text, hint_text(ui.Picture2));
+  ASSERT_TRUE(t.pf.late_failure);
+  t.pf.late_failure();
+  const std::string said =
+      "Не вдалося відкрити довідку help.doc з робочої папки /home/lab/spectra: файлу там немає "
+      "або на комп'ютері немає програми для файлів .doc.";
+  EXPECT_EQ(ui.Label9.text, said);
+  on_mouse_move(*t, ui.Picture2, 20, 20);
+  EXPECT_EQ(ui.Label9.text, said);
+  on_mouse_move(*t, ui.Form1, 1, 1);
+  EXPECT_EQ(ui.Label9.text, "");
   EXPECT_TRUE(t.pf.messages.empty());
 }
 
