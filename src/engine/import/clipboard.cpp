@@ -31,7 +31,7 @@ bool names_non_finite(std::string_view cell) {
 }
 
 std::string at(int row, int col) {
-  return "у рядку " + std::to_string(row) + " стовпчику " + std::to_string(col);
+  return "у рядку " + std::to_string(row) + ", стовпчику " + std::to_string(col);
 }
 
 }  // namespace

@@ -206,16 +206,16 @@ INSTANTIATE_TEST_SUITE_P(
                 "рядки)."},
         Refusal{"lf_only_lands_in_row_1", "0.001\t2\n400\t0.1\n401\t0.2\n", ""},
         Refusal{"absorbance_beyond_single", "1\t2\t3\r\n400\t0.1\t1e39\r\n",
-                "Помилка імпорту: у рядку 2 стовпчику 3 число поза допустимими межами."},
+                "Помилка імпорту: у рядку 2, стовпчику 3 число поза допустимими межами."},
         Refusal{"absorbance_beyond_double", "1\t2\r\n400\t1e400\r\n", ""},
         Refusal{"ph_beyond_single", "1\t-4e38\r\n400\t0.1\r\n",
-                "Помилка імпорту: у рядку 1 стовпчику 2 число поза допустимими межами."},
+                "Помилка імпорту: у рядку 1, стовпчику 2 число поза допустимими межами."},
         Refusal{"infinity_text", "1\t2\t3\r\n400\t0.1\t-Inf\r\n",
-                "Помилка імпорту: у рядку 2 стовпчику 3 число поза допустимими межами."},
+                "Помилка імпорту: у рядку 2, стовпчику 3 число поза допустимими межами."},
         Refusal{"nan_text", "1\tNaN\r\n400\t0.1\r\n", ""},
         Refusal{"concentration_beyond_single", "1e39\t2\r\n400\t0.1\r\n", ""},
         Refusal{"wavelength_above_16_bits", "1\t2\r\n400\t0.1\r\n32767.5\t0.2\r\n",
-                "Помилка імпорту: у рядку 3 стовпчику 1 довжина хвилі поза межами "
+                "Помилка імпорту: у рядку 3, стовпчику 1 довжина хвилі поза межами "
                 "-32768…32767."},
         Refusal{"wavelength_below_16_bits", "1\t2\r\n-32769\t0.1\r\n", ""}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -239,7 +239,7 @@ TEST_P(ClipboardNonFiniteWords, RefusesOnlyTheExactWords) {
     EXPECT_EQ(GetParam().reads, t->state.data.absorbance[1][1]);
     EXPECT_EQ(0.0f, t->state.data.ph_values[1]);  // the "info" header reads 0
   } else {
-    EXPECT_EQ("Помилка імпорту: у рядку 2 стовпчику 2 число поза допустимими межами.",
+    EXPECT_EQ("Помилка імпорту: у рядку 2, стовпчику 2 число поза допустимими межами.",
               t->ui.Label9.text);
   }
 }
