@@ -14,6 +14,7 @@
 #include "qt/pictures.h"
 #include "qt/qt_canvas.h"
 #include "qt/widget_mirror.h"
+#include "qt/window_functions.h"
 #include "window/ui/events.h"
 
 namespace ferolan {
@@ -56,6 +57,7 @@ MainWindow::MainWindow(Module& m, QtCanvas& spectrs, QtCanvas& pict_e, QtCanvas&
   setPalette(QPalette(grey, grey));
   setAutoFillBackground(true);
   setFixedSize(control_rect(form).size());
+  fixed_size_functions(this);
   setMouseTracking(true);
   compact_ = new CompactStyle;
   compact_->setParent(this);
