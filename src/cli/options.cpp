@@ -391,7 +391,7 @@ Status of each file (JSON "status" and "code", summary columns status and code)
        held_value_missing, range_start, range_end, range_order, range_step,
        ph_out_of_range, absorbance_too_large, search_refused, no_result, stopped (by a
        signal), and with --strict the fit's warnings
-  unreadable             cannot_open, is_directory, read_error (exit status 2)
+  unreadable             cannot_open, is_directory, not_regular, read_error (exit status 2)
 
 Exit status: 0 when every file is ok or ok_with_warnings; otherwise the highest status of
 any file or of the run: 1 wrong options, or an option that does not fit a file's data; 2 a
