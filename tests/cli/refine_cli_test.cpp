@@ -193,5 +193,32 @@ TEST(RefineCli, GlobalLeavesOutAFileThatFailed) {
   EXPECT_NE(r.out.find("\"refine_status\": \"converged\""), std::string::npos);
 }
 
+// With a plan, each sample's files are fitted jointly: one row per sample, a sample without
+// an analysed file refused by its code.
+TEST(RefineCli, GlobalPerSampleOfAPlan) {
+  const fs::path dir = scratch() / "plan";
+  fs::create_directories(dir);
+  for (const char* name : {"a.mdf", "b.mdf", "c.mdf"})
+    fs::copy_file(kExample, dir / name, fs::copy_options::overwrite_existing);
+  std::ofstream(dir / "plan.csv") << "file,sample,constants\na.mdf,S1,2\nb.mdf,S1,2\n"
+                                     "c.mdf,S2,2\nmissing.mdf,S3,2\n";
+  const std::string g = (dir / "g.csv").string();
+  const CliRun r =
+      cli("--manifest " + (dir / "plan.csv").string() + " --global --quiet --global-summary " + g);
+  EXPECT_EQ(r.status, 3) << r.err;  // the missing file is 2, the refused sample 3
+  EXPECT_NE(r.err.find("global fit of S3: no file of the sample was analysed"), std::string::npos)
+      << r.err;
+  const auto t = table(slurp(g));
+  ASSERT_EQ(t.size(), 4u) << slurp(g);
+  EXPECT_EQ(cell(t, 1, "sample"), "S1");
+  EXPECT_EQ(cell(t, 1, "titrations"), "2");
+  EXPECT_EQ(cell(t, 2, "sample"), "S2");
+  EXPECT_EQ(cell(t, 2, "titrations"), "1");
+  EXPECT_EQ(cell(t, 1, "pKa1").substr(0, 5), cell(t, 2, "pKa1").substr(0, 5));
+  EXPECT_EQ(cell(t, 3, "status"), "refused");
+  EXPECT_EQ(cell(t, 3, "code"), "no_titration");
+  EXPECT_EQ(cell(t, 3, "pKa1"), "");
+}
+
 }  // namespace
 }  // namespace ferolan
