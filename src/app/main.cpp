@@ -79,8 +79,10 @@ int main(int argc, char** argv) {
 
   using namespace ferolan;
   QtPlatform platform;
-  QtCanvas spectrs(spectrs_background()), pict_e(pict_e_background()),
-      picture1(picture1_background());
+  // On a high-density screen the diagrams are drawn at its resolution, not scaled up.
+  const qreal ratio = picture_ratio();
+  QtCanvas spectrs(spectrs_background(ratio)), pict_e(pict_e_background(ratio)),
+      picture1(picture1_background(ratio));
   Module m(platform, spectrs, pict_e, picture1);
   form_load(m.state, m.ui);
   m.shown_fit = std::make_unique<CalcState>();  // its page faults before, not in, a search

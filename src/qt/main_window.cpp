@@ -93,7 +93,8 @@ void MainWindow::build(QtCanvas& spectrs, QtCanvas& pict_e, QtCanvas& picture1) 
   show_canvas(m_.ui.spectrs, spectrs);
   show_canvas(m_.ui.Pict_e, pict_e);
   show_canvas(m_.ui.Picture1, picture1);
-  static_cast<PictureBox*>(widgets_.at(&m_.ui.Picture2))->set_picture(help_picture());
+  static_cast<PictureBox*>(widgets_.at(&m_.ui.Picture2))
+      ->set_picture(help_picture(picture_ratio()));
 }
 
 void MainWindow::connect_actions(Control& c, QWidget* w) {

@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QRadialGradient>
 #include <QString>
@@ -13,10 +14,16 @@ namespace ferolan {
 
 namespace {
 
-QImage white(int w, int h) {
-  QImage img(w, h, QImage::Format_RGB32);
-  img.fill(Qt::white);
+// w × h logical pixels; a painter on it draws in logical pixels.
+QImage blank(int w, int h, qreal ratio, QColor colour) {
+  QImage img(qRound(w * ratio), qRound(h * ratio), QImage::Format_RGB32);
+  img.setDevicePixelRatio(ratio);
+  img.fill(colour);
   return img;
+}
+
+QImage white(int w, int h, qreal ratio) {
+  return blank(w, h, ratio, Qt::white);
 }
 
 QFont sans(int pixels, bool bold = false) {
@@ -53,8 +60,8 @@ qreal draw_formula(QPainter& p, qreal x, qreal baseline, const char* formula) {
 
 }  // namespace
 
-QImage pict_e_background() {
-  QImage img = white(401, 253);
+QImage pict_e_background(qreal ratio) {
+  QImage img = white(401, 253, ratio);
   QPainter p(&img);
   p.setRenderHint(QPainter::TextAntialiasing, true);
   // Sub- and superscripts marked with _ and ^ for the painter below.
@@ -72,17 +79,16 @@ QImage pict_e_background() {
   return img;
 }
 
-QImage picture1_background() {
-  return white(170, 110);
+QImage picture1_background(qreal ratio) {
+  return white(170, 110, ratio);
 }
 
-QImage spectrs_background() {
-  return white(401, 253);
+QImage spectrs_background(qreal ratio) {
+  return white(401, 253, ratio);
 }
 
-QImage help_picture() {
-  QImage img(67, 54, QImage::Format_RGB32);
-  img.fill(QColor(192, 192, 192));
+QImage help_picture(qreal ratio) {
+  QImage img = blank(67, 54, ratio, QColor(192, 192, 192));
   QPainter p(&img);
   p.setRenderHint(QPainter::Antialiasing, true);
   // An open book with a question mark on its right page.
@@ -106,6 +112,10 @@ QImage help_picture() {
   p.setFont(sans(15, true));
   p.drawText(QRectF(36.5, 15, 20, 20), Qt::AlignCenter, QStringLiteral("?"));
   return img;
+}
+
+qreal picture_ratio() {
+  return qApp ? qApp->devicePixelRatio() : 1.0;
 }
 
 }  // namespace ferolan

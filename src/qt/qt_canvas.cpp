@@ -20,8 +20,10 @@ QColor palette_colour(int colour) {
 QtCanvas::QtCanvas(QImage background)
     : background_(background.convertToFormat(QImage::Format_RGB32)),
       image_(background_),
-      pixels_wide_(background_.width()),
-      pixels_high_(background_.height()) {}
+      logical_(background_.deviceIndependentSize().toSize()),
+      pixels_wide_(background_.deviceIndependentSize().width()),
+      pixels_high_(background_.deviceIndependentSize().height()),
+      ratio_(background_.devicePixelRatio()) {}
 
 namespace {
 // std::lround for |x| <= kFar: halves away from zero.
@@ -41,6 +43,10 @@ bool QtCanvas::to_pixel(double x, double y, QPoint& p) const {
     y = (y - top_) * pixels_high_ / height_;
   }
   if (!std::isfinite(x) || !std::isfinite(y)) return false;
+  if (ratio_ != 1) {
+    x *= ratio_;
+    y *= ratio_;
+  }
   x = std::clamp(x, -kFar, kFar);
   y = std::clamp(y, -kFar, kFar);
   p = QPoint(round_half_away(x), round_half_away(y));
@@ -123,12 +129,25 @@ void QtCanvas::paint_pending() {
   for (const Run& r : runs_) {
     if (r.colour != pen_colour) {
       pen_colour = r.colour;
-      painter.setPen(QPen(palette_colour(r.colour), 0));
+      // Finer than a logical pixel: a pen one logical pixel wide, centred on the middle of
+      // the square that starts at the device pixel, covers that square as a 1-pixel pen
+      // covers its pixel.
+      painter.setPen(QPen(palette_colour(r.colour), ratio_ == 1 ? 0 : 1));
     }
+    if (ratio_ == 1) {
+      if (r.is_point)
+        painter.drawPoint(pts_[r.first]);
+      else
+        painter.drawPolyline(&pts_[r.first], static_cast<int>(r.count));
+      continue;
+    }
+    fine_.clear();
+    for (size_t i = r.first; i < r.first + r.count; ++i)
+      fine_.emplace_back(pts_[i].x() / ratio_ + 0.5, pts_[i].y() / ratio_ + 0.5);
     if (r.is_point)
-      painter.drawPoint(pts_[r.first]);
+      painter.drawPoint(fine_[0]);
     else
-      painter.drawPolyline(&pts_[r.first], static_cast<int>(r.count));
+      painter.drawPolyline(fine_.data(), static_cast<int>(fine_.size()));
   }
   pts_.clear();
   runs_.clear();

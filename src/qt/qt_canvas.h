@@ -17,7 +17,9 @@ QColor palette_colour(int colour);
 
 class QtCanvas : public Canvas {
  public:
-  // The drawing area has the background's size.
+  // The drawing area has the background's size in logical pixels; a background with a
+  // device pixel ratio above 1 is drawn on at that many device pixels per logical pixel:
+  // every coordinate keeps its logical place, lines keep one logical pixel's width.
   explicit QtCanvas(QImage background);
 
   void clear() override;
@@ -27,7 +29,8 @@ class QtCanvas : public Canvas {
 
   // The picture with everything drawn so far.
   const QImage& image();
-  QSize size() const { return background_.size(); }
+  // Logical pixels.
+  QSize size() const { return logical_; }
   // Called once when something is drawn or cleared after the last image() call (the view
   // repaints).
   void set_on_change(std::function<void()> f) { on_change_ = std::move(f); }
@@ -45,8 +48,11 @@ class QtCanvas : public Canvas {
   void paint_pending();
 
   QImage background_, image_;
-  double pixels_wide_, pixels_high_;  // the background's size
-  std::vector<QPoint> pts_;
+  QSize logical_;
+  double pixels_wide_, pixels_high_;  // the background's size, logical pixels
+  double ratio_;                      // device pixels per logical pixel
+  std::vector<QPoint> pts_;           // device pixels
+  std::vector<QPointF> fine_;         // scratch of paint_pending at a ratio above 1
   std::vector<Run> runs_;
   bool open_ = false;       // the last run is a line that line_to may extend
   bool current_ok_ = true;  // the current point is a drawable pixel

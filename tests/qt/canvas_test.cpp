@@ -68,6 +68,37 @@ class CanvasTest : public QObject {
       QCOMPARE(palette_colour(c.n).rgb(), c.rgb);
   }
 
+  // Two device pixels per logical pixel: each point keeps its logical place, half a logical
+  // pixel is resolved, and a line is one logical pixel wide.
+  void a_denser_canvas_keeps_every_coordinate() {
+    QtCanvas c(spectrs_background(2));
+    QCOMPARE(c.size(), QSize(401, 253));
+    QCOMPARE(c.image().size(), QSize(802, 506));
+    QCOMPARE(c.image().devicePixelRatio(), 2.0);
+    c.point(5, 7, kGreen);    // the logical pixel (5, 7)
+    c.point(20.5, 30, kRed);  // half a logical pixel past 20
+    c.point(10, 40, kBlack);
+    c.line_to(30, 40, kLightRed);
+    c.line_to(30, 60, kLightBlue);
+    c.set_scale(0, 0, 100, 50);
+    c.point(50, 25, kLightMagenta);  // logical (200.5, 126.5)
+    const QImage img = c.image().convertToFormat(QImage::Format_RGB32);
+    struct Ink {
+      QRgb colour;
+      QRect area;  // device pixels, every one of them coloured, none outside
+    };
+    for (const Ink& ink :
+         {Ink{qRgb(0, 128, 0), QRect(10, 14, 2, 2)}, Ink{qRgb(128, 0, 0), QRect(41, 60, 2, 2)},
+          Ink{qRgb(255, 0, 0), QRect(20, 80, 40, 2)}, Ink{qRgb(0, 0, 255), QRect(60, 80, 2, 42)},
+          Ink{qRgb(255, 0, 255), QRect(401, 253, 2, 2)}}) {
+      QCOMPARE(count(img, ink.colour, ink.area), ink.area.width() * ink.area.height());
+      QCOMPARE(count(img, ink.colour, img.rect()), ink.area.width() * ink.area.height());
+    }
+    QCOMPARE(count(img, qRgb(0, 0, 0), img.rect()), 0);  // the line starts over the point
+    c.clear();
+    QCOMPARE(count(c.image(), kWhite, QRect(0, 0, 802, 506)), 802 * 506);
+  }
+
   void points_and_lines_land_on_their_pixels() {
     QtCanvas c(spectrs_background());
     QCOMPARE(c.size(), QSize(401, 253));

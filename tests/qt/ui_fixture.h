@@ -16,10 +16,11 @@
 namespace ferolan::testing {
 
 struct UiFixture {
-  explicit UiFixture(Platform* platform = nullptr)
-      : spectrs(spectrs_background()),
-        pict_e(pict_e_background()),
-        picture1(picture1_background()),
+  // ratio: device pixels per logical pixel of the diagrams.
+  explicit UiFixture(Platform* platform = nullptr, qreal ratio = 1)
+      : spectrs(spectrs_background(ratio)),
+        pict_e(pict_e_background(ratio)),
+        picture1(picture1_background(ratio)),
         m(platform ? *platform : fake, spectrs, pict_e, picture1) {
     form_load(m.state, m.ui);
     window = std::make_unique<MainWindow>(m, spectrs, pict_e, picture1);
