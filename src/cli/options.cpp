@@ -292,9 +292,11 @@ Many files
                          numbers separated by spaces), ionic_strength, exclude_ph (pH values
                          separated by spaces); an empty cell keeps the command line's setting
   --summary FILE.csv     one row per file, written as files finish ('-': to standard
-                         output): file, sample, status (ok|refused|unreadable), message,
-                         counts, constants, search, pKa1..5, u1..5, se1..5, s_a,
-                         preferred_constants, pKa1_conc..pKa5_conc, and with --refine
+                         output): file, sample, status (ok|ok_with_warnings|refused|
+                         unreadable), code, message, warnings (count), counts, constants,
+                         search, mode1..5 (fitted|held|removed), pKa1..5, u1..5, se1..5, s_a,
+                         preferred_constants, ionic_strength, pKa1_conc..pKa5_conc; a text
+                         starting with = + - @ gets a leading ' (no formula); with --refine
                          refine_status, pKa1_refined..pKa5_refined, se1_refined..se5_refined
   --by-sample FILE.csv   one row per sample over its ok replicates: n, mean, sd (n - 1) and
                          sem of each pKa (sd and sem empty when n < 2), the largest s_a

@@ -210,12 +210,14 @@ std::string summary_csv(const std::vector<FileResult>& results, bool refined) {
 }
 
 std::string summary_head(bool refined) {
-  std::vector<std::string> head = {"file",         "sample", "status",    "message", "spectra",
-                                   "spectra_used", "points", "constants", "search"};
-  for (const char* p : {"pKa", "u", "se"})
+  std::vector<std::string> head = {"file",    "sample",    "status",  "code",
+                                   "message", "warnings",  "spectra", "spectra_used",
+                                   "points",  "constants", "search"};
+  for (const char* p : {"mode", "pKa", "u", "se"})
     for (int k = 1; k <= kSlots; ++k) head.push_back(p + std::to_string(k));
   head.push_back("s_a");
   head.push_back("preferred_constants");
+  head.push_back("ionic_strength");
   for (int k = 1; k <= kSlots; ++k) head.push_back("pKa" + std::to_string(k) + "_conc");
   if (refined) {
     head.push_back("refine_status");
@@ -227,14 +229,25 @@ std::string summary_head(bool refined) {
 
 std::string summary_row(const FileResult& r, bool refined) {
   auto count = [](const std::optional<int>& v) { return v ? std::to_string(*v) : ""; };
-  std::vector<std::string> c = {csv_field(r.file),    csv_field(r.sample), status_name(r.status),
-                                csv_field(r.message), count(r.spectra),    count(r.spectra_used),
-                                count(r.points),      count(r.constants),  r.mode};
+  const size_t warnings = (r.input ? r.input->warnings.size() : 0) + r.warnings.size();
+  std::vector<std::string> c = {csv_field(r.file),
+                                csv_field(r.sample),
+                                status_name(r.status),
+                                r.code,
+                                csv_field(r.message),
+                                std::to_string(warnings),
+                                count(r.spectra),
+                                count(r.spectra_used),
+                                count(r.points),
+                                count(r.constants),
+                                r.mode};
+  for (int k = 1; k <= kSlots; ++k) c.push_back(r.per_slot[k].state ? r.per_slot[k].state : "");
   for (int k = 1; k <= kSlots; ++k) c.push_back(csv_number(as_float(r.per_slot[k].pka)));
   for (int k = 1; k <= kSlots; ++k) c.push_back(csv_number(as_float(r.per_slot[k].u)));
   for (int k = 1; k <= kSlots; ++k) c.push_back(csv_number(r.per_slot[k].se));
   c.push_back(csv_number(r.s_a));
   c.push_back(count(r.preferred_constants));
+  c.push_back(csv_number(r.ionic_strength));
   for (int k = 1; k <= kSlots; ++k) c.push_back(csv_number(r.per_slot[k].pka_conc));
   if (refined) {
     const analysis::RefineResult* f = r.refined.get();

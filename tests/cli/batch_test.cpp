@@ -390,13 +390,14 @@ TEST(Batch, MixedFolderNamesEveryProblemAndExitsWithTheHighestStatus) {
     EXPECT_NE(r.err.find(line), std::string::npos) << line << "\n" << r.err;
   const std::string s = slurp(lab / "s.csv");
   EXPECT_EQ(s.substr(0, s.find('\n') + 1),
-            "file,sample,status,message,spectra,spectra_used,points,constants,search,pKa1,pKa2,"
-            "pKa3,pKa4,pKa5,u1,u2,u3,u4,u5,se1,se2,se3,se4,se5,s_a,preferred_constants,pKa1_conc,"
-            "pKa2_conc,pKa3_conc,pKa4_conc,pKa5_conc\r\n");
+            "file,sample,status,code,message,warnings,spectra,spectra_used,points,constants,"
+            "search,mode1,mode2,mode3,mode4,mode5,pKa1,pKa2,pKa3,pKa4,pKa5,u1,u2,u3,u4,u5,se1,se2,"
+            "se3,se4,se5,s_a,preferred_constants,ionic_strength,pKa1_conc,pKa2_conc,pKa3_conc,"
+            "pKa4_conc,pKa5_conc\r\n");
   const auto records = read_csv(s);
   std::vector<std::string> status;
   for (size_t i = 1; i < records.size(); ++i) {
-    EXPECT_EQ(records[i].size(), 31u) << i;
+    EXPECT_EQ(records[i].size(), 39u) << i;
     status.push_back(records[i][0] + " " + records[i][1] + " " + records[i][2]);
     EXPECT_EQ(records[i][3].empty(), records[i][0] == "acids/b.txt" ||
                                          records[i][0] == "acids/r1.txt" ||
@@ -408,7 +409,8 @@ TEST(Batch, MixedFolderNamesEveryProblemAndExitsWithTheHighestStatus) {
                                               "acids/f.mdf f unreadable", "acids/r1.txt r1 ok",
                                               "acids/r2.txt r2 ok"}));
   // b.txt was made with pKa 5.
-  const std::string b = "acids/b.txt,b,ok,,21,21,121,1,opt,";
+  const std::string b =
+      "acids/b.txt,b,ok,,,0,21,21,121,1,opt,fitted,removed,removed,removed,removed,";
   const size_t at = s.find(b);
   ASSERT_NE(at, std::string::npos) << s;
   EXPECT_NEAR(std::stod(s.substr(at + b.size(), 12)), 5.0, 0.02) << s;
