@@ -73,6 +73,66 @@ std::vector<double> normal_inverse(const std::vector<double>& m, int f) {
   return inv;
 }
 
+// The points of one group of rows i0..i1-1 (consecutive): the forms' spectra, residuals and,
+// with jac, the Jacobian. F, the forms present, is fixed so that the loops over forms unroll.
+template <int F>
+void points_pass(const Problem& pb, int i0, int i1, const std::vector<double>& conc,
+                 const std::vector<double>& dconc, const std::vector<double>& minv,
+                 const std::vector<double>& kp, bool jac, Eval& out, std::vector<double>& ru) {
+  const int n = pb.n, q = pb.q();
+  const size_t np = static_cast<size_t>(n) * pb.points;
+  double b[kForms], eu[kForms], ec[kForms], v[kForms], de[kForms];
+  for (int w = 0; w < pb.points; ++w) {
+    const double* aw = &pb.at[static_cast<size_t>(w) * n];
+    std::fill(b, b + F, 0.0);
+    for (int i = i0; i < i1; ++i)
+      for (int a = 0; a < F; ++a) b[a] += conc[i * F + a] * aw[i];
+    bool free_a[kForms];
+    for (int a = 0; a < F; ++a) {
+      double x = 0;
+      for (int c = 0; c < F; ++c) x += minv[a * F + c] * b[c];
+      eu[a] = x;
+      ec[a] = x < 0 ? 0 : x > kEpsMax ? kEpsMax : x;
+      free_a[a] = ec[a] == x;
+    }
+    for (int i = i0; i < i1; ++i) {
+      double fit = 0, fit_u = 0;
+      for (int a = 0; a < F; ++a) {
+        fit += conc[i * F + a] * ec[a];
+        fit_u += conc[i * F + a] * eu[a];
+      }
+      const double r = aw[i] - fit;
+      out.r[static_cast<size_t>(w) * n + i] = r;
+      ru[i] = aw[i] - fit_u;
+      out.rss += r * r;
+      out.rss_t[pb.titration[i]] += r * r;
+    }
+    if (!jac) continue;
+    // e = M⁻¹Cᵀa: de = M⁻¹(dCᵀ r_u − Cᵀ dC e); a clamped value does not move.
+    for (int p = 0; p < q; ++p) {
+      const double* dc = &dconc[static_cast<size_t>(p) * n * F];
+      for (int a = 0; a < F; ++a) {
+        double x = 0;
+        for (int c = 0; c < F; ++c) x -= kp[(p * F + a) * F + c] * eu[c];
+        v[a] = x;
+      }
+      for (int i = i0; i < i1; ++i)
+        for (int a = 0; a < F; ++a) v[a] += dc[i * F + a] * ru[i];
+      for (int a = 0; a < F; ++a) {
+        double x = 0;
+        for (int c = 0; c < F; ++c) x += minv[a * F + c] * v[c];
+        de[a] = free_a[a] ? x : 0;
+      }
+      double* jp = &out.jac[static_cast<size_t>(p) * np + static_cast<size_t>(w) * n];
+      for (int i = i0; i < i1; ++i) {
+        double x = 0;
+        for (int a = 0; a < F; ++a) x += dc[i * F + a] * ec[a] + conc[i * F + a] * de[a];
+        jp[i] = -x;
+      }
+    }
+  }
+}
+
 // Residuals (and, with jac, their Jacobian) at theta: the constants of the fitted slots, then
 // ln of the factors of titrations 2..T. False when a concentration is not finite.
 bool evaluate(const Problem& pb, const std::vector<double>& theta, bool jac, Eval& out) {
@@ -116,7 +176,7 @@ bool evaluate(const Problem& pb, const std::vector<double>& theta, bool jac, Eva
   out.rss_t.assign(pb.titrations, 0.0);
   out.r.assign(np, 0.0);
   if (jac) out.jac.assign(static_cast<size_t>(q) * np, 0.0);
-  std::vector<double> ru(n), m(f * f), kp, b(f), eu(f), ec(f), v(f), de(f);
+  std::vector<double> ru(n), m(f * f), kp;
   for (const std::vector<int>& rows : pb.groups) {
     std::fill(m.begin(), m.end(), 0.0);
     for (int i : rows)
@@ -134,54 +194,25 @@ bool evaluate(const Problem& pb, const std::vector<double>& theta, bool jac, Eva
               kp[(p * f + a) * f + c] +=
                   conc[i * f + a] * dconc[(static_cast<size_t>(p) * n + i) * f + c];
     }
-    for (int w = 0; w < pb.points; ++w) {
-      const double* aw = &pb.at[static_cast<size_t>(w) * n];
-      std::fill(b.begin(), b.end(), 0.0);
-      for (int i : rows)
-        for (int a = 0; a < f; ++a) b[a] += conc[i * f + a] * aw[i];
-      bool free_a[kForms];
-      for (int a = 0; a < f; ++a) {
-        double x = 0;
-        for (int c = 0; c < f; ++c) x += minv[a * f + c] * b[c];
-        eu[a] = x;
-        ec[a] = x < 0 ? 0 : x > kEpsMax ? kEpsMax : x;
-        free_a[a] = ec[a] == x;
-      }
-      for (int i : rows) {
-        double fit = 0, fit_u = 0;
-        for (int a = 0; a < f; ++a) {
-          fit += conc[i * f + a] * ec[a];
-          fit_u += conc[i * f + a] * eu[a];
-        }
-        const double r = aw[i] - fit;
-        out.r[static_cast<size_t>(w) * n + i] = r;
-        ru[i] = aw[i] - fit_u;
-        out.rss += r * r;
-        out.rss_t[pb.titration[i]] += r * r;
-      }
-      if (!jac) continue;
-      // e = M⁻¹Cᵀa: de = M⁻¹(dCᵀ r_u − Cᵀ dC e); a clamped value does not move.
-      for (int p = 0; p < q; ++p) {
-        const double* dc = &dconc[static_cast<size_t>(p) * n * f];
-        for (int a = 0; a < f; ++a) {
-          double x = 0;
-          for (int c = 0; c < f; ++c) x -= kp[(p * f + a) * f + c] * eu[c];
-          v[a] = x;
-        }
-        for (int i : rows)
-          for (int a = 0; a < f; ++a) v[a] += dc[i * f + a] * ru[i];
-        for (int a = 0; a < f; ++a) {
-          double x = 0;
-          for (int c = 0; c < f; ++c) x += minv[a * f + c] * v[c];
-          de[a] = free_a[a] ? x : 0;
-        }
-        double* jp = &out.jac[static_cast<size_t>(p) * np + static_cast<size_t>(w) * n];
-        for (int i : rows) {
-          double x = 0;
-          for (int a = 0; a < f; ++a) x += dc[i * f + a] * ec[a] + conc[i * f + a] * de[a];
-          jp[i] = -x;
-        }
-      }
+    const int i0 = rows.front(), i1 = rows.back() + 1;
+    switch (f) {
+      case 1:
+        points_pass<1>(pb, i0, i1, conc, dconc, minv, kp, jac, out, ru);
+        break;
+      case 2:
+        points_pass<2>(pb, i0, i1, conc, dconc, minv, kp, jac, out, ru);
+        break;
+      case 3:
+        points_pass<3>(pb, i0, i1, conc, dconc, minv, kp, jac, out, ru);
+        break;
+      case 4:
+        points_pass<4>(pb, i0, i1, conc, dconc, minv, kp, jac, out, ru);
+        break;
+      case 5:
+        points_pass<5>(pb, i0, i1, conc, dconc, minv, kp, jac, out, ru);
+        break;
+      default:
+        points_pass<6>(pb, i0, i1, conc, dconc, minv, kp, jac, out, ru);
     }
   }
   return std::isfinite(out.rss);
