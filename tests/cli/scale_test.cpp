@@ -248,9 +248,12 @@ TEST(Stop, SignalsMidBatchLeaveOnlyWholeFiles) {
     std::istringstream rows(summary);
     std::string row;
     size_t n = 0;
+    long columns = -1;  // every row as wide as the header
     while (std::getline(rows, row)) {
       EXPECT_EQ(row.back(), '\r');
-      EXPECT_EQ(std::count(row.begin(), row.end(), ','), 30) << row;
+      const long commas = std::count(row.begin(), row.end(), ',');
+      if (columns < 0) columns = commas;
+      EXPECT_EQ(commas, columns) << row;
       ++n;
     }
     const size_t files = n - 1;
