@@ -117,12 +117,11 @@ std::optional<std::string> read_input_file(const std::string& path, FileResult& 
   if (!S_ISREG(st.st_mode)) {
     // Reading a FIFO or a device could wait for ever, or never end.
     fail(r, Status::Unreadable, kInput, "not_regular",
-         std::string("is not a regular file but ") +
-             (S_ISFIFO(st.st_mode)   ? "a FIFO"
-              : S_ISCHR(st.st_mode)  ? "a character device"
-              : S_ISBLK(st.st_mode)  ? "a block device"
-              : S_ISSOCK(st.st_mode) ? "a socket"
-                                     : "something else"));
+         std::string("is not a regular file but ") + (S_ISFIFO(st.st_mode)   ? "a FIFO"
+                                                      : S_ISCHR(st.st_mode)  ? "a character device"
+                                                      : S_ISBLK(st.st_mode)  ? "a block device"
+                                                      : S_ISSOCK(st.st_mode) ? "a socket"
+                                                                             : "something else"));
     return std::nullopt;
   }
   if (S_ISREG(st.st_mode) && static_cast<size_t>(st.st_size) > kMaxInputBytes) {
@@ -208,9 +207,7 @@ FileResult analyse_file(const FileJob& job) {
     r.preferred_by = "factor_analysis";
   }
   auto finish_data = [&] {
-    int used = 0;
-    for (int i = 1; i <= d.n_spectra; ++i) used += d.spectrum_used[i] != 0;
-    r.spectra_used = used;
+    r.spectra_used = count_used_spectra(d);
     r.path_len = s.st->settings.path_len;
   };
   auto text = [&] {
@@ -267,7 +264,7 @@ FileResult analyse_file(const FileJob& job) {
     }
   }
 
-  std::optional<double> s_a_thinned;
+  std::optional<SearchResult> searched;  // what the search found, when one ran
   if (o.compare) {
     if (const std::optional<Refusal> no = report.compare(nullptr)) {
       fail(r, Status::Refused, kRefused, message_code(no->msg), message_english(no->msg, no->slot));
@@ -285,7 +282,8 @@ FileResult analyse_file(const FileJob& job) {
     OutputFile trace;
     if (!job.trace_path.empty() && !trace.open(job.trace_path))
       note_unwritten(r, job.trace_path, trace.error());
-    const SearchResult sr = run_search(s, o.search, o.threads, trace.is_open() ? &trace : nullptr);
+    const SearchResult& sr =
+        searched.emplace(run_search(s, o.search, o.threads, trace.is_open() ? &trace : nullptr));
     // A search cut short leaves no trace under its name.
     if (trace.is_open() && sr.outcome == Outcome::Finished && !trace.commit())
       note_unwritten(r, job.trace_path, trace.error());
@@ -302,7 +300,6 @@ FileResult analyse_file(const FileJob& job) {
       return r;
     }
     report.searched(sr.fits, sr.seconds);
-    s_a_thinned = sr.s_a_thinned;
     r.elapsed_text = format_mask(sr.seconds, "0#.0");
   }
 
@@ -314,13 +311,15 @@ FileResult analyse_file(const FileJob& job) {
     sr.state = slot_mode_name(s.setup.slot[k].mode);
     if (sr.state[0] == 'r') continue;
     ++constants;
-    const float pk = s.st->search.pk_best[k];
+    // After --evaluate the session holds the evaluated set.
+    const float pk = searched ? searched->pk_best[k] : s.st->search.pk_best[k];
     ka[k] = ka_of(pk);
     sr.pka = pk;
     sr.ka = ka[k];
     sr.pka_text = s.pk_text[k];
     sr.ka_text = format_mask(ka[k], "0.00e+00");
-    if (sr.state[0] == 'f' && !o.evaluate) sr.u = s.st->search.uncertainty[k];
+    if (sr.state[0] == 'f' && !o.evaluate)
+      sr.u = searched ? searched->u[k] : s.st->search.uncertainty[k];
   }
   r.constants = constants;
   report.diagnose(ka);
@@ -336,8 +335,8 @@ FileResult analyse_file(const FileJob& job) {
     r.s_a = diag.s_full;
     r.s_a_thinned = diag.s_thinned;
   } else {
-    r.s_a = diag.s_a_full;
-    r.s_a_thinned = s_a_thinned;
+    r.s_a = searched ? std::optional<double>(searched->s_a) : diag.s_a_full;
+    r.s_a_thinned = searched ? std::optional<double>(searched->s_a_thinned) : std::nullopt;
     r.s_a_text = s.s_a_text;
     r.trials = s.trials;
     r.fits = diag.fits;
@@ -353,8 +352,8 @@ FileResult analyse_file(const FileJob& job) {
   facts.constants = constants;
   facts.constants_forced = !constants_from_data && !o.compare;
   for (int k = 1; k <= kSlots; ++k) {
-    facts.pk[k] = s.st->search.pk_best[k];
-    facts.u[k] = s.st->search.uncertainty[k];
+    facts.pk[k] = searched ? searched->pk_best[k] : s.st->search.pk_best[k];
+    facts.u[k] = searched ? searched->u[k] : s.st->search.uncertainty[k];
     if (!o.evaluate && s.setup.slot[k].mode == SlotMode::Fitted) facts.fitted.push_back(k);
   }
   r.warnings = fit_warnings(d, facts);
@@ -365,7 +364,7 @@ FileResult analyse_file(const FileJob& job) {
     std::array<std::optional<double>, 6> search_pk;
     for (int k = 1; k <= kSlots; ++k) {
       modes[k] = s.setup.slot[k].mode;
-      start[k] = s.st->search.pk_best[k];
+      start[k] = searched ? searched->pk_best[k] : s.st->search.pk_best[k];
       search_pk[k] = r.per_slot[k].pka;
     }
     r.refined = std::make_shared<const analysis::RefineResult>(analysis::refine(d, modes, start));

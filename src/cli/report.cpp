@@ -87,11 +87,8 @@ std::string Report::calc_text() const {
     t += format_mask(d.wavelengths[w], "#000");
     for (int i = 1; i <= d.n_spectra; ++i) {
       if (!d.spectrum_used[i]) continue;
-      double a = 0;
-      for (int j = 1; j <= kForms; ++j)
-        a += static_cast<double>(c.eps_forms[w][j]) * c.form_conc[i][j];
       t += '\t';
-      t += format_general(static_cast<float>(a));
+      t += format_general(static_cast<float>(calculated_absorbance(c, w, i)));
     }
     t += "\r\n";
   }
@@ -127,8 +124,7 @@ size_t chars(const std::string& s) {
 
 void Report::print(std::ostream& out, const std::string& file) const {
   const DataSet& d = s_.st->data;
-  int used = 0;
-  for (int i = 1; i <= d.n_spectra; ++i) used += d.spectrum_used[i] != 0;
+  const int used = count_used_spectra(d);
 
   out << file << ": " << d.n_spectra << " spectra (" << used << " used), " << d.n_wavelengths
       << " points, C = " << acid_conc_text(d) << " mol/L\n";

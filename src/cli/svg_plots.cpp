@@ -4,6 +4,7 @@
 #include "cli/svg.h"
 #include "engine/analysis/residual_map.h"
 #include "engine/analysis/speciation.h"
+#include "engine/model/fit.h"
 #include "window/platform/canvas.h"
 
 namespace ferolan::cli {
@@ -52,10 +53,7 @@ std::vector<SvgFile> result_svgs(const DataSet& d, const analysis::KaSet& ka, do
     SvgSeries c{i == 0 ? "calculated" : "", "#d00000", nm, {}, true};
     for (int w = 1; w <= d.n_wavelengths; ++w) {
       m.y.push_back(d.absorbance[w][used[i]]);
-      double a = 0;
-      for (int j = 1; j <= kForms; ++j)
-        a += static_cast<double>(fit->eps_forms[w][j]) * fit->form_conc[used[i]][j];
-      c.y.push_back(a);
+      c.y.push_back(calculated_absorbance(*fit, w, used[i]));
     }
     spectra.series.push_back(std::move(m));
     spectra.series.push_back(std::move(c));

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "engine/model/fit.h"
 
@@ -72,7 +73,7 @@ void rozrah_reference(const DataSet& data, CalcState& calc) {
     }
   }
   calc.s_a_sq = (nw == 0 || calc.used_spectra_count <= 0)
-                    ? 0.0
+                    ? std::numeric_limits<double>::quiet_NaN()
                     : ((s / nw) / calc.used_spectra_count) * static_cast<double>(step);
 }
 

@@ -26,7 +26,7 @@ std::unique_ptr<CalcState> fit_full(const DataSet& data, const KaSet& ka) {
   auto calc = std::make_unique<CalcState>();
   calc->ka = ka;
   calc->fit_step = 1;
-  calc->used_spectra_count = static_cast<int16_t>(included_spectra(data).size());
+  calc->used_spectra_count = static_cast<int16_t>(count_used_spectra(data));
   rozrah(data, *calc);
   return calc;
 }
@@ -36,10 +36,7 @@ std::vector<double> residual_vector(const DataSet& data, const CalcState& fitted
   std::vector<double> r;
   for (int s : included_spectra(data)) {
     for (int w = 1; w <= points; ++w) {
-      double calc = 0;
-      for (int j = 1; j <= kForms; ++j)
-        calc += static_cast<double>(fitted.form_conc[s][j]) * fitted.eps_forms[w][j];
-      r.push_back(static_cast<double>(data.absorbance[w][s]) - calc);
+      r.push_back(static_cast<double>(data.absorbance[w][s]) - calculated_absorbance(fitted, w, s));
     }
   }
   return r;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "engine/model/fit_kernel_job.h"
 
@@ -90,10 +91,11 @@ void finish(const DataSet& data, const FitJob& job, CalcState& calc) {
       calc.lsq_solution[k] = job.last_sol[k - 1];
     }
   }
-  // An empty grid or no counted spectra leaves nothing to average: the score is 0.
+  // An empty grid, or a fit whose spectra were never counted by chy_dostatno_spektriv, has
+  // nothing to average: no score (NaN, which no search accepts), never a perfect 0.
   calc.s_a_sq =
       (nw == 0 || calc.used_spectra_count <= 0)
-          ? 0.0
+          ? std::numeric_limits<double>::quiet_NaN()
           : ((job.sum / static_cast<double>(nw)) / static_cast<double>(calc.used_spectra_count)) *
                 static_cast<double>(job.step);
 }

@@ -1,6 +1,8 @@
 #include "engine/search/run.h"
 
+#include <algorithm>
 #include <cmath>
+#include <memory>
 
 #include "engine/model/fit.h"
 
@@ -39,7 +41,60 @@ SearchResult RunRecord::finished(bool stopped, const SlotModes& modes) const {
   for (int k = 1; k <= kSlots; ++k)
     r.ka[k] = modes[k] == SlotMode::Removed ? 0.0 : ka_of(r.pk_best[k]);
   r.s_a = std::sqrt(w_.calc.s_a_sq);
+  r.fit = fit_arrays(w_.data, w_.calc);
   return r;
+}
+
+FitArrays fit_arrays(const DataSet& data, const CalcState& fit) {
+  FitArrays a;
+  for (int s = 1; s <= data.n_spectra && s <= kMaxSpectra; ++s)
+    if (data.spectrum_used[s] != 0) a.spectra.push_back(s);
+  const int np = std::clamp<int>(data.n_wavelengths, 0, kMaxPoints);
+  const size_t nu = a.spectra.size();
+  a.points = np;
+  a.form_conc.reserve(nu * kForms);
+  for (int s : a.spectra)
+    for (int j = 1; j <= kForms; ++j) a.form_conc.push_back(fit.form_conc[s][j]);
+  a.form_spectra.reserve(static_cast<size_t>(np) * kForms);
+  for (int w = 1; w <= np; ++w)
+    for (int j = 1; j <= kForms; ++j) a.form_spectra.push_back(fit.eps_forms[w][j]);
+  a.calculated.reserve(nu * static_cast<size_t>(np));
+  a.residuals.reserve(nu * static_cast<size_t>(np));
+  for (int s : a.spectra)
+    for (int w = 1; w <= np; ++w) {
+      const double c = calculated_absorbance(fit, w, s);
+      a.calculated.push_back(c);
+      a.residuals.push_back(static_cast<double>(data.absorbance[w][s]) - c);
+    }
+  return a;
+}
+
+Evaluation evaluate(const DataSet& data, const Arr1<float, kSlots>& pk, const SlotModes& modes) {
+  Evaluation e;
+  auto calc = std::make_unique<CalcState>();
+  chy_dostatno_spektriv(data, modes, *calc);
+  if (calc->used_spectra_count == 0) {
+    e.refusal = Refusal{Msg::TooFewSpectra, 0};
+    return e;
+  }
+  for (int k = 1; k <= kSlots; ++k) {
+    if (modes[k] == SlotMode::Removed) continue;
+    if (!start_value_ok(pk[k])) {
+      e.refusal = Refusal{Msg::StartValues, k};
+      return e;
+    }
+    e.ka[k] = ka_of(pk[k]);
+  }
+  if ((e.refusal = data_problem(data))) return e;
+  calc->ka = e.ka;
+  calc->fit_step = 10;
+  rozrah(data, *calc);
+  if ((e.refusal = score_problem(data, *calc))) return e;
+  e.s_a_thinned = std::sqrt(calc->s_a_sq);
+  full_fit(data, *calc);
+  e.s_a = std::sqrt(calc->s_a_sq);
+  e.fit = fit_arrays(data, *calc);
+  return e;
 }
 
 void score_trial(Workspace w, SearchObserver& obs, const Arr1<float, kSlots>& pk) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <optional>
+#include <vector>
 
 #include "engine/data/state.h"
 #include "engine/search/cancel.h"
@@ -43,6 +44,20 @@ struct Refusal {
   int slot = 0;  // 0 when the message names no slot
 };
 
+// The fit at a result at full resolution, as the window draws and exports it, over the
+// spectra that took part: u = 0..spectra.size()-1 stands for spectrum spectra[u] of the data
+// set, point index p = 0..points-1 for wavelength point p + 1, form index j - 1 for form j.
+struct FitArrays {
+  std::vector<int> spectra;  // included spectra, data set numbering, ascending
+  int points = 0;
+  std::vector<double> form_conc;     // [u * kForms + j - 1], mol/L
+  std::vector<double> form_spectra;  // [p * kForms + j - 1], absorbance per mol/L (as measured)
+  std::vector<double> calculated;    // [u * points + p], absorbance
+  std::vector<double> residuals;     // measured - calculated, same layout
+};
+// The arrays of a full-resolution fit held in fit.
+FitArrays fit_arrays(const DataSet& data, const CalcState& fit);
+
 struct SearchResult {
   Outcome outcome = Outcome::Finished;
   Refusal refusal;                // when Refused
@@ -55,7 +70,20 @@ struct SearchResult {
   long trials = 0;                // trials scored
   long fits = 0;                  // calls of rozrah, display and uncertainty fits included
   double seconds = 0;             // monotonic clock
+  FitArrays fit;                  // at pk_best (Finished and Stopped)
 };
+
+// One pKa set scored as a search would score it, with the checks a search makes first:
+// enough included spectra for the constants, data a fit can score, a usable value for every
+// slot not removed. Never needs a state from the caller.
+struct Evaluation {
+  std::optional<Refusal> refusal;
+  Arr1<double, kSlots> ka{};  // 10^-pk, 0 for a removed constant
+  double s_a = 0;             // full resolution
+  double s_a_thinned = 0;     // on the searches' grid (every tenth point)
+  FitArrays fit;
+};
+Evaluation evaluate(const DataSet& data, const Arr1<float, kSlots>& pk, const SlotModes& modes);
 
 // One scored trial, as the trace writes it.
 struct TrialScore {

@@ -58,7 +58,7 @@ void Command9_Click(Module& m) {
     show_message(m, r.refusal);
     return run_unlock(m);
   }
-  vyvid_pohybky(s, r.modes, m.ui, m.decimal());
+  vyvid_pohybky(r, m.ui, m.decimal());
   finish_block(m);
 }
 

@@ -77,7 +77,7 @@ void Command6_Click(Module& m) {
     m.ui.set_text(m.ui.Label9, stop_requested(s) ? kStoppedText : kNoTrialText);
     return run_unlock(m);
   }
-  vyvid_pohybky(s, r.modes, m.ui, m.decimal());
+  vyvid_pohybky(r, m.ui, m.decimal());
   m.ui.set_text(m.ui.Label5, "  ");
   m.ui.set_text(m.ui.Label9, kDoneText);
   run_unlock(m);

@@ -18,7 +18,7 @@ void Command2_Click(Module& m) {
     show_message(m, r.refusal);
     return finish_block(m);
   }
-  vyvid_pohybky(m.state.search, r.modes, m.ui, m.decimal());
+  vyvid_pohybky(r, m.ui, m.decimal());
   finish_block(m);
 }
 

@@ -288,12 +288,12 @@ bool read_start_values(Module& m, ModelSetup& setup) {
   return true;
 }
 
-void vyvid_pohybky(const SearchState& search, const SlotModes& modes, Controls& ui, char dec) {
+void vyvid_pohybky(const SearchResult& r, Controls& ui, char dec) {
   static constexpr const char* kPlusMinus = " \xC2\xB1 ";  // " ± "
   for (int j = 1; j <= kSlots; ++j) {
-    if (modes[j] != SlotMode::Fitted) continue;
-    const float u = search.uncertainty[j];
-    std::string text = format_single(search.pk_best[j], "#0.00", dec) + kPlusMinus;
+    if (r.modes[j] != SlotMode::Fitted) continue;
+    const float u = r.u[j];
+    std::string text = format_single(r.pk_best[j], "#0.00", dec) + kPlusMinus;
     text += std::isfinite(u) ? format_single(u, "#0.00", dec) : std::string("?");
     ui.set_text(ui.txt_pK[j], std::move(text));
   }

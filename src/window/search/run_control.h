@@ -88,6 +88,6 @@ class WindowObserver : public SearchObserver {
 bool read_start_values(Module& m, ModelSetup& setup);
 
 // "value ± uncertainty" into the fitted slots' pKa boxes ("?" for an undetermined one).
-void vyvid_pohybky(const SearchState& search, const SlotModes& modes, Controls& ui, char dec);
+void vyvid_pohybky(const SearchResult& r, Controls& ui, char dec);
 
 }  // namespace ferolan

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/model/fit.h"
 #include "window/view/plot_math.h"
 
 namespace ferolan {
@@ -51,12 +52,7 @@ void vyvid_rozrahovanyh_spectriv(const DataSet& data, const Settings& settings,
                                  const CalcState& calc, Canvas& spectrs) {
   const XMap X = x_map(data, settings);
   if (!X.ok() || !a_scale_ok(data)) return;
-  auto a_calc = [&](int w, int i) {
-    double sum = 0;
-    for (int j = 1; j <= kForms; ++j)
-      sum += static_cast<double>(calc.eps_forms[w][j]) * calc.form_conc[i][j];
-    return static_cast<float>(sum);
-  };
+  auto a_calc = [&](int w, int i) { return static_cast<float>(calculated_absorbance(calc, w, i)); };
   for (int i = 1; i <= data.n_spectra; ++i) {
     if (data.spectrum_used[i] == 0) continue;
     spectrs.point(1, y_of(a_calc(1, i), data.a_max), kLightRed);

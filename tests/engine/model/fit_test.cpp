@@ -9,6 +9,7 @@
 #include <new>
 #include <random>
 
+#include "engine/search/search.h"
 #include "support/fit_compare.h"
 #include "support/fit_reference.h"
 
@@ -291,16 +292,18 @@ TEST(Fit, DivisorIsTheCountOfTheCheckNotOfTheIncludedSpectra) {
   EXPECT_EQ(f.calc->s_a_sq, 0.125);
 }
 
-TEST(Fit, NothingToAverageGivesZeroNotNan) {
+TEST(Fit, NothingToAverageIsNoScore) {
+  // Without the spectra check (count 0) or without a point, no trial may pass for perfect.
   Fixture f = mean_fixture(10);
   f.calc->used_spectra_count = 0;
   rozrah(*f.data, *f.calc);
-  EXPECT_EQ(f.calc->s_a_sq, 0.0);
+  EXPECT_TRUE(std::isnan(f.calc->s_a_sq));
+  EXPECT_FALSE(accept_trial(*f.calc));
   f.calc->used_spectra_count = 2;
   f.data->n_wavelengths = 0;
   f.calc->norm_rhs[1] = 3;
   rozrah(*f.data, *f.calc);
-  EXPECT_EQ(f.calc->s_a_sq, 0.0);
+  EXPECT_TRUE(std::isnan(f.calc->s_a_sq));
   EXPECT_EQ(f.calc->norm_rhs[1], 3);  // no point was solved
 }
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -193,6 +194,95 @@ TEST(EngineSearch, AStopAtAYieldEndsTheSearchWithItsBestSoFar) {
     EXPECT_EQ(r.outcome, Outcome::Stopped);
     EXPECT_GT(r.trials, 0);
     EXPECT_TRUE(std::isfinite(r.s_a));
+  }
+}
+
+// The fit a result carries is the one evaluate() gives at its constants, and it adds up:
+// calculated from the forms, residual the rest of the measurement.
+TEST(EngineSearch, TheResultCarriesTheFitThatEvaluateGivesAtItsConstants) {
+  for (const auto& search : kSearches) {
+    SCOPED_TRACE(search.name);
+    Engine e(make_acid_data(recovery_acid(2)));
+    e.data->spectrum_used[4] = 0;  // one spectrum left out
+    Counter obs;
+    const ModelSetup setup = two_constants();
+    const SearchResult r = search.run(e.ws(), setup, obs);
+    ASSERT_EQ(r.outcome, Outcome::Finished);
+    const FitArrays& f = r.fit;
+    const size_t nu = 11, np = 100;
+    ASSERT_EQ(f.spectra.size(), nu);
+    EXPECT_EQ(f.spectra[3], 5);
+    ASSERT_EQ(f.points, static_cast<int>(np));
+    ASSERT_EQ(f.form_conc.size(), nu * kForms);
+    ASSERT_EQ(f.form_spectra.size(), np * kForms);
+    ASSERT_EQ(f.calculated.size(), nu * np);
+    ASSERT_EQ(f.residuals.size(), nu * np);
+    double sum = 0;
+    for (size_t u = 0; u < nu; ++u) {
+      // Three forms present; the concentrations add up to the acid's.
+      double total = 0;
+      for (int j = 0; j < 3; ++j) total += f.form_conc[u * kForms + j];
+      EXPECT_NEAR(total, e.data->acid_conc, 1e-9);
+      EXPECT_EQ(f.form_conc[u * kForms + 3], 0.0);
+      for (size_t p = 0; p < np; ++p) {
+        double a = 0;
+        for (int j = 0; j < kForms; ++j)
+          a += f.form_conc[u * kForms + j] * f.form_spectra[p * kForms + j];
+        EXPECT_NEAR(f.calculated[u * np + p], a, 1e-12);
+        const double measured = e.data->absorbance[p + 1][f.spectra[u]];
+        EXPECT_EQ(f.residuals[u * np + p], measured - f.calculated[u * np + p]);
+        sum += f.residuals[u * np + p] * f.residuals[u * np + p];
+      }
+    }
+    EXPECT_NEAR(std::sqrt(sum / (nu * np)), r.s_a, 1e-12);
+
+    const Evaluation ev = evaluate(*e.data, r.pk_best, setup.modes());
+    ASSERT_FALSE(ev.refusal);
+    EXPECT_EQ(ev.s_a, r.s_a);
+    EXPECT_EQ(ev.ka, r.ka);
+    EXPECT_EQ(ev.fit.form_conc, f.form_conc);
+    EXPECT_EQ(ev.fit.form_spectra, f.form_spectra);
+    EXPECT_EQ(ev.fit.calculated, f.calculated);
+    EXPECT_GT(ev.s_a_thinned, 0);
+  }
+}
+
+TEST(EngineSearch, EvaluateMakesTheChecksASearchMakes) {
+  const DataSet data = make_acid_data(recovery_acid(2));
+  SlotModes two{};
+  two[1] = two[2] = SlotMode::Fitted;
+  for (int k = 3; k <= kSlots; ++k) two[k] = SlotMode::Removed;
+  Arr1<float, kSlots> pk{0, 3.2f, 5.7f, 0, 0, 0};
+  struct Case {
+    const char* what;
+    int used;  // spectra included, from the first
+    float pk2;
+    bool huge_absorbance;
+    std::optional<Msg> refused;
+  } cases[] = {
+      {"no spectrum", 0, 5.7f, false, Msg::TooFewSpectra},
+      {"three spectra for two constants", 3, 5.7f, false, Msg::TooFewSpectra},
+      {"four spectra", 4, 5.7f, false, std::nullopt},
+      {"a start value of 0", 12, 0.0f, false, Msg::StartValues},
+      {"a constant no double holds", 12, 400.0f, false, Msg::StartValues},
+      {"an absorbance no float holds", 12, 5.7f, true, Msg::AbsorbanceTooLarge},
+      {"all twelve", 12, 5.7f, false, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto d = std::make_unique<DataSet>(data);
+    for (int s = 1; s <= kMaxSpectra; ++s) d->spectrum_used[s] = s <= c.used ? 1 : 0;
+    if (c.huge_absorbance) d->absorbance[7][2] = INFINITY;
+    pk[2] = c.pk2;
+    const Evaluation ev = evaluate(*d, pk, two);
+    ASSERT_EQ(ev.refusal.has_value(), c.refused.has_value());
+    if (c.refused) {
+      EXPECT_EQ(ev.refusal->msg, *c.refused);
+      EXPECT_TRUE(ev.fit.calculated.empty());
+      continue;
+    }
+    EXPECT_TRUE(std::isfinite(ev.s_a) && ev.s_a > 0);
+    EXPECT_EQ(ev.fit.spectra.size(), static_cast<size_t>(c.used));
   }
 }
 

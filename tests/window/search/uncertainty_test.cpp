@@ -16,7 +16,11 @@ namespace {
 void pohybka(const DataSet& data, CalcState& calc, SearchState& search, Controls& ui, char dec) {
   const SlotModes modes = slot_modes(ui);
   ferolan::pohybka(data, calc, search, modes);
-  vyvid_pohybky(search, modes, ui, dec);
+  SearchResult r;
+  r.modes = modes;
+  r.pk_best = search.pk_best;
+  r.u = search.uncertainty;
+  vyvid_pohybky(r, ui, dec);
 }
 
 // Noise-free spectra of a diprotic acid (pKa 4.2 and 8.9) and a finished search whose result
