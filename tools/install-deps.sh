@@ -3,7 +3,7 @@
 # With "sanitizers" also clang and its sanitizer and libFuzzer runtimes (make check, make fuzz).
 set -euo pipefail
 pkgs=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev
-      libxcb1-dev fonts-dejavu-core xvfb xauth x11-utils)
+      libxcb1-dev fonts-dejavu-core xvfb xauth x11-utils parallel)
 [ "${1:-}" = sanitizers ] && pkgs+=(clang-14 libclang-rt-14-dev)
 missing=()
 for p in "${pkgs[@]}"; do

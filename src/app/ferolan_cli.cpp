@@ -6,13 +6,18 @@
 #include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "cli/batch.h"
+#include "cli/merge.h"
 #include "cli/options.h"
 #include "cli/stop_signal.h"
 
 int main(int argc, char** argv) {
   using namespace ferolan::cli;
+  if (argc > 1 && std::string(argv[1]) == "merge")
+    return run_merge(std::vector<std::string>(argv + 2, argv + argc), std::cerr);
   Options o;
   std::string error;
   if (!parse_options(argc, argv, o, error)) {

@@ -14,6 +14,7 @@
 #include "cli/report.h"
 #include "cli/report_impl.h"
 #include "cli/session.h"
+#include "cli/sha256.h"
 #include "cli/svg.h"
 #include "engine/format/format.h"
 #include "engine/import/import.h"
@@ -155,6 +156,7 @@ FileResult analyse_file(const FileJob& job) {
   FileResult r;
   r.file = job.path;
   r.sample = job.sample;
+  r.settings = std::make_shared<const Options>(o);
   r.mode = mode_name(o);
   if (o.search == Search::Optimisation && !o.evaluate && !o.compare && !o.factors_only)
     r.level = o.level == 3 ? "very-high" : o.level == 2 ? "high" : "normal";
@@ -166,6 +168,8 @@ FileResult analyse_file(const FileJob& job) {
     if (!read) return r;
   }
   const std::string& bytes = job.bytes ? *job.bytes : *read;
+  r.input_size = static_cast<long>(bytes.size());
+  r.input_sha256 = sha256_hex(bytes);
   if (bytes.size() > kMaxInputBytes) {
     fail(r, Status::Refused, kInput, "too_large", "is larger than 64 MiB");
     return r;

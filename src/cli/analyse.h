@@ -40,8 +40,9 @@ struct SlotResult {
   std::string pka_text, ka_text;  // the window's boxes
 };
 
-struct GlobalRun;    // --global: several files fitted as one acid
-struct Diagnostics;  // factor analysis, standard errors, speciation, residuals, models
+struct GlobalRun;  // --global: several files fitted as one acid
+struct Diagnostics;
+struct RunRecord;  // factor analysis, standard errors, speciation, residuals, models
 
 struct FileResult {
   std::string file, sample;
@@ -66,6 +67,11 @@ struct FileResult {
   std::optional<long> trials, fits;
   std::optional<double> elapsed_s, ionic_strength;
   std::shared_ptr<const Diagnostics> diagnostics;
+  // Provenance: the input's size and SHA-256, the settings, the run.
+  std::optional<long> input_size;
+  std::string input_sha256;
+  std::shared_ptr<const Options> settings;
+  std::shared_ptr<const RunRecord> run;
   std::shared_ptr<const analysis::RefineResult> refined;  // with --refine
   std::shared_ptr<const analysis::BootstrapResult> boot;  // with --refine --bootstrap N
   std::shared_ptr<const DataSet> data;                    // with --global: as fitted

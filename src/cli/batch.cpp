@@ -22,6 +22,7 @@
 #include "cli/outputs.h"
 #include "cli/path_identity.h"
 #include "cli/pictures.h"
+#include "cli/provenance.h"
 #include "cli/stop_signal.h"
 #include "engine/format/format.h"
 
@@ -71,8 +72,7 @@ std::vector<fs::path> scan_folder(const std::string& folder, std::vector<std::st
     }
     // A link to nothing is kept: it is named, and found unreadable, later.
     if (st.type() != fs::file_type::regular && st.type() != fs::file_type::not_found) {
-      problems.push_back(e.path().string() + ": skipped: " + kind_of(st.type()) +
-                         ", not a file");
+      problems.push_back(e.path().string() + ": skipped: " + kind_of(st.type()) + ", not a file");
       continue;
     }
     names.push_back(e.path());
@@ -121,6 +121,7 @@ std::vector<std::string> output_clashes_of(const Options& o, const std::vector<F
     if (!job.bytes) inputs.push_back({job.path, "an input"});
   outputs.push_back({o.summary_file, "--summary"});
   outputs.push_back({o.by_sample_file, "--by-sample"});
+  outputs.push_back({o.json_lines_file, "--json-lines"});
   outputs.push_back({o.global_summary_file, "--global-summary"});
   outputs.push_back({o.forms_file, "--forms"});
   outputs.push_back({o.calc_file, "--calc"});
@@ -374,7 +375,14 @@ int run_batch(const Options& o, std::istream& in, std::ostream& out, std::ostrea
   for (const std::string& p : problems) err << "ferolan-cli: " << p << "\n";
   if (status == kUsage) return status;
 
-  bool several = jobs.size() > 1 || !o.manifest.empty();
+  bool several = jobs.size() > 1 || !o.manifest.empty() || o.shards > 0;
+  if (o.shards > 0) {
+    // Consecutive parts, so that the parts' tables in order are the whole run's.
+    const size_t n = jobs.size(), k = static_cast<size_t>(o.shard), parts = o.shards;
+    std::vector<FileJob> part(std::make_move_iterator(jobs.begin() + n * (k - 1) / parts),
+                              std::make_move_iterator(jobs.begin() + n * k / parts));
+    jobs = std::move(part);
+  }
   for (const std::string& input : o.inputs) {
     std::error_code ec;
     several = several || (input != "-" && fs::is_directory(input, ec));
@@ -383,10 +391,18 @@ int run_batch(const Options& o, std::istream& in, std::ostream& out, std::ostrea
     err << "ferolan-cli: --forms and --calc take a single input file\n";
     return kUsage;
   }
-  if (o.summary_file == "-" && (o.json || o.by_sample_file == "-")) {
-    err << "ferolan-cli: --summary - writes the table to standard output, which "
-        << (o.json ? "--json" : "--by-sample -") << " also uses\n";
-    return kUsage;
+  {
+    // One table or stream on standard output at most.
+    std::vector<std::string> users;
+    if (o.json) users.push_back("--json");
+    if (o.summary_file == "-") users.push_back("--summary -");
+    if (o.by_sample_file == "-") users.push_back("--by-sample -");
+    if (o.json_lines_file == "-") users.push_back("--json-lines -");
+    if (users.size() > 1) {
+      err << "ferolan-cli: " << users[0] << " and " << users[1]
+          << " would both write to standard output\n";
+      return kUsage;
+    }
   }
   // Per-file names under --trace DIR and --plots DIR.
   std::set<std::string> taken;
@@ -422,8 +438,13 @@ int run_batch(const Options& o, std::istream& in, std::ostream& out, std::ostrea
   for (FileJob& job : jobs) job.settings.threads = sweep_threads;
 
   auto output_failed = [&] { status = std::max(status, static_cast<int>(kOutput)); };
+  auto record = std::make_shared<RunRecord>();
+  record->started_utc = utc_now();
+  record->timing = !o.no_timing;
   TableOutput summary(o.summary_file, out);
   if (!summary.open(err)) output_failed();
+  TableOutput lines(o.json_lines_file, out);
+  if (!lines.open(err)) output_failed();
   summary.write(summary_head(o.refine));
 
   const bool progress = err_is_terminal && !o.quiet;
@@ -437,12 +458,14 @@ int run_batch(const Options& o, std::istream& in, std::ostream& out, std::ostrea
   size_t printed = 0;
   // The bar is cleared only for lines that would land on it.
   const bool out_on_terminal = isatty(STDOUT_FILENO) != 0;
-  const bool text_out = !o.json && o.summary_file != "-";
+  const bool text_out =
+      !o.json && o.summary_file != "-" && o.by_sample_file != "-" && o.json_lines_file != "-";
   std::vector<FileResult> kept;
   std::vector<FileResult> whole;  // --global: every file's result, data set included
   std::string global_rows;
   if (o.json && several && !o.global) out << "[";
   auto done = [&](FileResult&& r) {
+    r.run = record;
     status = std::max(status, r.exit_status);
     const bool result = has_result(r.status);
     std::vector<std::string> lines;
@@ -475,6 +498,7 @@ int run_batch(const Options& o, std::istream& in, std::ostream& out, std::ostrea
       out << obj;
     }
     summary.write(summary_row(r, o.refine));
+    lines.write(json_line(r));
     kept.push_back(slim(r, jobs.size() == 1));
     if (o.global) whole.push_back(std::move(r));
   };
@@ -541,6 +565,7 @@ int run_batch(const Options& o, std::istream& in, std::ostream& out, std::ostrea
   if (o.json) out << (several ? "\n]\n" : "");
 
   if (!summary.commit(err)) output_failed();
+  if (!lines.commit(err)) output_failed();
   auto write = [&](const std::string& path, const std::string& text) {
     std::string why;
     if (path.empty() || write_whole_file(path, text, why)) return;

@@ -95,6 +95,7 @@ bool parse_options(int argc, const char* const* argv, Options& o, std::string& e
       if (!value(v)) return false;
       if (!to_int(v, o.threads) || o.threads < 1 || o.threads > 256)
         return error = "--threads takes a number from 1 to 256", false;
+      o.threads_given = o.threads;
     } else if (arg == "--jobs" || arg == "-j") {
       if (!value(v)) return false;
       if (!to_int(v, o.jobs) || o.jobs < 1 || o.jobs > 256)
@@ -108,6 +109,17 @@ bool parse_options(int argc, const char* const* argv, Options& o, std::string& e
       o.factors_only = true;
     } else if (arg == "--compare") {
       o.compare = true;
+    } else if (arg == "--json-lines") {
+      if (!value(o.json_lines_file)) return false;
+    } else if (arg == "--no-timing") {
+      o.no_timing = true;
+    } else if (arg == "--shard") {
+      if (!value(v)) return false;
+      const size_t slash = v.find('/');
+      if (slash == std::string::npos || !to_int(std::string_view(v).substr(0, slash), o.shard) ||
+          !to_int(std::string_view(v).substr(slash + 1), o.shards) || o.shards < 1 ||
+          o.shards > 100000 || o.shard < 1 || o.shard > o.shards)
+        return error = "--shard takes K/N with 1 <= K <= N <= 100000, got '" + v + "'", false;
     } else if (arg == "--refine") {
       o.refine = true;
     } else if (arg == "--global") {
@@ -256,6 +268,7 @@ const char* version_text() {
 const char* help_text() {
   return R"(Usage: ferolan-cli FILE_OR_FOLDER... [options]
        ferolan-cli --manifest PLAN.csv [options]
+       ferolan-cli merge OUT PART... [--by-sample FILE]
 
 Determines the acid dissociation constants pKa1..pKa5 from UV-Vis spectra measured at a
 series of pH values, with the same fit, searches, uncertainty and formats as the Ferolan
@@ -298,6 +311,13 @@ Many files
                          preferred_constants, ionic_strength, pKa1_conc..pKa5_conc; a text
                          starting with = + - @ gets a leading ' (no formula); with --refine
                          refine_status, pKa1_refined..pKa5_refined, se1_refined..se5_refined
+  --json-lines FILE      one JSON object per line and file, written in input order as files
+                         finish ('-': standard output); memory holds only the files in work
+  --no-timing            no start time and no elapsed times in the JSON, so that two runs
+                         of the same inputs write the same bytes
+  --shard K/N            analyse only the K-th of N consecutive parts of the inputs (or of
+                         the plan's rows); join the parts with: ferolan-cli merge OUT PART...
+                         [--by-sample FILE] (docs/scale-out.md)
   --by-sample FILE.csv   one row per sample over its ok replicates: n, mean, sd (n - 1) and
                          sem of each pKa (sd and sem empty when n < 2), the largest s_a
 

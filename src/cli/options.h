@@ -20,8 +20,9 @@ struct Options {
   std::vector<std::string> inputs;  // files and folders; "-" = standard input
   std::string manifest;             // a plan naming the inputs instead
   std::string summary_file, by_sample_file;
-  int jobs = 0;     // 0: one per core
-  int threads = 0;  // of one optimisation sweep; 0: one per core
+  int jobs = 0;           // 0: one per core
+  int threads = 0;        // of one optimisation sweep; 0: one per core
+  int threads_given = 0;  // --threads as given (threads is what the run chose)
   bool strict = false;
   std::optional<int> constants;  // number of constants of the model
   InputFormat format = InputFormat::Detect;
@@ -49,6 +50,11 @@ struct Options {
   int bootstrap = 0;  // replicates; 0: none
   uint64_t seed = 1;
   std::optional<double> ionic_strength;
+
+  // A run over many files.
+  std::string json_lines_file;  // one object per line as files finish; "-" standard output
+  bool no_timing = false;       // no start time or elapsed times: reruns are byte-identical
+  int shard = 0, shards = 0;    // --shard K/N: the K-th of N parts of the inputs
 
   bool help = false, version = false;
 };

@@ -6,6 +6,7 @@
 
 #include "cli/global.h"
 #include "cli/json.h"
+#include "cli/provenance.h"
 #include "cli/refined.h"
 #include "cli/report_impl.h"
 #include "cli/text.h"
@@ -104,7 +105,8 @@ std::string one_object(const FileResult& r) {
   maybe(j, "preferred_by", r.preferred_by);
   maybe(j, "trials", r.trials);
   maybe(j, "fits", r.fits);
-  maybe(j, "elapsed_s", r.elapsed_s);
+  const bool timing = !r.run || r.run->timing;
+  timing ? maybe(j, "elapsed_s", r.elapsed_s) : j.null("elapsed_s");
   maybe(j, "ionic_strength", r.ionic_strength);
   r.ionic_strength ? j.value("davies_A", analysis::kDaviesA25) : j.null("davies_A");
 
@@ -112,7 +114,7 @@ std::string one_object(const FileResult& r) {
   maybe(j, "message", r.display_message);
   maybe(j, "acid_conc", r.acid_conc_text);
   maybe(j, "s_a", r.s_a_text);
-  maybe(j, "elapsed", r.elapsed_text);
+  timing ? maybe(j, "elapsed", r.elapsed_text) : j.null("elapsed");
   j.end_object();
 
   json_refined(j, "refined", r.refined.get(), r.boot.get());
@@ -126,6 +128,7 @@ std::string one_object(const FileResult& r) {
          {"factor_analysis", "standard_errors", "speciation", "residuals", "models"})
       j.null(k);
   }
+  json_provenance(j, r);
   j.end_object();
   return j.str();
 }

@@ -373,9 +373,9 @@ fs::path make_lab() {
   return dir;
 }
 
-// Elapsed times differ from run to run; nothing else may.
+// Elapsed and start times differ from run to run; nothing else may.
 std::string without_times(const std::string& s) {
-  return std::regex_replace(s, std::regex("(trials: .*|\"elapsed.*)"), "");
+  return std::regex_replace(s, std::regex("(trials: .*|\"elapsed.*|\"started_utc.*)"), "");
 }
 
 TEST(Batch, MixedFolderNamesEveryProblemAndExitsWithTheHighestStatus) {

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <set>
 #include <sstream>
 #include <string>
@@ -18,6 +19,7 @@
 
 #include "cli/output_file.h"
 #include "cli/path_identity.h"
+#include "cli/sha256.h"
 #include "support/synthetic_data.h"
 
 namespace ferolan::cli {
@@ -307,6 +309,83 @@ TEST(Folders, OnlyRegularDataFilesAreReadAndTheRestIsSaid) {
   // --summary - shares standard output with nothing else.
   EXPECT_EQ(run("in --pk 4 --summary - --json", dir).status, 1);
   EXPECT_EQ(run("in --pk 4 --summary - --by-sample -", dir).status, 1);
+  fs::remove_all(dir);
+}
+
+TEST(Sha256, KnownVectors) {
+  EXPECT_EQ(sha256_hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+  EXPECT_EQ(sha256_hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  EXPECT_EQ(sha256_hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
+            "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+  EXPECT_EQ(sha256_hex(std::string(1000000, 'a')),
+            "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+  // Lengths around the padding's edges, fed whole and in uneven pieces.
+  for (size_t n : {55u, 56u, 63u, 64u, 65u, 119u, 120u, 1000u}) {
+    std::string text;
+    for (size_t i = 0; i < n; ++i) text += static_cast<char>('!' + (i * 7) % 90);
+    Sha256 pieces;
+    for (size_t at = 0; at < n; at += 13) pieces.update(std::string_view(text).substr(at, 13));
+    Sha256 whole;
+    whole.update(text);
+    EXPECT_EQ(pieces.finish(), whole.finish()) << n;
+  }
+}
+
+// Any plan cut into any number of shards, each run with any number of jobs, merges into the
+// run over the whole plan: summary, by-sample table and JSON Lines, byte for byte.
+TEST(Shards, MergedShardsAreTheWholeRun) {
+  const fs::path dir = make_folder("ferolan_shards", 7);
+  std::mt19937 random(20261208);
+  for (int plan = 0; plan < 3; ++plan) {
+    SCOPED_TRACE(plan);
+    std::ofstream p(dir / "plan.csv");
+    p << "file,sample\n";
+    const int rows = 3 + static_cast<int>(random() % 5);
+    for (int i = 0; i < rows; ++i)
+      p << "in/00" << random() % 7 << ".txt,"
+        << "S" << random() % 3 << "\n";
+    p.close();
+    const std::string base = "--manifest plan.csv --pk 4 --no-timing --quiet ";
+    ASSERT_EQ(run(base + "--summary s.csv --by-sample r.csv --json-lines j.jsonl", dir).status, 0);
+    const int n = 1 + static_cast<int>(random() % 4);
+    std::string summaries, lines;
+    for (int k = 1; k <= n; ++k) {
+      const std::string K = std::to_string(k);
+      const std::string jobs = std::to_string(1 + random() % 4);
+      const Outcome r = run(base + "--shard " + K + "/" + std::to_string(n) + " --jobs " + jobs +
+                                " --summary s" + K + ".csv --json-lines j" + K + ".jsonl",
+                            dir);
+      ASSERT_EQ(r.status, 0) << r.err;
+      summaries += " s" + K + ".csv";
+      lines += " j" + K + ".jsonl";
+    }
+    EXPECT_EQ(run("merge sm.csv" + summaries + " --by-sample rm.csv", dir).status, 0);
+    EXPECT_EQ(run("merge jm.jsonl" + lines, dir).status, 0);
+    EXPECT_EQ(slurp(dir / "sm.csv"), slurp(dir / "s.csv")) << n << " shards";
+    EXPECT_EQ(slurp(dir / "rm.csv"), slurp(dir / "r.csv")) << n << " shards";
+    EXPECT_EQ(slurp(dir / "jm.jsonl"), slurp(dir / "j.jsonl")) << n << " shards";
+    const std::string whole = slurp(dir / "j.jsonl");
+    EXPECT_EQ(std::count(whole.begin(), whole.end(), '\n'), rows);
+  }
+  // Parts that are not parts.
+  std::ofstream(dir / "cut.csv") << "file,sample,status\r\nin/000.txt,a,ok";
+  std::ofstream(dir / "other.csv") << "sample,n\r\n";
+  struct Bad {
+    std::string args;
+    int status;
+  } bad[] = {{"merge", 1},
+             {"merge out.csv", 1},
+             {"merge s.csv s.csv", 1},
+             {"merge out.csv cut.csv", 2},
+             {"merge out.csv s.csv other.csv", 2},
+             {"merge out.csv s.csv j.jsonl", 2},
+             {"merge out.jsonl j.jsonl --by-sample r2.csv", 1},
+             {"merge out.csv missing.csv", 2},
+             {"merge out.csv in", 2}};
+  for (const Bad& b : bad) {
+    EXPECT_EQ(run(b.args, dir).status, b.status) << b.args;
+    EXPECT_FALSE(fs::exists(dir / "out.csv") || fs::exists(dir / "out.jsonl")) << b.args;
+  }
   fs::remove_all(dir);
 }
 
