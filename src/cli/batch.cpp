@@ -443,8 +443,8 @@ int run_batch(const Options& o, std::istream& in, std::ostream& out, std::ostrea
   record->timing = !o.no_timing;
   TableOutput summary(o.summary_file, out);
   if (!summary.open(err)) output_failed();
-  TableOutput lines(o.json_lines_file, out);
-  if (!lines.open(err)) output_failed();
+  TableOutput json_lines(o.json_lines_file, out);
+  if (!json_lines.open(err)) output_failed();
   summary.write(summary_head(o.refine));
 
   const bool progress = err_is_terminal && !o.quiet;
@@ -498,7 +498,7 @@ int run_batch(const Options& o, std::istream& in, std::ostream& out, std::ostrea
       out << obj;
     }
     summary.write(summary_row(r, o.refine));
-    lines.write(json_line(r));
+    json_lines.write(json_line(r));
     kept.push_back(slim(r, jobs.size() == 1));
     if (o.global) whole.push_back(std::move(r));
   };
@@ -565,7 +565,7 @@ int run_batch(const Options& o, std::istream& in, std::ostream& out, std::ostrea
   if (o.json) out << (several ? "\n]\n" : "");
 
   if (!summary.commit(err)) output_failed();
-  if (!lines.commit(err)) output_failed();
+  if (!json_lines.commit(err)) output_failed();
   auto write = [&](const std::string& path, const std::string& text) {
     std::string why;
     if (path.empty() || write_whole_file(path, text, why)) return;
