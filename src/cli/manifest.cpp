@@ -1,6 +1,7 @@
 #include "cli/manifest.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <filesystem>
 
@@ -102,7 +103,9 @@ bool plan_jobs(std::string_view text, const std::string& plan_dir, const Options
   if (records.empty()) return error = "the plan is empty (it needs a header row)", false;
   std::vector<int> column_of(std::size(kColumns), -1);
   for (size_t c = 0; c < records[0].size(); ++c) {
-    const std::string name = trimmed(records[0][c]);
+    // A spreadsheet's header may be capitalised or padded.
+    std::string name = trimmed(records[0][c]);
+    for (char& ch : name) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
     const auto it = std::find_if(std::begin(kColumns), std::end(kColumns),
                                  [&](const char* k) { return name == k; });
     if (it == std::end(kColumns))
@@ -110,9 +113,13 @@ bool plan_jobs(std::string_view text, const std::string& plan_dir, const Options
                      "' (the columns are file, sample, constants, search, pk1..pk5, hold, "
                      "ionic_strength, exclude_ph)",
              false;
+    if (column_of[it - std::begin(kColumns)] >= 0)
+      return error = "the column '" + name + "' appears twice", false;
     column_of[it - std::begin(kColumns)] = static_cast<int>(c);
   }
   if (column_of[0] < 0) return error = "the plan has no column 'file'", false;
+  if (records.size() < 2)
+    return error = "the plan names no file (it has only its header row)", false;
 
   for (size_t r = 1; r < records.size(); ++r) {
     const auto& rec = records[r];

@@ -342,3 +342,29 @@ TEST(WrongAnswer, EveryCodeIsDocumentedInHelp) {
 
 }  // namespace
 }  // namespace ferolan
+
+namespace ferolan {
+namespace {
+
+TEST(WrongAnswer, PlansWithAHeaderOnlyOrATwiceNamedColumnAreRefused) {
+  write("plan/a.txt", joined(good_rows(), "\t"));
+  struct PlanCase {
+    std::string text;
+    int exit;
+    std::string err;
+  } cases[] = {
+      {"file,sample\n", 1, "only its header row"},
+      {"file,pk1,PK1\na.txt,4,4\n", 1, "appears twice"},
+      {" File ,PK1,Pk2\na.txt,4,7\n", 0, ""},
+  };
+  for (const PlanCase& c : cases) {
+    SCOPED_TRACE(c.text);
+    write("plan/plan.csv", c.text);
+    const CliRun r = run("--manifest plan/plan.csv --json");
+    EXPECT_EQ(r.exit, c.exit) << r.err;
+    EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+  }
+}
+
+}  // namespace
+}  // namespace ferolan
