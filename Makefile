@@ -9,7 +9,7 @@ FUZZ_TARGETS = number_fuzz clipboard_fuzz mdf_fuzz options_fuzz
 SAN_ENV = ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1 \
           UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
-.PHONY: deps configure build run test bench screenshot format clean san-build fuzz check
+.PHONY: deps configure build run test bench screenshot format clean san-build fuzz check python
 
 deps:
 	@tools/install-deps.sh
@@ -50,6 +50,11 @@ check: san-build
 	    { tail -40 $(SAN_BUILD)/fuzz/$$t.log; exit 1; }; \
 	  grep -E "stat::number_of_executed_units|Done" $(SAN_BUILD)/fuzz/$$t.log; \
 	done
+
+# The Python module, then an example through it; afterwards `PYTHONPATH=build/python python3`.
+python: configure
+	@cmake --build $(BUILD) -j$(JOBS) --target ferolan_python
+	@PYTHONPATH=$(BUILD)/python /usr/bin/python3 python/example.py examples/data.mdf
 
 bench: build
 	@$(BUILD)/bench/fit_bench

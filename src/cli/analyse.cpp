@@ -151,7 +151,9 @@ std::optional<std::string> read_input_file(const std::string& path, FileResult& 
   return bytes;
 }
 
-FileResult analyse_file(const FileJob& job) {
+namespace {
+
+FileResult begin_result(const FileJob& job) {
   const Options& o = job.settings;
   FileResult r;
   r.file = job.path;
@@ -161,6 +163,14 @@ FileResult analyse_file(const FileJob& job) {
   if (o.search == Search::Optimisation && !o.evaluate && !o.compare && !o.factors_only)
     r.level = o.level == 3 ? "very-high" : o.level == 2 ? "high" : "normal";
   if (o.ionic_strength) r.ionic_strength = o.ionic_strength;
+  return r;
+}
+
+}  // namespace
+
+FileResult analyse_file(const FileJob& job) {
+  const Options& o = job.settings;
+  FileResult r = begin_result(job);
 
   std::optional<std::string> read;
   if (!job.bytes) {
@@ -178,9 +188,16 @@ FileResult analyse_file(const FileJob& job) {
     fail(r, Status::Refused, kInput, "not_text", why);
     return r;
   }
-  DataFile df = read_data_file(job.path, bytes, o.format);
-  std::shared_ptr<DataSet> data = std::move(df.data);
-  r.input = std::move(df);
+  return analyse_data(job, read_data_file(job.path, bytes, o.format));
+}
+
+FileResult analyse_data(const FileJob& job, const DataFile& input,
+                        std::shared_ptr<Session>* session) {
+  const Options& o = job.settings;
+  FileResult r = begin_result(job);
+  std::shared_ptr<const DataSet> data = input.data;
+  r.input = input;
+  r.input->data.reset();
   if (!r.input->ok) {
     fail(r, Status::Refused, kInput, r.input->code, r.input->message);
     return r;
@@ -193,7 +210,10 @@ FileResult analyse_file(const FileJob& job) {
   }
 
   Pictures pictures(!job.plots_dir.empty());
-  Session s;
+  auto kept = std::make_shared<Session>();
+  if (session) *session = kept;
+  Session& s = *kept;
+  s.cancel = job.cancel;
   load_data(s, *data);
   data.reset();
   const DataSet& d = s.st->data;
@@ -286,8 +306,8 @@ FileResult analyse_file(const FileJob& job) {
     OutputFile trace;
     if (!job.trace_path.empty() && !trace.open(job.trace_path))
       note_unwritten(r, job.trace_path, trace.error());
-    const SearchResult& sr =
-        searched.emplace(run_search(s, o.search, o.threads, trace.is_open() ? &trace : nullptr));
+    const SearchResult& sr = searched.emplace(
+        run_search(s, o.search, o.threads, trace.is_open() ? &trace : nullptr, job.watch));
     // A search cut short leaves no trace under its name.
     if (trace.is_open() && sr.outcome == Outcome::Finished && !trace.commit())
       note_unwritten(r, job.trace_path, trace.error());

@@ -13,8 +13,12 @@
 #include "cli/options.h"
 #include "engine/analysis/bootstrap.h"
 #include "engine/analysis/refine.h"
+#include "engine/search/cancel.h"
 
 namespace ferolan::cli {
+
+class SearchWatch;
+struct Session;
 
 enum ExitCode : int { kOk = 0, kUsage = 1, kInput = 2, kRefused = 3, kOutput = 4 };
 
@@ -25,6 +29,8 @@ struct FileJob {
   Options settings;                  // the command line with the plan's cells applied
   std::string plots_dir;             // where this file's pictures go; empty: none
   std::string trace_path;            // where one line per scored trial goes; empty: none
+  CancelToken* cancel = nullptr;     // ends the search from any thread; none: the stop signal's
+  SearchWatch* watch = nullptr;      // told of the search's yields
 };
 
 // ok_with_warnings: a result, with something a chemist should look at before using it.
@@ -86,6 +92,12 @@ struct FileResult {
 
 // Reads, imports, searches and diagnoses one file on a module of its own.
 FileResult analyse_file(const FileJob& job);
+
+// The same for a data set already read (input.data, as read, before the import's sort).
+// session, when given, receives the session at the end: the data set as the search used it
+// and the result's constants.
+FileResult analyse_data(const FileJob& job, const DataFile& input,
+                        std::shared_ptr<Session>* session = nullptr);
 
 // Reads a file for analysis: nullopt with result marked unreadable or refused (too large,
 // a folder) when it cannot be.

@@ -140,6 +140,10 @@ void read_values(Session& s, Search search) {
   }
 }
 
+void BatchObserver::yield() {
+  if (watch_) watch_->yielded(s_.st->search);
+}
+
 void BatchObserver::scored(const TrialScore& t) {
   if (trace_) trace_->write(trace_line(t));
 }
@@ -149,10 +153,11 @@ void BatchObserver::best(BestKind kind, double s_a_sq_thinned) {
     s_.s_a_text = format_mask(std::sqrt(s_a_sq_thinned), "0.00e+00");
 }
 
-SearchResult run_search(Session& s, Search search, int threads, OutputFile* trace) {
+SearchResult run_search(Session& s, Search search, int threads, OutputFile* trace,
+                        SearchWatch* watch) {
   read_values(s, search);
   if (threads <= 0) threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  BatchObserver obs(s, threads, trace);
+  BatchObserver obs(s, threads, trace, watch);
   SearchResult r;
   switch (search) {
     case Search::Optimisation:

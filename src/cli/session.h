@@ -23,8 +23,11 @@ struct Session {
   std::string s_a_text;  // the window's s(A) label
   long trials = 0;
 
-  bool stopped = false;  // a search was cut short by a stop signal
-  Workspace workspace() { return Workspace{st->data, st->calc, st->search, &stop_token()}; }
+  bool stopped = false;                 // a search was cut short
+  const CancelToken* cancel = nullptr;  // ends the searches; none: the stop signal's token
+  Workspace workspace() {
+    return Workspace{st->data, st->calc, st->search, cancel ? cancel : &stop_token()};
+  }
   SlotModes modes() const { return setup.modes(); }
 };
 
@@ -48,12 +51,22 @@ void set_model(Session& s, int k);
 // strict reader rejects becomes a value the search refuses).
 void read_values(Session& s, Search search);
 
+// A caller of the analysis other than the command line (the Python module) watching a search:
+// told at every yield, on the search's thread; it stops the search through the session's
+// cancel token.
+class SearchWatch {
+ public:
+  virtual ~SearchWatch() = default;
+  virtual void yielded(const SearchState& search) = 0;
+};
+
 // The search's observer in the batch tool: the trace, the threads of a sweep, and the
 // window's s(A) label.
 class BatchObserver : public SearchObserver {
  public:
-  BatchObserver(Session& s, int threads, OutputFile* trace)
-      : s_(s), threads_(threads), trace_(trace) {}
+  BatchObserver(Session& s, int threads, OutputFile* trace, SearchWatch* watch = nullptr)
+      : s_(s), threads_(threads), trace_(trace), watch_(watch) {}
+  void yield() override;
   void scored(const TrialScore& t) override;
   void best(BestKind kind, double s_a_sq_thinned) override;
   bool plan_sweeps() const override { return true; }
@@ -63,11 +76,13 @@ class BatchObserver : public SearchObserver {
   Session& s_;
   int threads_;
   OutputFile* trace_;
+  SearchWatch* watch_;
 };
 
 // Runs the search on the setup read from the session's texts.
 // Each scored trial goes to trace as it is scored, when one is given.
-SearchResult run_search(Session& s, Search search, int threads, OutputFile* trace);
+SearchResult run_search(Session& s, Search search, int threads, OutputFile* trace,
+                        SearchWatch* watch = nullptr);
 
 // The pKa boxes after a search, as the window writes them.
 void show_result(Session& s, Search search, const SearchResult& r);

@@ -1,0 +1,840 @@
+// The Python module `ferolan`: the batch tool's reading, analysis and JSON over the engine,
+// with numpy arrays in and out. Everything numeric is the engine's or the batch tool's; this
+// file only converts, releases the GIL and watches the search for Ctrl-C, a cancel token and
+// the progress callback.
+#include <pybind11/eval.h>
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <atomic>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "cli/analyse.h"
+#include "cli/batch.h"
+#include "cli/data_file.h"
+#include "cli/manifest.h"
+#include "cli/outputs.h"
+#include "cli/report_impl.h"
+#include "cli/session.h"
+#include "engine/analysis/fit_access.h"
+#include "engine/analysis/ph_scale.h"
+#include "engine/import/import.h"
+#include "engine/import/import_common.h"
+#include "engine/search/cancel.h"
+#include "engine/search/run.h"
+#include "ferolan_py.h"
+
+namespace py = pybind11;
+using namespace ferolan;
+
+namespace {
+
+// Borrowed: the module outlives every call into it, and a static owner would be released
+// after the interpreter.
+py::handle& module_ref() {
+  static py::handle m;
+  return m;
+}
+
+// Raises the module's exception class `kind` (defined in its Python part) with the batch
+// tool's code and English sentence.
+[[noreturn]] void raise(const char* kind, const std::string& code, const std::string& message) {
+  py::object e = module_ref().attr(kind)(message, code);
+  PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(e.ptr())), e.ptr());
+  throw py::error_already_set();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Data sets
+
+struct Dataset {
+  cli::DataFile input;  // how it was read; input.data holds the data set as read
+  std::string source;   // the file, empty for arrays
+  int path_len = 1;
+};
+
+constexpr int kNumpyOk = py::array::forcecast;
+
+// The kinds of numpy data a value array may hold: real numbers (integers or floats).
+bool real_dtype(const py::array& a) {
+  const char k = a.dtype().kind();
+  return k == 'f' || k == 'i' || k == 'u';
+}
+
+py::array as_array(const py::handle& h, const char* name) {
+  if (py::isinstance<py::array>(h)) return py::reinterpret_borrow<py::array>(h);
+  if (py::isinstance<py::str>(h) || py::isinstance<py::bytes>(h))
+    raise("DataError", "wrong_type", std::string(name) + " must be an array of numbers, not text");
+  try {
+    return py::array::ensure(h);
+  } catch (py::error_already_set&) {
+  }
+  raise("DataError", "wrong_type", std::string(name) + " must be an array of numbers");
+}
+
+// A numeric array of `ndim` dimensions as float64 (C order, a copy when needed): the engine
+// stores singles, and float32, float64 and integers of the same values give the same data.
+py::array_t<double, py::array::c_style> numeric(const py::handle& h, const char* name, int ndim) {
+  py::array a = as_array(h, name);
+  if (!real_dtype(a))
+    raise("DataError", "wrong_dtype",
+          std::string(name) + " must hold real numbers (float or integer), not dtype " +
+              py::str(a.dtype()).cast<std::string>());
+  if (a.ndim() != ndim)
+    raise("DataError", "wrong_shape",
+          std::string(name) + " must have " + std::to_string(ndim) + " dimension" +
+              (ndim > 1 ? "s" : "") + ", not " + std::to_string(a.ndim()));
+  return py::array_t<double, py::array::c_style | kNumpyOk>::ensure(a);
+}
+
+std::string index_text(const char* name, long i, long j = -1) {
+  std::string t = std::string(name) + "[" + std::to_string(i);
+  if (j >= 0) t += ", " + std::to_string(j);
+  return t + "]";
+}
+
+Dataset dataset_from_arrays(const py::handle& ph_h, const py::handle& wl_h, const py::handle& a_h,
+                            const py::handle& conc_h, int path_len) {
+  auto ph = numeric(ph_h, "ph", 1);
+  auto wl = numeric(wl_h, "wavelengths", 1);
+  auto a = numeric(a_h, "absorbance", 2);
+  const long n_sp = static_cast<long>(ph.shape(0)), n_wl = static_cast<long>(wl.shape(0));
+  if (n_sp == 0) raise("DataError", "no_spectra", "ph is empty: the data set has no spectrum");
+  if (n_wl == 0)
+    raise("DataError", "no_wavelengths", "wavelengths is empty: the spectra have no point");
+  if (a.shape(0) != n_sp || a.shape(1) != n_wl)
+    raise("DataError", "wrong_shape",
+          "absorbance must be shaped spectra x points = (" + std::to_string(n_sp) + ", " +
+              std::to_string(n_wl) + ") to match ph and wavelengths, not (" +
+              std::to_string(a.shape(0)) + ", " + std::to_string(a.shape(1)) + ")");
+  if (n_sp > kMaxSpectra)
+    raise(
+        "DataError", "too_many_spectra",
+        std::to_string(n_sp) + " spectra: the engine holds at most " + std::to_string(kMaxSpectra));
+  if (n_wl > kMaxPoints)
+    raise("DataError", "too_many_points",
+          std::to_string(n_wl) + " points: the engine holds at most " + std::to_string(kMaxPoints));
+  if (path_len != 1 && path_len != 2 && path_len != 3 && path_len != 5)
+    raise("DataError", "path_len",
+          "path_len takes 1, 2, 3 or 5 (cm), not " + std::to_string(path_len));
+  double conc = 0;
+  if (py::isinstance<py::str>(conc_h) || py::isinstance<py::bool_>(conc_h))
+    raise("DataError", "wrong_type", "conc must be a number (mol/L)");
+  try {
+    conc = py::float_(py::reinterpret_borrow<py::object>(conc_h)).cast<double>();
+  } catch (py::error_already_set&) {
+    raise("DataError", "wrong_type", "conc must be a number (mol/L)");
+  }
+
+  auto data = std::make_shared<DataSet>();
+  DataSet& d = *data;
+  auto single = [](double v, const std::string& where, float& out) {
+    if (!std::isfinite(v)) raise("DataError", "non_finite", where + " is not a finite number");
+    if (!to_single(v, out))
+      raise("DataError", "value_out_of_range", where + " is beyond the range of the stored values");
+  };
+  single(conc, "conc", d.acid_conc);
+  if (!(d.acid_conc > 0)) raise("DataError", "conc_not_positive", "conc must be above 0 mol/L");
+  d.n_spectra = static_cast<int16_t>(n_sp);
+  d.n_wavelengths = static_cast<int16_t>(n_wl);
+  auto p = ph.unchecked<1>();
+  for (long i = 0; i < n_sp; ++i) single(p(i), index_text("ph", i), d.ph_values[i + 1]);
+  auto w = wl.unchecked<1>();
+  for (long i = 0; i < n_wl; ++i) {
+    if (!std::isfinite(w(i)))
+      raise("DataError", "non_finite", index_text("wavelengths", i) + " is not a finite number");
+    if (!to_wavelength(w(i), d.wavelengths[i + 1]))
+      raise("DataError", "wavelength_out_of_range",
+            index_text("wavelengths", i) + " is outside -32768..32767 nm");
+  }
+  auto ab = a.unchecked<2>();
+  for (long i = 0; i < n_sp; ++i)
+    for (long j = 0; j < n_wl; ++j)
+      single(ab(i, j), index_text("absorbance", i, j), d.absorbance[j + 1][i + 1]);
+  for (int i = 1; i <= d.n_spectra; ++i) d.spectrum_used[i] = 1;
+  // What a search would refuse in these values is refused here, in the engine's words.
+  if (auto r = data_problem(d))
+    raise("DataError", message_code(r->msg), message_english(r->msg, r->slot));
+
+  Dataset ds;
+  ds.input.ok = true;
+  ds.input.data = std::move(data);
+  ds.path_len = path_len;
+  return ds;
+}
+
+Dataset read_file(const std::string& path, const std::string& format, int path_len) {
+  cli::InputFormat f = cli::InputFormat::Detect;
+  if (format == "mdf")
+    f = cli::InputFormat::Mdf;
+  else if (format == "table")
+    f = cli::InputFormat::Table;
+  else if (!format.empty())
+    raise("DataError", "format", "format takes \"mdf\", \"table\" or None, not \"" + format + "\"");
+  if (path_len != 1 && path_len != 2 && path_len != 3 && path_len != 5)
+    raise("DataError", "path_len",
+          "path_len takes 1, 2, 3 or 5 (cm), not " + std::to_string(path_len));
+  cli::FileResult probe;
+  std::optional<std::string> bytes;
+  {
+    py::gil_scoped_release unlocked;
+    bytes = cli::read_input_file(path, probe);
+  }
+  if (!bytes) raise("DataError", probe.code, path + ": " + probe.message);
+  if (const std::string why = cli::not_text_reason(*bytes); !why.empty())
+    raise("DataError", "not_text", path + ": " + why);
+  Dataset ds;
+  ds.input = cli::read_data_file(path, *bytes, f);
+  if (!ds.input.ok) raise("DataError", ds.input.code, path + ": " + ds.input.message);
+  ds.source = path;
+  ds.path_len = path_len;
+  return ds;
+}
+
+const DataSet& data_of(const Dataset& ds) {
+  return *ds.input.data;
+}
+
+py::array_t<double> ph_array(const Dataset& ds) {
+  const DataSet& d = data_of(ds);
+  py::array_t<double> out(d.n_spectra);
+  auto o = out.mutable_unchecked<1>();
+  for (int i = 0; i < d.n_spectra; ++i) o(i) = d.ph_values[i + 1];
+  return out;
+}
+
+py::array_t<double> wavelength_array(const DataSet& d) {
+  py::array_t<double> out(d.n_wavelengths);
+  auto o = out.mutable_unchecked<1>();
+  for (int i = 0; i < d.n_wavelengths; ++i) o(i) = d.wavelengths[i + 1];
+  return out;
+}
+
+py::array_t<double> absorbance_array(const Dataset& ds) {
+  const DataSet& d = data_of(ds);
+  py::array_t<double> out(
+      {static_cast<py::ssize_t>(d.n_spectra), static_cast<py::ssize_t>(d.n_wavelengths)});
+  auto o = out.mutable_unchecked<2>();
+  for (int i = 0; i < d.n_spectra; ++i)
+    for (int w = 0; w < d.n_wavelengths; ++w) o(i, w) = d.absorbance[w + 1][i + 1];
+  return out;
+}
+
+std::vector<std::string> warning_texts(const Dataset& ds) {
+  std::vector<std::string> out;
+  for (const cli::CellWarning& w : ds.input.warnings) out.push_back(cli::located(w));
+  return out;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Watching a search: the GIL is released while it runs; at its yields the watch takes the GIL
+// only as often as Ctrl-C and the progress callback need.
+
+class PyWatch : public cli::SearchWatch {
+ public:
+  using Clock = std::chrono::steady_clock;
+  PyWatch(CancelToken& token, py::object progress)
+      : token_(token),
+        progress_(std::move(progress)),
+        t0_(Clock::now()),
+        last_signals_(t0_),
+        last_progress_(t0_) {}
+  ~PyWatch() override {
+    py::gil_scoped_acquire locked;
+    progress_ = py::object();
+    error_.reset();
+  }
+
+  void yielded(const SearchState& search) override {
+    if (error_ || token_.cancelled()) return;
+    const auto now = Clock::now();
+    const bool signals = now - last_signals_ >= std::chrono::milliseconds(20);
+    const bool progress = progress_ && now - last_progress_ >= std::chrono::milliseconds(100);
+    if (!signals && !progress) return;
+    py::gil_scoped_acquire locked;
+    if (signals) {
+      last_signals_ = now;
+      if (PyErr_CheckSignals() != 0) {
+        error_.emplace();
+        token_.cancel();
+        return;
+      }
+    }
+    if (progress) {
+      last_progress_ = now;
+      try {
+        progress_(search.trials, std::chrono::duration<double>(now - t0_).count());
+      } catch (py::error_already_set& e) {
+        error_.emplace(std::move(e));
+        token_.cancel();
+      }
+    }
+  }
+
+  // With the GIL: raises what the watch caught (KeyboardInterrupt, the callback's error).
+  void rethrow() {
+    if (error_) {
+      py::error_already_set e = std::move(*error_);
+      error_.reset();
+      throw e;
+    }
+  }
+  bool caught() const { return error_.has_value(); }
+
+ private:
+  CancelToken& token_;
+  py::object progress_;
+  Clock::time_point t0_, last_signals_, last_progress_;
+  std::optional<py::error_already_set> error_;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Results
+
+struct Result {
+  std::shared_ptr<const cli::FileResult> file;
+  std::shared_ptr<cli::Session> session;
+  bool stopped = false;
+  // The fit at the result, made when first asked for.
+  std::shared_ptr<const CalcState> fit;
+};
+
+analysis::KaSet ka_of_result(const Result& r) {
+  analysis::KaSet ka{};
+  for (int k = 1; k <= kSlots; ++k) ka[k] = r.file->per_slot[k].ka.value_or(0.0);
+  return ka;
+}
+
+const CalcState& fit_of(Result& r) {
+  if (!r.fit) {
+    py::gil_scoped_release unlocked;
+    r.fit = analysis::fit_full(r.session->st->data, ka_of_result(r));
+  }
+  return *r.fit;
+}
+
+std::vector<int> model_slots(const Result& r) {
+  std::vector<int> slots;
+  for (int k = 1; k <= kSlots; ++k) {
+    const char* s = r.file->per_slot[k].state;
+    if (s && s[0] != 'r') slots.push_back(k);
+  }
+  return slots;
+}
+
+py::array_t<double> slot_values(const Result& r,
+                                const std::optional<double> cli::SlotResult::*field) {
+  const std::vector<int> slots = model_slots(r);
+  py::array_t<double> out(static_cast<py::ssize_t>(slots.size()));
+  auto o = out.mutable_unchecked<1>();
+  for (size_t i = 0; i < slots.size(); ++i) {
+    const auto& v = r.file->per_slot[slots[i]].*field;
+    o(static_cast<py::ssize_t>(i)) = v ? *v : std::nan("");
+  }
+  return out;
+}
+
+std::string shortest(double v) {
+  char buf[64];
+  const auto res = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string(buf, res.ptr);
+}
+
+// A pKa given from Python as the text a box would hold: the shortest that reads back as it.
+std::string pk_text(const py::handle& h, const char* what) {
+  if (h.is_none()) return "";
+  if (py::isinstance<py::str>(h)) return h.cast<std::string>();
+  if (py::isinstance<py::bool_>(h))
+    raise("RefusedError", "wrong_type", std::string(what) + " must be numbers");
+  double v = 0;
+  try {
+    v = py::float_(py::reinterpret_borrow<py::object>(h)).cast<double>();
+  } catch (py::error_already_set&) {
+    raise("RefusedError", "wrong_type", std::string(what) + " must be numbers");
+  }
+  if (!std::isfinite(v))
+    raise("RefusedError", "non_finite", std::string(what) + " must be finite numbers");
+  return shortest(v);
+}
+
+std::vector<int> slot_list(const py::handle& h, const char* what) {
+  std::vector<int> out;
+  if (h.is_none()) return out;
+  py::list items = py::isinstance<py::int_>(h) ? py::list(py::make_tuple(h))
+                                               : py::list(py::reinterpret_borrow<py::object>(h));
+  for (const py::handle& i : items) {
+    if (!py::isinstance<py::int_>(i) || py::isinstance<py::bool_>(i))
+      raise("RefusedError", "wrong_type", std::string(what) + " takes slot numbers 1..5");
+    const int k = i.cast<int>();
+    if (k < 1 || k > kSlots)
+      raise("RefusedError", "slot_out_of_range",
+            std::string(what) + " takes slot numbers 1..5, not " + std::to_string(k));
+    out.push_back(k);
+  }
+  return out;
+}
+
+// The batch tool's options for one analysis from the Python arguments.
+cli::Options options_of(const std::string& mode, const py::dict& kw) {
+  cli::Options o;
+  auto get = [&](const char* key) -> py::object {
+    return kw.contains(key) ? py::reinterpret_borrow<py::object>(kw[key]) : py::none();
+  };
+  if (mode == "opt")
+    o.search = cli::Search::Optimisation;
+  else if (mode == "manual")
+    o.search = cli::Search::Manual;
+  else if (mode == "auto")
+    o.search = cli::Search::Auto;
+  else if (mode == "evaluate")
+    o.evaluate = true;
+  else if (mode == "compare")
+    o.compare = true;
+  else if (mode == "factors")
+    o.factors_only = true;
+  if (py::object pk = get("pk"); !pk.is_none()) {
+    if (py::isinstance<py::str>(pk))
+      raise("RefusedError", "wrong_type", "pk must be a list of numbers");
+    for (const py::handle& v : py::list(pk)) o.pk.push_back(pk_text(v, "pk"));
+    if (o.pk.size() > kSlots) raise("RefusedError", "too_many_constants", "pk takes 1..5 values");
+  }
+  o.hold = slot_list(get("hold"), "hold");
+  if (py::object c = get("constants"); !c.is_none()) {
+    if (!py::isinstance<py::int_>(c) || py::isinstance<py::bool_>(c))
+      raise("RefusedError", "wrong_type", "constants must be an integer 1..5");
+    const int n = c.cast<int>();
+    if (n < 1 || n > kSlots)
+      raise("RefusedError", "constants", "constants takes 1..5, not " + std::to_string(n));
+    o.constants = n;
+  }
+  if (py::object lv = get("level"); !lv.is_none()) {
+    const std::string l = py::str(lv);
+    o.level = l == "normal" ? 1 : l == "high" ? 2 : l == "very-high" ? 3 : 0;
+    if (!o.level)
+      raise("RefusedError", "level",
+            "level takes \"normal\", \"high\" or \"very-high\", not \"" + l + "\"");
+  }
+  if (py::object rs = get("ranges"); !rs.is_none()) {
+    int slot = 0;
+    for (const py::handle& r : py::list(rs)) {
+      ++slot;
+      if (r.is_none()) continue;  // a held slot's
+      py::tuple t;
+      try {
+        t = py::tuple(py::reinterpret_borrow<py::object>(r));
+      } catch (py::error_already_set&) {
+        raise("RefusedError", "wrong_type", "each range is (start, end, step) or None");
+      }
+      if (t.size() != 3 || slot > kSlots)
+        raise("RefusedError", "wrong_shape", "each range is (start, end, step), one per slot 1..5");
+      o.ranges.push_back(
+          {slot, pk_text(t[0], "ranges"), pk_text(t[1], "ranges"), pk_text(t[2], "ranges")});
+    }
+    if (!o.constants && o.pk.empty()) o.constants = slot;
+  }
+  if (py::object t = get("threads"); !t.is_none()) o.threads = std::max(0, t.cast<int>());
+  o.exclude = slot_list(py::none(), "exclude");
+  if (py::object ex = get("exclude"); !ex.is_none())
+    for (const py::handle& i : py::list(ex)) {
+      const int s = i.cast<int>();
+      if (s < 1) raise("RefusedError", "exclude_out_of_range", "exclude takes spectra from 1");
+      o.exclude.push_back(s);
+    }
+  if (py::object ex = get("exclude_ph"); !ex.is_none())
+    for (const py::handle& i : py::list(ex)) o.exclude_ph.push_back(pk_text(i, "exclude_ph"));
+  if (py::object i = get("ionic_strength"); !i.is_none()) {
+    const double v = i.cast<double>();
+    if (!std::isfinite(v) || v < 0)
+      raise("RefusedError", "ionic_strength", "ionic_strength must be a finite number >= 0");
+    o.ionic_strength = v;
+  }
+  if (py::object n = get("noise"); !n.is_none()) {
+    const double v = n.cast<double>();
+    if (!std::isfinite(v) || v <= 0)
+      raise("RefusedError", "noise", "noise must be a finite number above 0");
+    o.noise = v;
+  }
+  if (py::object s = get("strict"); !s.is_none()) o.strict = s.cast<bool>();
+  return o;
+}
+
+Result analyse(const Dataset& ds, const std::string& mode, const py::dict& kw) {
+  cli::FileJob job;
+  job.settings = options_of(mode, kw);
+  job.settings.path_len = ds.path_len;
+  job.path = ds.source;
+  job.sample = ds.source.empty() ? "" : cli::stem_of(ds.source);
+  if (kw.contains("trace") && !kw["trace"].is_none())
+    job.trace_path = py::str(py::module_::import("os").attr("fspath")(kw["trace"]));
+  // The caller's token, or one of this call's for Ctrl-C and the callback.
+  auto token = std::make_shared<CancelToken>();
+  if (kw.contains("cancel") && !kw["cancel"].is_none()) {
+    if (!py::isinstance<CancelToken>(kw["cancel"]))
+      raise("RefusedError", "wrong_type", "cancel must be a ferolan.CancelToken");
+    token = kw["cancel"].cast<std::shared_ptr<CancelToken>>();
+  }
+  py::object progress =
+      kw.contains("progress") ? py::reinterpret_borrow<py::object>(kw["progress"]) : py::none();
+  if (!progress.is_none() && !PyCallable_Check(progress.ptr()))
+    raise("RefusedError", "wrong_type", "progress must be callable");
+  PyWatch watch(*token, progress.is_none() ? py::object() : progress);
+  job.watch = &watch;
+  job.cancel = token.get();
+
+  Result r;
+  {
+    py::gil_scoped_release unlocked;
+    auto file = std::make_shared<cli::FileResult>(cli::analyse_data(job, ds.input, &r.session));
+    r.file = std::move(file);
+  }
+  watch.rethrow();
+  r.stopped = token->cancelled();
+  const cli::FileResult& f = *r.file;
+  // A cancelled search still has its best set so far; the JSON says it was stopped.
+  if (f.status != cli::Status::Ok && !(r.stopped && f.code == "stopped"))
+    raise(f.exit_status == cli::kInput ? "DataError" : "RefusedError", f.code, f.message);
+  return r;
+}
+
+std::string result_repr(const Result& r) {
+  std::string out;
+  const cli::FileResult& f = *r.file;
+  for (int k : model_slots(r)) {
+    const cli::SlotResult& s = f.per_slot[k];
+    out += "pKa" + std::to_string(k) + " = ";
+    if (!s.pka_text.empty() && s.state[0] == 'f' && f.mode != "evaluate")
+      out += s.pka_text;
+    else
+      out += s.pka_text.empty() ? shortest(*s.pka) : s.pka_text;
+    if (s.state[0] == 'h') out += " (held)";
+    if (f.mode == "evaluate") out += " (evaluated)";
+    out += "\n";
+  }
+  if (f.s_a) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.2e", *f.s_a);
+    out += std::string("s(A) = ") + buf + "\n";
+  }
+  if (r.stopped) out += "(stopped before the end of the search)\n";
+  if (!out.empty()) out.pop_back();
+  return out;
+}
+
+// Included spectra (rows of the result's arrays), 0-based into the sorted data set.
+std::vector<int> included(const Result& r) {
+  return analysis::included_spectra(r.session->st->data);
+}
+
+py::array_t<double> forms_spectra(Result& r) {
+  const CalcState& c = fit_of(r);
+  const DataSet& d = r.session->st->data;
+  const int forms = analysis::present_forms(ka_of_result(r));
+  py::array_t<double> out({static_cast<py::ssize_t>(d.n_wavelengths), py::ssize_t{forms}});
+  auto o = out.mutable_unchecked<2>();
+  for (int w = 0; w < d.n_wavelengths; ++w)
+    for (int j = 0; j < forms; ++j) o(w, j) = c.eps_forms[w + 1][j + 1];
+  return out;
+}
+
+py::array_t<double> concentrations(Result& r) {
+  const CalcState& c = fit_of(r);
+  const int forms = analysis::present_forms(ka_of_result(r));
+  const std::vector<int> used = included(r);
+  py::array_t<double> out({static_cast<py::ssize_t>(used.size()), py::ssize_t{forms}});
+  auto o = out.mutable_unchecked<2>();
+  for (size_t i = 0; i < used.size(); ++i)
+    for (int j = 0; j < forms; ++j) o(static_cast<py::ssize_t>(i), j) = c.form_conc[used[i]][j + 1];
+  return out;
+}
+
+// measured (true), residuals (false) or calculated (nullopt) over the included spectra.
+py::array_t<double> spectra_matrix(Result& r, std::optional<bool> measured) {
+  const DataSet& d = r.session->st->data;
+  const std::vector<int> used = included(r);
+  std::vector<double> res;
+  if (measured != true) res = analysis::residual_vector(d, fit_of(r));
+  py::array_t<double> out(
+      {static_cast<py::ssize_t>(used.size()), static_cast<py::ssize_t>(d.n_wavelengths)});
+  auto o = out.mutable_unchecked<2>();
+  for (size_t i = 0; i < used.size(); ++i)
+    for (int w = 0; w < d.n_wavelengths; ++w) {
+      const double a = d.absorbance[w + 1][used[i]];
+      const double e = res.empty() ? 0 : res[i * d.n_wavelengths + w];
+      o(static_cast<py::ssize_t>(i), w) = measured == true ? a : measured == false ? e : a - e;
+    }
+  return out;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Many files
+
+cli::Options batch_options(const py::dict& kw) {
+  const std::string mode =
+      kw.contains("search") ? py::str(kw["search"]).cast<std::string>() : std::string("opt");
+  if (mode != "opt" && mode != "manual" && mode != "auto" && mode != "evaluate" &&
+      mode != "compare" && mode != "factors")
+    raise("RefusedError", "search",
+          "search takes \"opt\", \"manual\", \"auto\", \"evaluate\", \"compare\" or \"factors\"");
+  return options_of(mode, kw);
+}
+
+std::vector<cli::FileJob> jobs_for(const std::vector<std::string>& paths, const py::object& plan,
+                                   const cli::Options& base) {
+  cli::Options o = base;
+  o.inputs = paths;
+  if (!plan.is_none()) o.manifest = py::str(plan);
+  std::vector<std::string> problems;
+  int status = 0;
+  std::istringstream no_stdin;
+  std::vector<cli::FileJob> jobs = cli::jobs_of(o, no_stdin, problems, status);
+  if (!problems.empty() && (jobs.empty() || status == cli::kUsage))
+    raise("DataError", status == cli::kUsage ? "plan" : "inputs", problems.front());
+  return jobs;
+}
+
+// The summary table (CSV) of the jobs `only` (all when empty) of these inputs, and the
+// number of jobs.
+py::tuple summary(const std::vector<std::string>& paths, const py::object& plan, int jobs_n,
+                  const std::vector<int>& only, const py::dict& kw) {
+  const cli::Options base = batch_options(kw);
+  std::vector<cli::FileJob> jobs = jobs_for(paths, plan, base);
+  const size_t total = jobs.size();
+  if (!only.empty()) {
+    std::vector<cli::FileJob> some;
+    for (int i : only) {
+      if (i < 0 || static_cast<size_t>(i) >= total)
+        raise("RefusedError", "job", "no job " + std::to_string(i));
+      some.push_back(jobs[i]);
+    }
+    jobs = std::move(some);
+  }
+  std::string csv;
+  {
+    py::gil_scoped_release unlocked;
+    const int threads =
+        jobs_n > 0 ? jobs_n : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    const auto results = cli::analyse_all(
+        jobs, threads, [](const cli::FileResult&) {}, [](size_t) {});
+    csv = cli::summary_csv(results);
+  }
+  return py::make_tuple(total, csv);
+}
+
+int count_jobs(const std::vector<std::string>& paths, const py::object& plan, const py::dict& kw) {
+  return static_cast<int>(jobs_for(paths, plan, batch_options(kw)).size());
+}
+
+py::dict scale(double pk, int step, double ionic_strength, int charge_form1) {
+  const analysis::ScaleConversion c = analysis::convert_pk(pk, step, ionic_strength, charge_form1);
+  if (!c.ok) raise("RefusedError", "ionic_strength", "ionic_strength must be finite and >= 0");
+  py::dict d;
+  d["pKa"] = c.pk_measured;
+  d["pKa_conc"] = c.pk_concentration;
+  d["pKa_thermodynamic"] = c.pk_thermodynamic;
+  d["ionic_strength"] = c.ionic_strength;
+  d["in_range"] = c.in_range;
+  d["z_acid"] = c.z_acid;
+  d["z_base"] = c.z_base;
+  d["log_gamma_h"] = c.log_gamma_h;
+  d["log_gamma_acid"] = c.log_gamma_acid;
+  d["log_gamma_base"] = c.log_gamma_base;
+  d["davies_A"] = analysis::kDaviesA25;
+  return d;
+}
+
+}  // namespace
+
+PYBIND11_MODULE(ferolan, m) {
+  module_ref() = m;
+
+  py::class_<CancelToken, std::shared_ptr<CancelToken>>(
+      m, "CancelToken",
+      "A request to stop a search, settable from any thread: pass it as cancel= to a search\n"
+      "and call set() from another thread; the search ends at its next stop test and returns\n"
+      "the best result found so far, with result.stopped True.")
+      .def(py::init<>())
+      .def(
+          "set", [](CancelToken& t) { t.cancel(); },
+          "Asks the search to stop; the token stays set (Ctrl-C sets it too).")
+      .def(
+          "reset", [](CancelToken& t) { t.reset(); }, "Makes the token usable again.")
+      .def_property_readonly(
+          "is_set", [](const CancelToken& t) { return t.cancelled(); },
+          "Whether set() was called (or Ctrl-C stopped a search with it).");
+
+  py::class_<Dataset, std::shared_ptr<Dataset>>(m, "Dataset")
+      .def(py::init([](const py::object& ph, const py::object& wavelengths,
+                       const py::object& absorbance, const py::object& conc, int path_len) {
+             return std::make_shared<Dataset>(
+                 dataset_from_arrays(ph, wavelengths, absorbance, conc, path_len));
+           }),
+           py::arg("ph"), py::arg("wavelengths"), py::arg("absorbance"), py::arg("conc"),
+           py::arg("path_len") = 1)
+      .def_property_readonly("ph", &ph_array, "pH of each spectrum, in the order read.")
+      .def_property_readonly(
+          "wavelengths", [](const Dataset& d) { return wavelength_array(data_of(d)); },
+          "Wavelength of each point, nm (whole numbers, as stored).")
+      .def_property_readonly("absorbance", &absorbance_array,
+                             "Absorbances, spectra x points (the values stored: singles).")
+      .def_property_readonly(
+          "conc", [](const Dataset& d) { return static_cast<double>(data_of(d).acid_conc); },
+          "Total acid concentration, mol/L.")
+      .def_property_readonly(
+          "path_len", [](const Dataset& d) { return d.path_len; }, "Cuvette path length, cm.")
+      .def_property_readonly(
+          "n_spectra", [](const Dataset& d) { return static_cast<int>(data_of(d).n_spectra); },
+          "Number of spectra.")
+      .def_property_readonly(
+          "n_points", [](const Dataset& d) { return static_cast<int>(data_of(d).n_wavelengths); },
+          "Number of wavelength points.")
+      .def_property_readonly("warnings", &warning_texts,
+                             "Cells read but not as written, as the batch tool words them\n"
+                             "(\"row 12, column 7: ...\"); empty for arrays.")
+      .def_property_readonly(
+          "source",
+          [](const Dataset& d) -> py::object {
+            if (d.source.empty()) return py::none();
+            return py::str(d.source);
+          },
+          "The file read, or None for arrays.")
+      .def_property_readonly(
+          "format",
+          [](const Dataset& d) -> py::object {
+            if (d.input.format == cli::InputFormat::Mdf) return py::str("mdf");
+            if (d.input.format == cli::InputFormat::Table) return py::str("table");
+            return py::none();
+          },
+          "\"mdf\" or \"table\" for a file, None for arrays.")
+      .def("__repr__", [](const Dataset& d) {
+        const DataSet& s = data_of(d);
+        return "<ferolan.Dataset " + std::to_string(s.n_spectra) + " spectra x " +
+               std::to_string(s.n_wavelengths) + " points, C = " + cli::acid_conc_text(s) +
+               " mol/L" + (d.source.empty() ? std::string() : ", " + d.source) +
+               (d.input.warnings.empty()
+                    ? std::string()
+                    : ", " + std::to_string(d.input.warnings.size()) + " warnings") +
+               ">";
+      });
+
+  m.def("_read", &read_file, py::arg("path"), py::arg("format"), py::arg("path_len"));
+
+  py::class_<Result, std::shared_ptr<Result>>(m, "Result")
+      .def_property_readonly(
+          "pKa", [](const Result& r) { return slot_values(r, &cli::SlotResult::pka); },
+          "pKa of each constant of the model (fitted and held), pKa1 first.")
+      .def_property_readonly(
+          "Ka", [](const Result& r) { return slot_values(r, &cli::SlotResult::ka); },
+          "Ka = 10^-pKa of each constant, mol/L.")
+      .def_property_readonly(
+          "u", [](const Result& r) { return slot_values(r, &cli::SlotResult::u); },
+          "The window's uncertainty of each fitted pKa (NaN for held ones and evaluate).")
+      .def_property_readonly(
+          "se", [](const Result& r) { return slot_values(r, &cli::SlotResult::se); },
+          "Standard error of each fitted pKa from the least-squares curvature (NaN: none).")
+      .def_property_readonly(
+          "states",
+          [](const Result& r) {
+            std::vector<std::string> s;
+            for (int k : model_slots(r)) s.push_back(r.file->per_slot[k].state);
+            return s;
+          },
+          "\"fitted\" or \"held\" for each constant of the model.")
+      .def_property_readonly("slots", &model_slots, "Slot numbers (1..5) of the model's constants.")
+      .def_property_readonly(
+          "s_a", [](const Result& r) { return r.file->s_a; },
+          "s(A): standard deviation of the fit at the result over every point (absorbance).")
+      .def_property_readonly(
+          "s_a_thinned", [](const Result& r) { return r.file->s_a_thinned; },
+          "s(A) of the last trial scored, on the searches' grid of every 10th point.")
+      .def_property_readonly(
+          "trials", [](const Result& r) { return r.file->trials; }, "Trials scored.")
+      .def_property_readonly(
+          "fits", [](const Result& r) { return r.file->fits; },
+          "Fits computed, display and uncertainty fits included.")
+      .def_property_readonly(
+          "seconds", [](const Result& r) { return r.file->elapsed_s; },
+          "Seconds the search took (monotonic clock).")
+      .def_property_readonly(
+          "mode", [](const Result& r) { return r.file->mode; },
+          "opt, manual, auto, evaluate, compare or factors.")
+      .def_property_readonly(
+          "stopped", [](const Result& r) { return r.stopped; },
+          "True when a CancelToken stopped the search: the best set found until then.")
+      .def_property_readonly(
+          "warnings",
+          [](const Result& r) {
+            std::vector<std::string> w;
+            if (r.file->input)
+              for (const cli::CellWarning& c : r.file->input->warnings)
+                w.push_back(cli::located(c));
+            return w;
+          },
+          "The data's reading warnings.")
+      .def_property_readonly(
+          "ph",
+          [](const Result& r) {
+            const std::vector<int> used = included(r);
+            py::array_t<double> out(static_cast<py::ssize_t>(used.size()));
+            auto o = out.mutable_unchecked<1>();
+            for (size_t i = 0; i < used.size(); ++i)
+              o(static_cast<py::ssize_t>(i)) = r.session->st->data.ph_values[used[i]];
+            return out;
+          },
+          "pH of the spectra that took part (ascending): the rows of the arrays below.")
+      .def_property_readonly(
+          "wavelengths", [](const Result& r) { return wavelength_array(r.session->st->data); },
+          "Wavelengths, nm: the columns of the arrays below.")
+      .def_property_readonly("forms_spectra", &forms_spectra,
+                             "Forms' spectra at the result, points x forms (absorbance per\n"
+                             "mol/L at the data's path length; divide by path_len for epsilon).")
+      .def_property_readonly("concentrations", &concentrations,
+                             "Concentrations of the forms, spectra x forms (mol/L).")
+      .def_property_readonly(
+          "measured", [](Result& r) { return spectra_matrix(r, true); },
+          "Measured absorbance, spectra x points.")
+      .def_property_readonly(
+          "residuals", [](Result& r) { return spectra_matrix(r, false); },
+          "Measured minus calculated absorbance, spectra x points.")
+      .def_property_readonly(
+          "calculated", [](Result& r) { return spectra_matrix(r, std::nullopt); },
+          "Calculated absorbance at the result, spectra x points.")
+      .def(
+          "to_json", [](const Result& r) { return cli::json_text({*r.file}, false); },
+          "The batch tool's JSON (schema 1) of this result, as ferolan-cli --json writes it.")
+      .def("__repr__", &result_repr);
+
+  m.def(
+      "_analyse",
+      [](const std::shared_ptr<Dataset>& ds, const std::string& mode, const py::kwargs& kw) {
+        if (!ds) raise("DataError", "wrong_type", "the first argument must be a ferolan.Dataset");
+        return std::make_shared<Result>(analyse(*ds, mode, kw));
+      },
+      py::arg("ds"), py::arg("mode"));
+  m.def(
+      "_summary",
+      [](const std::vector<std::string>& paths, const py::object& plan, int jobs,
+         const std::vector<int>& only,
+         const py::kwargs& kw) { return summary(paths, plan, jobs, only, kw); },
+      py::arg("paths"), py::arg("plan"), py::arg("jobs"), py::arg("only"));
+  m.def(
+      "_count_jobs",
+      [](const std::vector<std::string>& paths, const py::object& plan, const py::kwargs& kw) {
+        return count_jobs(paths, plan, kw);
+      },
+      py::arg("paths"), py::arg("plan"));
+  m.def("_scale", &scale, py::arg("pk"), py::arg("step"), py::arg("ionic_strength"),
+        py::arg("charge_form1") = 0);
+
+  // The Python part: exceptions, the public functions' signatures and documentation,
+  // DataFrames, plots.
+  py::exec(kFerolanPy, m.attr("__dict__"));
+}
