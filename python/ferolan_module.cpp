@@ -622,9 +622,12 @@ py::tuple summary(const std::vector<std::string>& paths, const py::object& plan,
     py::gil_scoped_release unlocked;
     const int threads =
         jobs_n > 0 ? jobs_n : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    const auto results = cli::analyse_all(
-        jobs, threads, [](const cli::FileResult&) {}, [](size_t) {});
-    csv = cli::summary_csv(results);
+    std::vector<cli::FileResult> results;
+    int started = 0;
+    cli::analyse_all(
+        jobs, threads, [&](cli::FileResult&& r) { results.push_back(std::move(r)); }, [](size_t) {},
+        started);
+    csv = cli::summary_csv(results, base.refine);
   }
   return py::make_tuple(total, csv);
 }
