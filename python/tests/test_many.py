@@ -43,7 +43,7 @@ def test_columns_rows_and_dtypes(folder, tmp_path):
                        dtype=str, keep_default_na=False)
     assert list(df.columns) == list(want.columns)
     assert df["file"].tolist() == want["file"].tolist()
-    assert df["status"].tolist() == ["ok", "ok", "ok", "refused"]
+    assert df["status"].tolist() == ["ok", "ok", "ok_with_warnings", "refused"]
     for col in ("file", "sample", "status", "message", "search"):
         assert df[col].dtype == object
     for col in ("spectra", "spectra_used", "points", "constants", "preferred_constants"):

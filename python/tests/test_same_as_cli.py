@@ -99,3 +99,24 @@ def test_too_few_spectra_for_the_model():
     with pytest.raises(ferolan.RefusedError) as e:
         ferolan.optimise(ds, pk=[4, 6, 8])
     assert e.value.code == "too_few_spectra"
+
+
+def test_score_is_the_fit_a_search_scores(example):
+    r = ferolan.evaluate(example, pk=[4.2, 8.9])
+    assert example.score([4.2, 8.9]) == r.s_a_thinned
+    assert example.score([4.2, 8.9], fit_step=1) == r.s_a
+    # The scratch kept between calls does not carry one set into the next.
+    example.score([3, 5, 7])
+    assert example.score([4.2, 8.9]) == r.s_a_thinned
+
+
+@pytest.mark.parametrize("pk,step,code", [
+    ([], 10, "too_many_constants"),
+    ([1, 2, 3, 4, 5, 6], 10, "too_many_constants"),
+    ([4.2, 0], 10, "start_value_missing"),
+    ([4.2, 8.9], 0, "fit_step"),
+])
+def test_score_refuses_what_a_fit_cannot_use(example, pk, step, code):
+    with pytest.raises(ferolan.RefusedError) as e:
+        example.score(pk, fit_step=step)
+    assert e.value.code == code
