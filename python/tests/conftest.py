@@ -10,7 +10,7 @@ EXAMPLE = SOURCE / "examples" / "data.mdf"
 CLI = os.environ.get("FEROLAN_CLI", str(SOURCE / "build" / "ferolan-cli"))
 
 # Keys that name the file or time the run: the only ones allowed to differ from ferolan-cli.
-UNTIMED = {"file", "sample", "elapsed_s"}
+UNTIMED = {"file", "sample", "elapsed_s", "provenance"}  # provenance: how the tool was invoked
 
 
 def run_cli(*args, cwd=None):
