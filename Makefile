@@ -6,6 +6,11 @@ JOBS ?= 2
 SAN_BUILD ?= build-san
 FUZZ_SECONDS ?= 30
 FUZZ_TARGETS = number_fuzz clipboard_fuzz mdf_fuzz options_fuzz
+# `make test` also builds the engine and the batch tool as a machine without Qt does (SVG
+# pictures only) and runs their suites and the batch traces there.
+NOQT_BUILD ?= build-noqt
+NOQT_TARGETS = ferolan-cli engine_tests cli_test batch_test
+NOQT_TESTS = ^(engine_tests|cli_test|batch_test|golden_trace_.*)$$
 SAN_ENV = ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1 \
           UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
@@ -27,6 +32,10 @@ run: configure
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+	@cmake -S . -B $(NOQT_BUILD) -DCMAKE_BUILD_TYPE=Release -DFEROLAN_WITH_QT=OFF \
+	  -DCMAKE_DISABLE_FIND_PACKAGE_Qt6=ON -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON >/dev/null
+	@cmake --build $(NOQT_BUILD) -j$(JOBS) --target $(NOQT_TARGETS)
+	@cd $(NOQT_BUILD) && ctest --output-on-failure -j$(JOBS) -R '$(NOQT_TESTS)'
 
 san-build:
 	@tools/install-deps.sh sanitizers
@@ -67,4 +76,4 @@ format:
 	@clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	@rm -rf $(BUILD) $(SAN_BUILD)
+	@rm -rf $(BUILD) $(SAN_BUILD) $(NOQT_BUILD)

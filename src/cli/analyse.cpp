@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <system_error>
@@ -21,7 +22,6 @@
 #include "engine/model/fit.h"
 #include "engine/search/run.h"
 #include "engine/search/trace.h"
-#include "window/view/plots.h"
 
 namespace ferolan::cli {
 
@@ -61,17 +61,6 @@ const char* mode_name(const Options& o) {
       return "auto";
   }
   return "";
-}
-
-// The window's diagrams of the data and, after a search, of the fit at its result.
-void draw(Session& s, Pictures& pictures, bool fitted) {
-  State& st = *s.st;
-  pictures.pict_e().clear();
-  vyvid_vymiryanyh_spectriv(st.data, st.settings, pictures.spectrs());
-  picpH(st.data, st.settings, pictures.picture1());
-  if (!fitted) return;
-  vyvid_spectriv_form(st.data, st.settings, st.calc, pictures.spectrs(), pictures.pict_e());
-  vyvid_rozrahovanyh_spectriv(st.data, st.settings, st.calc, pictures.spectrs());
 }
 
 void note_unwritten(FileResult& r, const std::string& path, const std::string& why) {
@@ -209,7 +198,6 @@ FileResult analyse_data(const FileJob& job, const DataFile& input,
     return r;
   }
 
-  Pictures pictures(!job.plots_dir.empty());
   auto kept = std::make_shared<Session>();
   if (session) *session = kept;
   Session& s = *kept;
@@ -409,9 +397,15 @@ FileResult analyse_data(const FileJob& job, const DataFile& input,
   if (!o.forms_file.empty()) r.forms_text = report.forms_text();
   if (!o.calc_file.empty()) r.calc_text = report.calc_text();
   if (!job.plots_dir.empty()) {
-    draw(s, pictures, !o.evaluate);
     std::ostringstream err;
-    bool ok = report.write_plots(pictures, job.plots_dir, err);
+    std::error_code ec;
+    std::filesystem::create_directories(job.plots_dir, ec);
+    bool ok = !ec;
+    if (!ok) err << "ferolan-cli: " << job.plots_dir << ": cannot create the folder\n";
+    if (std::unique_ptr<PngPictures> png = ok ? make_png_pictures() : nullptr) {
+      png->draw(s.st->data, o.evaluate ? nullptr : &s.st->calc);
+      ok = report.write_plots(*png, job.plots_dir, err);
+    }
     for (const SvgFile& f :
          result_svgs(d, ka, s.st->settings.path_len, diag.species ? &*diag.species : nullptr,
                      diag.residuals ? &*diag.residuals : nullptr)) {

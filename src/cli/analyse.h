@@ -2,6 +2,8 @@
 // through FileJob and FileResult, so that files can be analysed in any order, in parallel.
 #pragma once
 
+#include "cli/layer.h"
+
 #include <array>
 #include <memory>
 #include <optional>

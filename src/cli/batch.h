@@ -1,6 +1,8 @@
 // The batch tool over many files: inputs, parallel analysis, ordered output, tables.
 #pragma once
 
+#include "cli/layer.h"
+
 #include <functional>
 #include <iosfwd>
 #include <string>

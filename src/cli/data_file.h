@@ -3,6 +3,8 @@
 // says where a problem is; for a well-formed file it yields the same data set.
 #pragma once
 
+#include "cli/layer.h"
+
 #include <memory>
 #include <string>
 #include <string_view>

@@ -1,6 +1,8 @@
 // A small JSON writer: enough for the batch tool's results, numbers at full precision.
 #pragma once
 
+#include "cli/layer.h"
+
 #include <string>
 #include <string_view>
 

@@ -1,6 +1,8 @@
 // Command-line options of the batch tool.
 #pragma once
 
+#include "cli/layer.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>

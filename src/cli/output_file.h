@@ -3,6 +3,8 @@
 // that a stop, a full disk or a crash never leaves part of it, nor spoils the previous one.
 #pragma once
 
+#include "cli/layer.h"
+
 #include <string>
 #include <string_view>
 

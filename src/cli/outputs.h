@@ -2,6 +2,8 @@
 // replicate statistics, all from the files' results alone.
 #pragma once
 
+#include "cli/layer.h"
+
 #include <optional>
 #include <string>
 #include <string_view>

@@ -2,6 +2,8 @@
 // of its inputs, its plan, or another of its outputs.
 #pragma once
 
+#include "cli/layer.h"
+
 #include <string>
 #include <vector>
 

@@ -1,171 +1,20 @@
 #include "cli/pictures.h"
 
-#include <QBuffer>
-#include <QDir>
-#include <QImage>
-#include <QPainter>
-#include <algorithm>
-#include <cmath>
-#include <ostream>
-
-#include "cli/output_file.h"
-#include "cli/svg.h"
-#include "engine/analysis/residual_map.h"
-#include "engine/analysis/speciation.h"
-#include "qt/pictures.h"
-#include "qt/qt_canvas.h"
+#include <atomic>
 
 namespace ferolan::cli {
 
 namespace {
-
-// A canvas that draws nothing, for runs without pictures.
-class NullCanvas : public Canvas {
- public:
-  void clear() override {}
-  void point(double, double, int) override {}
-  void line_to(double, double, int) override {}
-  void set_scale(double, double, double, double) override {}
-};
-
+std::atomic<PngMaker> png_maker{nullptr};
 }  // namespace
 
-struct Pictures::Impl {
-  explicit Impl(bool draw) {
-    if (!draw) return;
-    spectrs = std::make_unique<QtCanvas>(spectrs_background());
-    pict_e = std::make_unique<QtCanvas>(pict_e_background());
-    picture1 = std::make_unique<QtCanvas>(picture1_background());
-  }
-  NullCanvas none;
-  std::unique_ptr<QtCanvas> spectrs, pict_e, picture1;
-};
-
-Pictures::Pictures(bool draw) : d_(std::make_unique<Impl>(draw)) {}
-Pictures::~Pictures() = default;
-
-Canvas& Pictures::spectrs() {
-  return d_->spectrs ? *d_->spectrs : static_cast<Canvas&>(d_->none);
-}
-Canvas& Pictures::pict_e() {
-  return d_->pict_e ? *d_->pict_e : static_cast<Canvas&>(d_->none);
-}
-Canvas& Pictures::picture1() {
-  return d_->picture1 ? *d_->picture1 : static_cast<Canvas&>(d_->none);
+void set_png_maker(PngMaker maker) {
+  png_maker = maker;
 }
 
-namespace {
-
-constexpr int kW = 640, kH = 400, kLeft = 60, kRight = 20, kTop = 30, kBottom = 50;
-
-// The forms' colours of the window's legend.
-QColor form_colour(int form) {
-  return palette_colour(kFormColour[std::clamp(form, 1, 6)]);
-}
-
-QImage speciation_image(const analysis::Speciation& sp) {
-  QImage img(kW, kH, QImage::Format_RGB32);
-  img.fill(Qt::white);
-  QPainter p(&img);
-  p.setRenderHint(QPainter::Antialiasing);
-  const double lo = sp.ph.front(), hi = sp.ph.back();
-  const double span = hi > lo ? hi - lo : 1;
-  auto X = [&](double ph) { return kLeft + (ph - lo) / span * (kW - kLeft - kRight); };
-  auto Y = [&](double f) { return kTop + (1 - f) * (kH - kTop - kBottom); };
-  p.setPen(Qt::black);
-  p.drawRect(QRectF(kLeft, kTop, kW - kLeft - kRight, kH - kTop - kBottom));
-  for (int t = 0; t <= 4; ++t) {
-    const double f = t / 4.0;
-    p.drawText(QRectF(0, Y(f) - 8, kLeft - 6, 16), Qt::AlignRight | Qt::AlignVCenter,
-               QString::number(f, 'f', 2));
-  }
-  // Steps from the range: a pH range of 1e30 must not mean 1e30 labels.
-  for (double ph : tick_values(lo, hi))
-    if (ph >= lo && ph <= hi)
-      p.drawText(QRectF(X(ph) - 25, kH - kBottom + 4, 50, 16), Qt::AlignCenter,
-                 QString::number(ph, 'g', 4));
-  p.drawText(QRectF(0, kH - 22, kW, 18), Qt::AlignCenter, "pH");
-  p.drawText(QRectF(0, 4, kW, 20), Qt::AlignCenter, "Частки форм кислоти");
-  for (size_t f = 0; f < sp.forms.size(); ++f) {
-    QPolygonF line;
-    for (size_t i = 0; i < sp.ph.size(); ++i) line << QPointF(X(sp.ph[i]), Y(sp.at(i, f)));
-    p.setPen(QPen(form_colour(sp.forms[f]), 2));
-    p.drawPolyline(line);
-    p.drawLine(QPointF(kLeft + 10 + 90 * f, kTop + 14), QPointF(kLeft + 30 + 90 * f, kTop + 14));
-    p.drawText(QPointF(kLeft + 34 + 90 * f, kTop + 18),
-               QString::fromUtf8(analysis::form_name(sp.forms[f])));
-  }
-  return img;
-}
-
-// Residual map: one row per included spectrum (pH), one column per wavelength point;
-// blue below, red above the calculated absorbance, white at zero.
-QImage residual_image(const analysis::ResidualDiagnostics& rd) {
-  QImage img(kW, kH, QImage::Format_RGB32);
-  img.fill(Qt::white);
-  QPainter p(&img);
-  const size_t ns = rd.spectra.size(), nw = rd.wavelengths.size();
-  double top = 0;
-  for (double v : rd.r) top = std::max(top, std::fabs(v));
-  if (ns == 0 || nw == 0 || !(top > 0)) return img;
-  const double w = kW - kLeft - kRight, h = kH - kTop - kBottom;
-  for (size_t i = 0; i < ns; ++i) {
-    for (size_t k = 0; k < nw; ++k) {
-      const double t = std::clamp(rd.at(i, k) / top, -1.0, 1.0);
-      const int fade = static_cast<int>(255 * (1 - std::fabs(t)));
-      const QColor c = t >= 0 ? QColor(255, fade, fade) : QColor(fade, fade, 255);
-      p.fillRect(QRectF(kLeft + w * k / nw, kTop + h * i / ns, w / nw + 1, h / ns + 1), c);
-    }
-  }
-  p.setPen(Qt::black);
-  p.drawRect(QRectF(kLeft, kTop, w, h));
-  for (size_t i = 0; i < ns; i += std::max<size_t>(1, ns / 10))
-    p.drawText(QRectF(0, kTop + h * (i + 0.5) / ns - 8, kLeft - 6, 16),
-               Qt::AlignRight | Qt::AlignVCenter, QString::number(rd.ph[i], 'f', 2));
-  for (int t = 0; t <= 4; ++t) {
-    const size_t k = std::min(nw - 1, nw * t / 4);
-    p.drawText(QRectF(kLeft + w * k / nw - 25, kH - kBottom + 4, 50, 16), Qt::AlignCenter,
-               QString::number(rd.wavelengths[k]));
-  }
-  p.drawText(QRectF(0, kH - 22, kW, 18), Qt::AlignCenter,
-             QString::fromUtf8("довжина хвилі, нм   (рядки: pH; червоне > 0 > синє, ±%1)")
-                 .arg(top, 0, 'e', 2));
-  p.drawText(QRectF(0, 4, kW, 20), Qt::AlignCenter,
-             QString::fromUtf8("Залишки А(експ) − А(розрах)"));
-  return img;
-}
-
-bool save_png(const QImage& img, const QDir& dir, const char* name, std::ostream& err) {
-  const std::string path = dir.filePath(name).toStdString();
-  QByteArray png;
-  QBuffer buffer(&png);
-  buffer.open(QIODevice::WriteOnly);
-  std::string why = "the picture cannot be encoded";
-  if (img.save(&buffer, "PNG") &&
-      write_whole_file(path, std::string_view(png.constData(), static_cast<size_t>(png.size())),
-                       why))
-    return true;
-  err << "ferolan-cli: " << path << ": cannot be written: " << why << "\n";
-  return false;
-}
-
-}  // namespace
-
-bool Pictures::save(const std::string& dir_name, const analysis::Speciation* species,
-                    const analysis::ResidualDiagnostics* residuals, std::ostream& err) {
-  QDir dir(QString::fromStdString(dir_name));
-  if (!dir.exists() && !QDir().mkpath(dir.absolutePath())) {
-    err << "ferolan-cli: " << dir_name << ": cannot create the folder\n";
-    return false;
-  }
-  if (!d_->spectrs) return false;
-  bool ok = save_png(d_->spectrs->image(), dir, "spectra.png", err) &&
-            save_png(d_->pict_e->image(), dir, "forms.png", err) &&
-            save_png(d_->picture1->image(), dir, "dadph.png", err);
-  if (ok && species && !species->ph.empty())
-    ok = save_png(speciation_image(*species), dir, "speciation.png", err);
-  if (ok && residuals) ok = save_png(residual_image(*residuals), dir, "residuals.png", err);
-  return ok;
+std::unique_ptr<PngPictures> make_png_pictures() {
+  const PngMaker maker = png_maker;
+  return maker ? maker() : nullptr;
 }
 
 }  // namespace ferolan::cli

@@ -1,6 +1,8 @@
 // The least-squares refinement beside a search's result: its JSON object and report lines.
 #pragma once
 
+#include "cli/layer.h"
+
 #include <array>
 #include <optional>
 #include <string>

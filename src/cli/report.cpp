@@ -167,7 +167,7 @@ void Report::print(std::ostream& out, const std::string& file) const {
 
 namespace ferolan::cli {
 
-bool Report::write_plots(Pictures& pictures, const std::string& dir, std::ostream& err) const {
+bool Report::write_plots(PngPictures& pictures, const std::string& dir, std::ostream& err) const {
   return pictures.save(dir, d_->species ? &*d_->species : nullptr,
                        d_->residuals ? &*d_->residuals : nullptr, err);
 }

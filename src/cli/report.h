@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/layer.h"
 #include "cli/pictures.h"
 #include "cli/session.h"
 
@@ -34,7 +35,7 @@ class Report {
   std::shared_ptr<const Diagnostics> diagnostics() const { return d_; }
   std::string forms_text();
   std::string calc_text() const;
-  bool write_plots(Pictures& pictures, const std::string& dir, std::ostream& err) const;
+  bool write_plots(PngPictures& pictures, const std::string& dir, std::ostream& err) const;
 
  private:
   Session& s_;

@@ -1,6 +1,8 @@
 // The numbers behind a Report: evaluation, cost, and the diagnostics at the result.
 #pragma once
 
+#include "cli/layer.h"
+
 #include <iosfwd>
 #include <optional>
 #include <vector>

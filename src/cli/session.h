@@ -2,6 +2,8 @@
 // options as the window would read its boxes, the search, and what the window would show.
 #pragma once
 
+#include "cli/layer.h"
+
 #include <memory>
 #include <optional>
 #include <string>

@@ -3,6 +3,8 @@
 // signal. A second signal ends it at once, still leaving no part of a file under its name.
 #pragma once
 
+#include "cli/layer.h"
+
 #include "engine/search/cancel.h"
 
 namespace ferolan::cli {

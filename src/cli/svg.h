@@ -2,6 +2,8 @@
 // legend, drawn from numbers alone (no Qt).
 #pragma once
 
+#include "cli/layer.h"
+
 #include <string>
 #include <vector>
 

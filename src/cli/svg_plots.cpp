@@ -4,8 +4,8 @@
 #include "cli/svg.h"
 #include "engine/analysis/residual_map.h"
 #include "engine/analysis/speciation.h"
+#include "engine/format/palette.h"
 #include "engine/model/fit.h"
-#include "window/platform/canvas.h"
 
 namespace ferolan::cli {
 

@@ -1,6 +1,8 @@
 // Text the batch tool writes must stay text: UTF-8 checked strictly, invalid bytes replaced.
 #pragma once
 
+#include "cli/layer.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>

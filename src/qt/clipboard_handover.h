@@ -1,6 +1,8 @@
 // Keeping copied text alive after the program ends.
 #pragma once
 
+#include "qt/layer.h"
+
 namespace ferolan {
 
 // When this program owns the clipboard, asks the desktop's clipboard manager to take a copy

@@ -1,6 +1,8 @@
 // One Qt widget per control of the model: creation, and mirroring a control's state.
 #pragma once
 
+#include "qt/layer.h"
+
 #include <QRect>
 #include <QWidget>
 

@@ -2,6 +2,8 @@
 // the model's observer; user actions go to the core's event functions.
 #pragma once
 
+#include "qt/layer.h"
+
 #include <QWidget>
 #include <functional>
 #include <unordered_map>

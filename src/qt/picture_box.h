@@ -1,6 +1,8 @@
 // A picture box: shows a canvas (or a fixed picture) inside an optional 1-pixel border.
 #pragma once
 
+#include "qt/layer.h"
+
 #include <QImage>
 #include <QWidget>
 

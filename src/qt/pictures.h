@@ -4,6 +4,8 @@
 // screen), so that they stay sharp.
 #pragma once
 
+#include "qt/layer.h"
+
 #include <QImage>
 
 namespace ferolan {

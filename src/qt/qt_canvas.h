@@ -2,6 +2,8 @@
 // so that it can also draw offscreen.
 #pragma once
 
+#include "qt/layer.h"
+
 #include <QColor>
 #include <QImage>
 #include <QPoint>

@@ -1,6 +1,8 @@
 // The desktop services of the core, provided by Qt.
 #pragma once
 
+#include "qt/layer.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QWidget>

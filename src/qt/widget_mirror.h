@@ -6,6 +6,8 @@
 // set take milliseconds to paint, and each repaint may wait for the display server.
 #pragma once
 
+#include "qt/layer.h"
+
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>

@@ -10,6 +10,7 @@
 #include "qt/qt_platform.h"
 #include "qt/widget_mirror.h"
 #include "support/acid_spectra.h"
+#include "support/test_module.h"
 #include "ui_fixture.h"
 #include "window/search/run_control.h"
 #include "window/ui/events.h"

@@ -88,17 +88,4 @@ DataSet make_flat_data(int n_spectra, int n_points) {
   return d;
 }
 
-void load_data(Module& m, const DataSet& data) {
-  m.state.data = data;
-  Controls& ui = m.ui;
-  for (int s = 1; s <= kMaxSpectra; ++s) {
-    const bool held = s <= data.n_spectra;
-    ui.set_checked(ui.Check3[s], held);
-    ui.set_enabled(ui.Check3[s], held);
-    m.state.data.spectrum_used[s] = held ? 1 : 0;
-  }
-  for (Control* c : {&ui.Command2, &ui.Command6, &ui.Command9, &ui.Command7, &ui.Command8})
-    ui.set_enabled(*c, true);
-}
-
 }  // namespace ferolan::testing

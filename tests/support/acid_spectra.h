@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "window/state/module.h"
+#include "engine/data/state.h"
 
 namespace ferolan::testing {
 
@@ -39,9 +39,5 @@ AcidRecipe recovery_acid(int n);
 
 // Spectra that are zero everywhere: every trial scores exactly 0, so all trials tie.
 DataSet make_flat_data(int n_spectra, int n_points);
-
-// Puts the data set into the module as an import leaves it: every spectrum included, the
-// selection boxes enabled exactly for the spectra held, the search buttons enabled.
-void load_data(Module& m, const DataSet& data);
 
 }  // namespace ferolan::testing

@@ -19,4 +19,8 @@ struct TestModule {
   Module* operator->() { return m.get(); }
 };
 
+// Puts the data set into the module as an import leaves it: every spectrum included, the
+// selection boxes enabled exactly for the spectra held, the search buttons enabled.
+void load_data(Module& m, const DataSet& data);
+
 }  // namespace ferolan::testing

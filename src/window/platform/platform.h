@@ -1,6 +1,8 @@
 // What the desktop provides to the core. The Qt window implements it; tests use FakePlatform.
 #pragma once
 
+#include "window/layer.h"
+
 #include <functional>
 #include <optional>
 #include <string>

@@ -1,6 +1,8 @@
 // The frame of a running search: locking, stop, slot boxes, level, displays, finish.
 #pragma once
 
+#include "window/layer.h"
+
 #include <memory>
 #include <string>
 

@@ -1,6 +1,8 @@
 // The three searches, each the whole click of its button.
 #pragma once
 
+#include "window/layer.h"
+
 #include "window/state/module.h"
 
 namespace ferolan {

@@ -1,6 +1,8 @@
 // Everything one window owns: the state, the control model, and what the desktop lends it.
 #pragma once
 
+#include "window/layer.h"
+
 #include <functional>
 #include <memory>
 

@@ -1,6 +1,8 @@
 // The control table of the main window as data.
 #pragma once
 
+#include "window/layer.h"
+
 #include <cstddef>
 #include <cstdint>
 

@@ -2,6 +2,8 @@
 // mouse moves. The Qt layer calls only these.
 #pragma once
 
+#include "window/layer.h"
+
 #include <string>
 
 #include "window/state/module.h"

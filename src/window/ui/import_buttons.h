@@ -1,6 +1,8 @@
 // The two import buttons: parse into a working copy, then make it the data set and show it.
 #pragma once
 
+#include "window/layer.h"
+
 #include <string_view>
 
 #include "engine/data/state.h"

@@ -1,6 +1,8 @@
 // The spectrum selection: Check3(1..50), Command7 (select all), Command8 (deselect all).
 #pragma once
 
+#include "window/layer.h"
+
 #include "window/state/module.h"
 
 namespace ferolan {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "window/layer.h"
+
 #include "engine/data/state.h"
 #include "window/ui/controls.h"
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "window/layer.h"
+
 #include <string>
 
 #include "engine/format/forms_table.h"

@@ -1,6 +1,8 @@
 // Small numeric guards of the diagrams.
 #pragma once
 
+#include "window/layer.h"
+
 #include <algorithm>
 #include <cmath>
 

@@ -1,6 +1,8 @@
 // The three diagrams and their pointer read-outs.
 #pragma once
 
+#include "window/layer.h"
+
 #include <string>
 
 #include "engine/data/state.h"
