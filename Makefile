@@ -32,7 +32,7 @@ run: configure
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
-	@cmake -S . -B $(NOQT_BUILD) -DCMAKE_BUILD_TYPE=Release -DFEROLAN_WITH_QT=OFF \
+	@cmake -S . -B $(NOQT_BUILD) --no-warn-unused-cli -DCMAKE_BUILD_TYPE=Release -DFEROLAN_WITH_QT=OFF \
 	  -DCMAKE_DISABLE_FIND_PACKAGE_Qt6=ON -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON >/dev/null
 	@cmake --build $(NOQT_BUILD) -j$(JOBS) --target $(NOQT_TARGETS)
 	@cd $(NOQT_BUILD) && ctest --output-on-failure -j$(JOBS) -R '$(NOQT_TESTS)'
