@@ -1,7 +1,7 @@
 # Builds the case targets of tests/layers in one run that keeps going past failures, then
 # checks each: the control cases built, every wrong include or call did not, and the
 # compiler and linker said why as often as there are cases of each kind.
-# -DBUILD=<build folder> -DKEEP_GOING=<the build tool's flag> -DCASES=<target=file=expect;...>
+# -DSOURCE=<source folder> -DBUILD=<build folder> -DKEEP_GOING=<the build tool's flag> -DCASES=<target=file=expect;...>
 # where file is what the target leaves when it builds and expect "ok", "guard", "qt" or "link".
 set(targets)
 set(expected_guard 0)
@@ -50,6 +50,17 @@ foreach(kind guard qt link)
     message("FAIL: ${n} failures of kind ${kind}, ${expected_${kind}} expected")
     math(EXPR failures "${failures} + 1")
   endif()
+endforeach()
+# A header without its guard would let a wrong include through.
+foreach(layer window qt cli cli_png)
+  file(GLOB_RECURSE headers ${SOURCE}/src/${layer}/*.h)
+  foreach(h ${headers})
+    file(STRINGS ${h} guard REGEX "^#include \"${layer}/layer.h\"$")
+    if(NOT guard AND NOT h MATCHES "/layer.h$")
+      message("FAIL: ${h} does not include \"${layer}/layer.h\" ")
+      math(EXPR failures "${failures} + 1")
+    endif()
+  endforeach()
 endforeach()
 if(failures GREATER 0)
   message(FATAL_ERROR "${failures} layer cases wrong:\n${out}")
