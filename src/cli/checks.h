@@ -3,6 +3,8 @@
 // again before publishing them.
 #pragma once
 
+#include "cli/layer.h"
+
 #include <optional>
 #include <string>
 #include <vector>

@@ -2,6 +2,8 @@
 // shared constants; its text, JSON object and summary table.
 #pragma once
 
+#include "cli/layer.h"
+
 #include <memory>
 #include <optional>
 #include <string>

@@ -1,6 +1,8 @@
 // What the window manager offers for a window that keeps one size.
 #pragma once
 
+#include "qt/layer.h"
+
 class QWidget;
 
 namespace ferolan {
