@@ -2,6 +2,8 @@
 // joined into what one run over all the inputs writes.
 #pragma once
 
+#include "cli/layer.h"
+
 #include <iosfwd>
 #include <string>
 #include <vector>

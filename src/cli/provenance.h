@@ -2,6 +2,8 @@
 // so that a result read years later can be traced and repeated.
 #pragma once
 
+#include "cli/layer.h"
+
 #include <string>
 
 #include "cli/analyse.h"

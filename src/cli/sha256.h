@@ -1,6 +1,8 @@
 // SHA-256 (FIPS 180-4) of an input, so that a result names exactly the bytes it came from.
 #pragma once
 
+#include "cli/layer.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
