@@ -490,7 +490,8 @@ TEST(Batch, PlanAndReplicatesGiveTheSameTablesForAnyNumberOfJobs) {
 // The optimisation's sweeps are planned and scored two at a time on each thread: the trials,
 // their order and the result must not depend on the number of threads.
 TEST(Batch, OptimisationGivesTheSameTraceAndResultOnAnyNumberOfThreads) {
-  const fs::path dir = fs::temp_directory_path() / "ferolan_threads_test";
+  const fs::path dir =
+      fs::temp_directory_path() / ("ferolan_threads_test_" + std::to_string(getpid()));
   fs::remove_all(dir);
   fs::create_directories(dir);
   const std::string data = std::string(FEROLAN_EXAMPLES) + "/data.mdf";

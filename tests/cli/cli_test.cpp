@@ -151,7 +151,8 @@ TEST(Cli, TableFromStandardInputWithDecimalCommas) {
 }
 
 TEST(Cli, PlotsAreWrittenAtTheirSizes) {
-  const fs::path dir = fs::temp_directory_path() / "ferolan_cli_plots";
+  const fs::path dir =
+      fs::temp_directory_path() / ("ferolan_cli_plots_" + std::to_string(getpid()));
   fs::remove_all(dir);
   const CliRun r = cli(kExample + " --pk 4,9 --quiet --plots " + dir.string());
   ASSERT_EQ(r.status, 0) << r.err;
@@ -183,6 +184,7 @@ TEST(Cli, PlotsAreWrittenAtTheirSizes) {
     EXPECT_EQ(be32(16), p.w) << p.name;
     EXPECT_EQ(be32(20), p.h) << p.name;
   }
+  fs::remove_all(dir);
 }
 
 TEST(Cli, CompareChoosesTwoConstants) {
