@@ -326,20 +326,6 @@ Outcome run(const std::string& args, const fs::path& dir) {
           slurp(dir / "stderr.txt")};
 }
 
-std::string table_text(const DataSet& d) {
-  std::ostringstream t;
-  t.precision(9);
-  t << d.acid_conc;
-  for (int s = 1; s <= d.n_spectra; ++s) t << "\t" << d.ph_values[s];
-  t << "\n";
-  for (int w = 1; w <= d.n_wavelengths; ++w) {
-    t << d.wavelengths[w];
-    for (int s = 1; s <= d.n_spectra; ++s) t << "\t" << d.absorbance[w][s];
-    t << "\n";
-  }
-  return t.str();
-}
-
 // A lab's folder: two replicates of one acid, another acid, a cell typed "n/a", an acid with
 // one absorbing form, a file cut short, a link to nothing.
 fs::path make_lab() {
@@ -352,19 +338,20 @@ fs::path make_lab() {
   for (uint32_t seed : {1u, 2u}) {
     testing::SyntheticRecipe recipe;
     recipe.seed = seed;
-    write(seed == 1 ? "r1.txt" : "r2.txt", table_text(*testing::make_synthetic(recipe).data));
+    write(seed == 1 ? "r1.txt" : "r2.txt",
+          testing::table_text(*testing::make_synthetic(recipe).data));
   }
   testing::SyntheticRecipe one;
   one.pk = {5.0};
   one.noise = 0.001;
-  const std::string good = table_text(*testing::make_synthetic(one).data);
+  const std::string good = testing::table_text(*testing::make_synthetic(one).data);
   write("b.txt", good);
   std::string broken = good;
   broken.replace(broken.find('\t', broken.find('\n')) + 1, 1, "n/a ");
   write("c.txt", broken);
   testing::SyntheticRecipe flat;
   flat.pk = {30.0};
-  write("d.txt", table_text(*testing::make_synthetic(flat).data));
+  write("d.txt", testing::table_text(*testing::make_synthetic(flat).data));
   write("e.mdf", "0.001 2 4 7 400 0.1 0.2 0.3 401 0.1");
   fs::create_symlink("nowhere.mdf", dir / "acids" / "f.mdf");
   std::ofstream(dir / "plan.csv")
@@ -590,7 +577,7 @@ FileJob job_of(const std::string& text, Options o) {
 
 TEST(AnalyseFile, ConstantsAndScoreAreThoseOfTheResult) {
   testing::SyntheticRecipe recipe;  // pKa 4 and 7
-  const std::string text = table_text(*testing::make_synthetic(recipe).data);
+  const std::string text = testing::table_text(*testing::make_synthetic(recipe).data);
   Options o;
   o.search = Search::Manual;
   o.zero = {3};
@@ -619,10 +606,10 @@ TEST(AnalyseFile, ConstantsAndScoreAreThoseOfTheResult) {
 
 TEST(AnalyseFile, RefusalsCarryTheirCodeStatusAndTheWindowsText) {
   testing::SyntheticRecipe recipe;
-  const std::string good = table_text(*testing::make_synthetic(recipe).data);
+  const std::string good = testing::table_text(*testing::make_synthetic(recipe).data);
   testing::SyntheticRecipe flat_spec;
   flat_spec.pk = {30.0};
-  const std::string flat = table_text(*testing::make_synthetic(flat_spec).data);
+  const std::string flat = testing::table_text(*testing::make_synthetic(flat_spec).data);
   std::string typo = good;
   typo.replace(typo.find('\t', typo.find('\n')) + 1, 1, "x");
   struct Case {

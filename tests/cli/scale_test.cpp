@@ -46,20 +46,6 @@ Outcome run(const std::string& args, const fs::path& dir) {
   return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(o), slurp(e)};
 }
 
-std::string table_text(const DataSet& d) {
-  std::ostringstream t;
-  t.precision(9);
-  t << d.acid_conc;
-  for (int s = 1; s <= d.n_spectra; ++s) t << "\t" << d.ph_values[s];
-  t << "\n";
-  for (int w = 1; w <= d.n_wavelengths; ++w) {
-    t << d.wavelengths[w];
-    for (int s = 1; s <= d.n_spectra; ++s) t << "\t" << d.absorbance[w][s];
-    t << "\n";
-  }
-  return t.str();
-}
-
 // A fresh folder of n small tables of one-constant acids (pKa 4 + k/n), named 000.txt ...
 fs::path make_folder(const std::string& name, int n, int spectra = 9, int points = 31) {
   const fs::path dir = fs::temp_directory_path() / (name + "_" + std::to_string(getpid()));
@@ -74,7 +60,7 @@ fs::path make_folder(const std::string& name, int n, int spectra = 9, int points
     char file[16];
     std::snprintf(file, sizeof file, "%03d.txt", k);
     std::ofstream(dir / "in" / file, std::ios::binary)
-        << table_text(*testing::make_synthetic(r).data);
+        << testing::table_text(*testing::make_synthetic(r).data);
   }
   return dir;
 }

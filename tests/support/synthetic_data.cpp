@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 #include <random>
+#include <sstream>
 
 namespace ferolan::testing {
 
@@ -89,6 +90,20 @@ void corrupt_spectrum(DataSet& data, int s, double sigma, uint32_t seed) {
   Gauss noise(seed);
   for (int w = 1; w <= data.n_wavelengths; ++w)
     data.absorbance[w][s] = static_cast<float>(data.absorbance[w][s] + sigma * noise());
+}
+
+std::string table_text(const DataSet& d) {
+  std::ostringstream t;
+  t.precision(9);
+  t << d.acid_conc;
+  for (int s = 1; s <= d.n_spectra; ++s) t << "\t" << d.ph_values[s];
+  t << "\n";
+  for (int w = 1; w <= d.n_wavelengths; ++w) {
+    t << d.wavelengths[w];
+    for (int s = 1; s <= d.n_spectra; ++s) t << "\t" << d.absorbance[w][s];
+    t << "\n";
+  }
+  return t.str();
 }
 
 }  // namespace ferolan::testing

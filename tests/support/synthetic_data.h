@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "engine/analysis/fit_access.h"
@@ -34,5 +35,9 @@ Synthetic make_synthetic(const SyntheticRecipe& recipe);
 void corrupt_spectrum(DataSet& data, int s, double sigma, uint32_t seed);
 
 analysis::KaSet ka_of(const std::vector<double>& pk);
+
+// The data set as a tab-separated table (concentration, pH row, one row per wavelength), the
+// layout the batch tool reads, with enough digits to give back the same Singles.
+std::string table_text(const DataSet& d);
 
 }  // namespace ferolan::testing
