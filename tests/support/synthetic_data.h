@@ -40,4 +40,18 @@ analysis::KaSet ka_of(const std::vector<double>& pk);
 // layout the batch tool reads, with enough digits to give back the same Singles.
 std::string table_text(const DataSet& d);
 
+// The first k slots fitted, the rest removed.
+inline SlotModes fitted(int k) {
+  SlotModes m{};
+  for (int j = 1; j <= kSlots; ++j) m[j] = j <= k ? SlotMode::Fitted : SlotMode::Removed;
+  return m;
+}
+
+// pKa values by slot, from slot 1.
+inline Arr1<double, kSlots> pks(const std::vector<double>& v) {
+  Arr1<double, kSlots> out{};
+  for (size_t i = 0; i < v.size(); ++i) out[i + 1] = v[i];
+  return out;
+}
+
 }  // namespace ferolan::testing

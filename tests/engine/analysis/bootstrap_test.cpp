@@ -12,11 +12,8 @@
 namespace ferolan::analysis {
 namespace {
 
-SlotModes fitted(int k) {
-  SlotModes m{};
-  for (int j = 1; j <= kSlots; ++j) m[j] = j <= k ? SlotMode::Fitted : SlotMode::Removed;
-  return m;
-}
+using testing::fitted;
+using testing::pks;
 
 struct Fixture {
   std::vector<Titration> ts;

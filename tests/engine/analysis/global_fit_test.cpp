@@ -8,20 +8,13 @@
 #include <random>
 #include <vector>
 
+#include "support/synthetic_data.h"
+
 namespace ferolan::analysis {
 namespace {
 
-SlotModes fitted(int k) {
-  SlotModes m{};
-  for (int j = 1; j <= kSlots; ++j) m[j] = j <= k ? SlotMode::Fitted : SlotMode::Removed;
-  return m;
-}
-
-Arr1<double, kSlots> pks(const std::vector<double>& v) {
-  Arr1<double, kSlots> out{};
-  for (size_t i = 0; i < v.size(); ++i) out[i + 1] = v[i];
-  return out;
-}
+using testing::fitted;
+using testing::pks;
 
 // Molar absorptivity of form j (0-based) at wl nm: one band per form moving to the red.
 double molar(int j, double wl, double height) {

@@ -16,21 +16,12 @@
 namespace ferolan::analysis {
 namespace {
 
+using testing::fitted;
+using testing::pks;
+
 using testing::make_synthetic;
 using testing::SyntheticRecipe;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-SlotModes fitted(int k) {
-  SlotModes m{};
-  for (int j = 1; j <= kSlots; ++j) m[j] = j <= k ? SlotMode::Fitted : SlotMode::Removed;
-  return m;
-}
-
-Arr1<double, kSlots> pks(const std::vector<double>& v) {
-  Arr1<double, kSlots> out{};
-  for (size_t i = 0; i < v.size(); ++i) out[i + 1] = v[i];
-  return out;
-}
 
 // ∂(s(A)²)/∂pKa_k relative to s(A)², by central differences of the score itself.
 double relative_slope(const DataSet& data, const SlotModes& modes, Arr1<double, kSlots> pk, int k) {
