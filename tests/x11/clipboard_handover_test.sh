@@ -8,19 +8,7 @@ keeper=$1 app=$2 cli=$3 examples=$4 deps=$5
 
 command -v Xvfb >/dev/null || "$deps" || { echo "FAIL: Xvfb cannot be installed"; exit 1; }
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" 2>"$work/xvfb.log" &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "FAIL: Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
-export DISPLAY=":$(head -n1 "$work/display")" QT_QPA_PLATFORM=xcb LC_ALL=C
+. "$(dirname "$0")/xvfb.sh"
 
 failures=0
 fail() {
