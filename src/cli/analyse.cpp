@@ -125,6 +125,7 @@ std::optional<std::string> read_input_file(const std::string& path, FileResult& 
     return std::nullopt;
   }
   std::string bytes;
+  bytes.reserve(static_cast<size_t>(st.st_size) + 1);  // not twice the file by doubling
   char buf[1 << 16];
   while (f.read(buf, sizeof buf) || f.gcount() > 0) {
     bytes.append(buf, static_cast<size_t>(f.gcount()));

@@ -42,6 +42,7 @@ constexpr int kMaxTableRows = kMaxPoints;  // the pH row and 999 points
 // Only the exact words refuse a cell, as in the window's paste: "info" or "nanoM" is text.
 bool names_non_finite(std::string_view cell) {
   if (!cell.empty() && (cell[0] == '+' || cell[0] == '-')) cell.remove_prefix(1);
+  if (cell.size() > 8) return false;
   std::string word(cell);
   for (char& c : word) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return word == "inf" || word == "infinity" || word == "nan";
@@ -152,18 +153,41 @@ struct Reader {
   }
 };
 
-std::vector<std::string_view> lines_of(std::string_view text) {
-  std::vector<std::string_view> lines;
-  size_t start = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\n' && text[i] != '\r') continue;
-    lines.push_back(text.substr(start, i - start));
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    start = i + 1;
+// Where the line that starts at pos ends (find_first_of calls memchr once per byte).
+size_t line_end(std::string_view text, size_t pos = 0) {
+  while (pos < text.size() && text[pos] != '\n' && text[pos] != '\r') ++pos;
+  return pos == text.size() ? std::string_view::npos : pos;
+}
+
+// The lines of a text one at a time: a file of millions of lines needs no list of them.
+class Lines {
+ public:
+  explicit Lines(std::string_view text) : t_(text) {}
+  bool next(std::string_view& line) {
+    if (pos_ >= t_.size()) return false;
+    const size_t end = line_end(t_, pos_);
+    if (end == std::string_view::npos) {
+      line = t_.substr(pos_);
+      pos_ = t_.size();
+      return true;
+    }
+    line = t_.substr(pos_, end - pos_);
+    pos_ = end + (t_[end] == '\r' && end + 1 < t_.size() && t_[end + 1] == '\n' ? 2 : 1);
+    return true;
   }
-  if (start < text.size()) lines.push_back(text.substr(start));
-  while (!lines.empty() && trim(lines.back()).empty()) lines.pop_back();
-  return lines;
+
+ private:
+  std::string_view t_;
+  size_t pos_ = 0;
+};
+
+// Lines up to the last one that is not blank.
+size_t count_lines(std::string_view text) {
+  Lines lines(text);
+  size_t n = 0, last = 0;
+  for (std::string_view line; lines.next(line);)
+    if (++n, !trim(line).empty()) last = n;
+  return last;
 }
 
 // Quoted parts of a line are skipped: a quoted cell may hold the decimal comma.
@@ -182,61 +206,80 @@ Separator separator_of(std::string_view first_line) {
                      : Separator::Space;
 }
 
-// The cells of one line. Quotes are read first (RFC 4180: a quoted cell may hold the
-// separator, "" stands for a quote), then the decimal comma: every comma of a cell after
-// ';' or a tab, and the commas inside quotes after ','. quoted_comma tells whether a
-// quoted cell held one.
-std::vector<std::string> cells_of(std::string_view line, Separator sep, bool& quoted_comma) {
-  std::vector<std::string> cells;
+// Hands the cells of one line to take(cell) in order until it returns false, each cell a view
+// into the line or, when it had to be rewritten, into scratch: a row of millions of cells
+// costs no more than the cells taken. Quotes are read first (RFC 4180: a quoted cell may hold
+// the separator, "" stands for a quote), then the decimal comma: every comma of a cell after
+// ';' or a tab, and the commas inside quotes after ','. quoted_comma tells whether a quoted
+// cell held one.
+template <class Take>
+void split_cells(std::string_view line, Separator sep, bool& quoted_comma, std::string& scratch,
+                 Take&& take) {
   if (sep == Separator::Space) {
     size_t i = 0;
     while (true) {
       while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
-      if (i == line.size()) break;
+      if (i == line.size()) return;
       const size_t start = i;
       while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
-      cells.emplace_back(line.substr(start, i - start));
+      if (!take(line.substr(start, i - start))) return;
     }
-    return cells;
   }
   const char c = sep == Separator::Tab ? '\t' : sep == Separator::Semicolon ? ';' : ',';
+  auto with_points = [&](std::string_view cell) -> std::string_view {
+    if (sep == Separator::Comma || cell.find(',') == std::string_view::npos) return cell;
+    scratch.assign(cell);
+    std::replace(scratch.begin(), scratch.end(), ',', '.');
+    return scratch;
+  };
   size_t i = 0;
   while (true) {
     while (i < line.size() && (line[i] == ' ' || (line[i] == '\t' && c != '\t'))) ++i;
-    std::string cell;
+    std::string_view cell;
     if (i < line.size() && line[i] == '"') {
+      scratch.clear();
+      // Room for the quoted part at once: growing by doubling would hold it twice.
+      const size_t close = line.find('"', i + 1);
+      scratch.reserve((close == std::string_view::npos ? line.size() : close) - i);
       for (++i; i < line.size(); ++i) {
         if (line[i] == '"' && i + 1 < line.size() && line[i + 1] == '"') {
-          cell += '"';
+          scratch += '"';
           ++i;
         } else if (line[i] == '"') {
           ++i;
           break;
         } else {
-          cell += line[i];
+          scratch += line[i];
         }
       }
       const size_t pos = line.find(c, i);
-      cell += std::string(trim(line.substr(i, pos - i)));  // text after the closing quote
-      cell = std::string(trim(cell));
-      std::string point = cell;
-      std::replace(point.begin(), point.end(), ',', '.');
-      if (sep == Separator::Comma && point != cell && is_number_text(point)) {
-        cell = point;
-        quoted_comma = true;
+      scratch += trim(line.substr(i, pos - i));  // text after the closing quote
+      const std::string_view t = trim(scratch);
+      scratch.resize(static_cast<size_t>(t.data() - scratch.data()) + t.size());
+      scratch.erase(0, static_cast<size_t>(t.data() - scratch.data()));
+      if (sep != Separator::Comma) {
+        std::replace(scratch.begin(), scratch.end(), ',', '.');
+      } else if (const size_t comma = scratch.find(',');
+                 comma != std::string::npos &&
+                 scratch.find_first_of(".,", comma + 1) == std::string::npos &&
+                 scratch.find('.') == std::string::npos) {
+        // A number holds one point at most, so only a single comma can be a decimal mark.
+        scratch[comma] = '.';
+        if (is_number_text(scratch))
+          quoted_comma = true;
+        else
+          scratch[comma] = ',';
       }
+      cell = scratch;
       i = pos;
     } else {
       const size_t pos = line.find(c, i);
-      cell = std::string(trim(line.substr(i, pos - i)));
+      cell = with_points(trim(line.substr(i, pos - i)));
       i = pos;
     }
-    if (sep != Separator::Comma) std::replace(cell.begin(), cell.end(), ',', '.');
-    cells.push_back(std::move(cell));
-    if (i == std::string_view::npos) break;
+    if (!take(cell) || i == std::string_view::npos) return;
     ++i;
   }
-  return cells;
 }
 
 // Cells per line when the line is split at blanks or commas outside quotes.
@@ -256,51 +299,70 @@ int loose_cells(std::string_view line) {
 // two) and the first with one fewer: a table whose corner cell is empty. Read as a stream
 // of fields, it would take the first pH for the concentration and shift every value.
 bool table_with_empty_corner(std::string_view text) {
-  const std::vector<std::string_view> lines = lines_of(text);
-  if (lines.size() < 2) return false;
-  std::vector<int> counts;
-  for (size_t i = 1; i < lines.size(); ++i)
-    if (!trim(lines[i]).empty()) counts.push_back(loose_cells(lines[i]));
-  if (counts.empty()) return false;
-  const int c = counts.front();
-  if (c < 2 || std::count(counts.begin(), counts.end(), c) != static_cast<long>(counts.size()))
-    return false;
-  return loose_cells(lines[0]) == c - 1;
+  const size_t n = count_lines(text);
+  if (n < 2) return false;
+  Lines lines(text);
+  std::string_view line;
+  lines.next(line);
+  const int first = loose_cells(line);
+  int c = -1;
+  for (size_t i = 1; i < n && lines.next(line); ++i) {
+    if (trim(line).empty()) continue;
+    const int k = loose_cells(line);
+    if (c < 0) c = k;
+    if (k != c || c < 2) return false;
+  }
+  return c >= 2 && first == c - 1;
 }
 
 bool read_table(std::string_view text, DataFile& f) {
   Reader r{f};
   f.format = InputFormat::Table;
-  const std::vector<std::string_view> lines = lines_of(text);
-  if (lines.empty()) return r.refuse("empty", "the file holds no table");
-  f.separator = separator_of(lines[0]);
+  const size_t n_lines = count_lines(text);
+  if (n_lines == 0) return r.refuse("empty", "the file holds no table");
+  Lines lines(text);
+  std::string_view line;
+  lines.next(line);
+  f.separator = separator_of(line);
   f.decimal_mark = f.separator == Separator::Semicolon ? ',' : '.';
 
-  const int rows = static_cast<int>(std::min<size_t>(lines.size(), kMaxTableRows));
-  if (lines.size() > static_cast<size_t>(kMaxTableRows))
+  const int rows = static_cast<int>(std::min<size_t>(n_lines, kMaxTableRows));
+  if (n_lines > static_cast<size_t>(kMaxTableRows))
     f.warnings.push_back({kMaxTableRows + 1, 0,
                           "rows " + std::to_string(kMaxTableRows + 1) + " to " +
-                              std::to_string(lines.size()) +
+                              std::to_string(n_lines) +
                               " not read: a table holds at most 999 wavelength points"});
-  std::vector<std::vector<std::string>> cells(rows);
+  // First the shape, with the limits checked cell by cell: cells after a row's last
+  // non-empty one do not count, and a row is given up at its first cell beyond the limit.
+  std::vector<int> counts(rows);
   int columns = 0;
   bool quoted_comma = false;
-  for (int i = 0; i < rows; ++i) {
-    cells[i] = cells_of(lines[i], f.separator, quoted_comma);
-    while (!cells[i].empty() && cells[i].back().empty()) cells[i].pop_back();
-    columns = std::max(columns, static_cast<int>(cells[i].size()));
-    if (columns > kMaxColumns)
-      return r.refuse("too_many_columns", "row " + std::to_string(i + 1) +
-                                              " has more than 51 columns (at most 50 spectra)");
+  std::string scratch;
+  {
+    Lines shape(text);
+    for (int i = 0; i < rows && shape.next(line); ++i) {
+      int n = 0;
+      split_cells(line, f.separator, quoted_comma, scratch, [&](std::string_view cell) {
+        ++n;
+        if (!cell.empty()) counts[i] = n;
+        return counts[i] <= kMaxColumns;
+      });
+      columns = std::max(columns, counts[i]);
+      if (columns > kMaxColumns)
+        return r.refuse("too_many_columns", "row " + std::to_string(i + 1) +
+                                                " has more than 51 columns (at most 50 spectra)");
+    }
   }
+  std::string().swap(scratch);
   if (quoted_comma) f.decimal_mark = ',';
   // Blanks cannot show an empty corner cell: a first row one cell short of every other
   // row is one.
-  if (f.separator == Separator::Space && rows > 1 && !cells[0].empty()) {
+  int corner = 0;
+  if (f.separator == Separator::Space && rows > 1 && counts[0] > 0) {
     bool short_corner = true;
     for (int i = 1; i < rows; ++i)
-      short_corner = short_corner && (cells[i].empty() || cells[i].size() == cells[0].size() + 1);
-    if (short_corner) cells[0].insert(cells[0].begin(), std::string());
+      short_corner = short_corner && (counts[i] == 0 || counts[i] == counts[0] + 1);
+    if (short_corner) corner = 1;
   }
   if (columns < 2)
     return r.refuse("no_spectra", "the table has no spectra (at least two columns are needed)");
@@ -308,31 +370,51 @@ bool read_table(std::string_view text, DataFile& f) {
     return r.refuse("no_wavelengths",
                     "the table has no wavelengths (at least two rows are needed)");
 
-  auto d = std::make_unique<DataSet>();
-  auto cell = [&](int row, int col) -> std::string_view {
-    const auto& line = cells[row - 1];
-    return col <= static_cast<int>(line.size()) ? std::string_view(line[col - 1]) : "";
+  // Then the values, one row's cells at a time.
+  std::vector<std::string> row_cells;
+  row_cells.reserve(columns);
+  Lines values(text);
+  auto next_row = [&](int shift) {
+    values.next(line);
+    row_cells.assign(shift, std::string());
+    split_cells(line, f.separator, quoted_comma, scratch, [&](std::string_view cell) {
+      if (static_cast<int>(row_cells.size()) >= columns) return false;
+      if (cell.data() == scratch.data()) {
+        row_cells.push_back(std::move(scratch));  // a cell of megabytes is not copied
+        scratch.clear();
+      } else {
+        row_cells.emplace_back(cell);
+      }
+      return true;
+    });
   };
+  auto cell = [&](int col) -> std::string_view {
+    return col <= static_cast<int>(row_cells.size()) ? std::string_view(row_cells[col - 1]) : "";
+  };
+
+  auto d = std::make_unique<DataSet>();
+  next_row(corner);
   float conc = 0;
-  const auto c = r.number(cell(1, 1), 1, 1, Cell::Absorbance, true);
+  const auto c = r.number(cell(1), 1, 1, Cell::Absorbance, true);
   if (!c || !r.single(*c, 1, 1, conc)) return false;
   d->acid_conc = conc == 0 ? 10.0f : conc;
   d->n_spectra = static_cast<int16_t>(columns - 1);
   d->n_wavelengths = static_cast<int16_t>(rows - 1);
   for (int s = 1; s <= d->n_spectra; ++s) {
-    const auto v = r.number(cell(1, s + 1), 1, s + 1, Cell::Ph);
+    const auto v = r.number(cell(s + 1), 1, s + 1, Cell::Ph);
     if (!v || !r.single(*v, 1, s + 1, d->ph_values[s])) return false;
   }
   for (int w = 1; w <= d->n_wavelengths; ++w) {
     const int row = w + 1;
-    if (cells[row - 1].empty()) {
+    next_row(0);
+    if (counts[row - 1] == 0) {
       f.warnings.push_back({row, 0, "empty row read as wavelength 0 nm with absorbances 0"});
       continue;
     }
-    const auto wl = r.number(cell(row, 1), row, 1, Cell::Wavelength);
+    const auto wl = r.number(cell(1), row, 1, Cell::Wavelength);
     if (!wl || !r.wavelength(*wl, row, 1, d->wavelengths[w])) return false;
     for (int s = 1; s <= d->n_spectra; ++s) {
-      const auto v = r.number(cell(row, s + 1), row, s + 1, Cell::Absorbance);
+      const auto v = r.number(cell(s + 1), row, s + 1, Cell::Absorbance);
       if (!v || !r.single(*v, row, s + 1, d->absorbance[w][s])) return false;
     }
   }
@@ -417,7 +499,7 @@ bool read_mdf(std::string_view text, DataFile& f) {
 std::string not_text_reason(std::string_view bytes) {
   if (bytes.find('\0') != std::string_view::npos)
     return "the file is not text (it holds NUL bytes)";
-  const size_t eol = bytes.find_first_of("\r\n");
+  const size_t eol = line_end(bytes);
   if (!valid_utf8(bytes.substr(0, eol)))
     return "the file is not text (its first line is not valid UTF-8)";
   return {};
@@ -433,14 +515,15 @@ DataFile read_data_file(std::string_view name, std::string_view bytes, InputForm
       for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
       return tail == ext;
     };
-    const std::string_view first = bytes.substr(0, bytes.find_first_of("\r\n"));
+    const std::string_view first = bytes.substr(0, line_end(bytes));
     if (ends(".csv") || ends(".tsv") || table_with_empty_corner(bytes))
       format = InputFormat::Table;
     else if (ends(".mdf"))
       format = InputFormat::Mdf;
     else
-      format = first.find_first_of("\t;") != std::string_view::npos ? InputFormat::Table
-                                                                    : InputFormat::Mdf;
+      format = std::any_of(first.begin(), first.end(), [](char c) { return c == '\t' || c == ';'; })
+                   ? InputFormat::Table
+                   : InputFormat::Mdf;
   }
   if (format == InputFormat::Table)
     read_table(bytes, f);

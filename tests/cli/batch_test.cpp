@@ -80,6 +80,16 @@ TEST(DataFile, EveryDialectReadsAsThePasteAndTheFileImport) {
       {"a.mdf", "0.001, 7, 3, 5\n400, 0.1, 0.25, -0.125\n402.5, 1e-3, 2.5E-1, 0\n",
        InputFormat::Mdf, "", '.'},
       {"a.txt", "0.001 7 3 5 400 0.1 0.25\n-0.125 402.5 1e-3 2.5E-1 0", InputFormat::Mdf, "", '.'},
+      // Quotes around every cell, a quote doubled in none; empty cells after the last one of
+      // a row, as many as a spreadsheet leaves, do not count as columns.
+      {"a.csv",
+       "\"0,001\",\"7\",\"3\",\"5\"\n\"400\",\"0,1\",\"0,25\",\"-0,125\"\n\"402,5\",\"1e-3\","
+       "\"2,5E-1\",\"0\"\n",
+       InputFormat::Table, "comma", ','},
+      {"a.tsv",
+       "0.001\t7\t3\t5" + std::string(5000, '\t') + "\n400\t0.1\t0.25\t-0.125\t\t\n" +
+           "402.5\t1e-3\t2.5E-1\t0" + std::string(70, '\t') + "\n",
+       InputFormat::Table, "tab", '.'},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -164,6 +174,11 @@ TEST(DataFile, FilesThatCannotBeSpectraAreRefusedWithAStableCode) {
       {"a.txt", "0.001\t2\n", "no_wavelengths"},
       {"a.tsv", "0.001\n400\n", "no_spectra"},
       {"a.txt", rows_of(3, 53), "too_many_columns"},
+      // The 52nd cell counts however many empty ones stand before it.
+      {"a.txt", "0.001\t2\t4" + std::string(100000, '\t') + "5\n400\t0.1\t0.2\n",
+       "too_many_columns"},
+      {"a.csv", "0.001,2,4\n400" + std::string(60, ',') + "\"0,5\"\n", "too_many_columns"},
+      {"a.txt", "0.001\t\"a\"\"b\"\t4\n400\t0.1\t0.2\n", "ph_not_a_number"},
       {"a.txt", "0.001\t2\t4\n400\tinf\t0.2\n", "non_finite"},
       {"a.txt", "0.001\t2\t4\n400\t1e39\t0.2\n", "value_out_of_range"},
       {"a.txt", "0.001\t2\t4\n40000\t0.1\t0.2\n", "wavelength_out_of_range"},

@@ -414,5 +414,64 @@ TEST(Limits, ThreadAndMemoryLimitsEndInRefusalsNotAborts) {
   fs::remove_all(dir);
 }
 
+// Files of nearly 64 MiB built to make a reader keep what it will refuse: one row of 33
+// million cells, one row of 60 million empty cells, five million rows, one quoted cell of
+// 60 MB. Under a memory limit far below what a copy of their cells would need, each ends in
+// the refusal or the warning that names its shape, and the limit, when it is met, in a
+// refusal for want of memory, never an abort.
+TEST(Limits, HugeTablesCostWhatTheReaderKeepsNotTheirSize) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "memory limits and sanitizer shadow memory do not mix";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+  GTEST_SKIP() << "memory limits and sanitizer shadow memory do not mix";
+#endif
+#endif
+  const fs::path dir = fs::temp_directory_path() / ("ferolan_huge_" + std::to_string(getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  const size_t size = (64u << 20) - 64;
+  auto write = [&](const char* name, const std::string& head, const std::string& unit,
+                   const std::string& tail) {
+    std::string text = head;
+    text.reserve(size);
+    while (text.size() + unit.size() + tail.size() < size) text += unit;
+    std::ofstream(dir / name, std::ios::binary) << text << tail;
+  };
+  write("row.txt", "0.001\t", "1\t", "\n");
+  const std::string rows = "\n400\t0.1\t0.2\t0.3\t0.4\n401\t0.2\t0.3\t0.3\t0.5\n";
+  write("empties.txt", "0.001\t2\t3\t5\t6", "\t\t\t\t", rows);
+  write("rows.txt", "0.001\t2\t3\t5\t6" + rows, "400\t0.1\t0.2\t0.3\t0.4\n", "");
+  write("cell.csv", "0.001,2,3,5,6\n400,\"", "1,", "\",0.2,0.3,0.4\n401,0.2,0.3,0.3,0.5\n");
+  struct Case {
+    const char* limit;
+    const char* file;
+    int status;
+    const char* says;  // on standard error
+  } cases[] = {
+      {"ulimit -v 200000", "row.txt", 2, "row 1 has more than 51 columns (at most 50 spectra)"},
+      {"ulimit -v 200000", "empties.txt", 0, "pKa1"},
+      {"ulimit -v 200000", "rows.txt", 0, "not read: a table holds at most 999 wavelength points"},
+      // The cell is kept, and copied once to be read as a number.
+      {"ulimit -v 350000", "cell.csv", 0, "row 2, column 2: \"1,1,1,1"},
+      // Too little even for the file's bytes: a refusal of the file.
+      {"ulimit -v 100000", "row.txt", 2, "not enough memory to analyse it"},
+  };
+  for (const Case& c : cases) {
+    const std::string cmd = "cd " + dir.string() + " && bash -c '" + c.limit + " && exec " +
+                            FEROLAN_CLI + " " + c.file +
+                            " --pk 4 --jobs 1 --threads 1 --quiet --no-timing' >/dev/null 2>" +
+                            dir.string() + ".err";
+    const int raw = std::system(cmd.c_str());
+    const std::string err = slurp(dir.string() + ".err");
+    ASSERT_TRUE(WIFEXITED(raw)) << c.limit << " " << c.file;
+    EXPECT_EQ(WEXITSTATUS(raw), c.status) << c.limit << " " << c.file << "\n" << err;
+    EXPECT_NE(err.find(c.says), std::string::npos) << c.limit << " " << c.file << "\n" << err;
+    EXPECT_EQ(err.find("terminate"), std::string::npos) << err;
+  }
+  fs::remove_all(dir);
+  fs::remove(dir.string() + ".err");
+}
+
 }  // namespace
 }  // namespace ferolan::cli
