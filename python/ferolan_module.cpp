@@ -11,6 +11,8 @@
 #include <charconv>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -62,14 +64,19 @@ struct Dataset {
   cli::DataFile input;  // how it was read; input.data holds the data set as read
   std::string source;   // the file, empty for arrays
   int path_len = 1;
-  // score(): the data set as an import leaves it and one fit's scratch, made when first
-  // needed and kept, as a search's run keeps them.
+  // score() and evaluate(): the data set as an import leaves it (with whether the batch tool
+  // refuses it) and one fit's scratch, made when first needed and kept, as a search's run
+  // keeps them.
   std::mutex fit_mutex;
-  std::unique_ptr<DataSet> imported;
+  std::shared_ptr<const DataSet> imported;
+  bool refused = false;
   std::unique_ptr<CalcState> scratch;
 };
 
 constexpr int kNumpyOk = py::array::forcecast;
+// How often a running search or folder looks for Ctrl-C: well within the tenth of a second a
+// stop may take.
+constexpr int kSignalPollMs = 20;
 
 // The kinds of numpy data a value array may hold: real numbers (integers or floats).
 bool real_dtype(const py::array& a) {
@@ -244,19 +251,28 @@ std::vector<std::string> warning_texts(const Dataset& ds) {
   return out;
 }
 
+// The data set as the batch tool's session loads it (sorted by pH, every spectrum included);
+// with ds.fit_mutex held.
+const DataSet& imported(Dataset& ds) {
+  if (!ds.imported) {
+    auto d = std::make_shared<DataSet>(data_of(ds));
+    sort_by_ph(*d);
+    find_a_max(*d);
+    for (int i = 1; i <= d->n_spectra; ++i) d->spectrum_used[i] = 1;
+    ds.refused = cli::data_refusal(*d).has_value() || data_problem(*d).has_value();
+    ds.imported = std::move(d);
+  }
+  return *ds.imported;
+}
+
 // One fit of a constant set, as a search scores a trial: s(A) on every fit_step-th point.
 double score(Dataset& ds, const std::vector<double>& pk, int fit_step, long repeat) {
   if (pk.empty() || pk.size() > kSlots)
     raise("RefusedError", "too_many_constants", "pk takes 1..5 values");
   if (fit_step < 1) raise("RefusedError", "fit_step", "fit_step must be 1 or more");
   std::lock_guard lock(ds.fit_mutex);
-  if (!ds.imported) {
-    ds.imported = std::make_unique<DataSet>(data_of(ds));
-    sort_by_ph(*ds.imported);
-    find_a_max(*ds.imported);
-    for (int i = 1; i <= ds.imported->n_spectra; ++i) ds.imported->spectrum_used[i] = 1;
-    ds.scratch = std::make_unique<CalcState>();
-  }
+  imported(ds);
+  if (!ds.scratch) ds.scratch = std::make_unique<CalcState>();
   CalcState& c = *ds.scratch;
   SlotModes modes{};
   c.ka = {};
@@ -303,7 +319,7 @@ class PyWatch : public cli::SearchWatch {
   void yielded(const SearchState& search) override {
     if (error_ || token_.cancelled()) return;
     const auto now = Clock::now();
-    const bool signals = now - last_signals_ >= std::chrono::milliseconds(20);
+    const bool signals = now - last_signals_ >= std::chrono::milliseconds(kSignalPollMs);
     const bool progress = progress_ && now - last_progress_ >= std::chrono::milliseconds(100);
     if (!signals && !progress) return;
     py::gil_scoped_acquire locked;
@@ -347,23 +363,49 @@ class PyWatch : public cli::SearchWatch {
 // Results
 
 struct Result {
+  // What the batch tool reports. A lean evaluation holds only its constants, s(A) and fit
+  // until full() completes it with the batch tool's own evaluation (diagnostics, JSON).
   std::shared_ptr<const cli::FileResult> file;
+  bool complete = true;
+  std::shared_ptr<Dataset> source;      // lean: what to complete from
+  py::dict kw;                          // lean: the call's arguments
+  std::shared_ptr<const DataSet> data;  // as the search or the evaluation used it
   std::shared_ptr<cli::Session> session;
   bool stopped = false;
-  // The fit at the result, made when first asked for.
-  std::shared_ptr<const CalcState> fit;
+  // The fit at the result: the search's or the evaluation's (made when first asked for after
+  // a model comparison, which keeps none).
+  std::shared_ptr<const FitArrays> fit;
 };
 
-analysis::KaSet ka_of_result(const Result& r) {
-  analysis::KaSet ka{};
-  for (int k = 1; k <= kSlots; ++k) ka[k] = r.file->per_slot[k].ka.value_or(0.0);
-  return ka;
+Result analyse(const Dataset& ds, const std::string& mode, const py::dict& kw);
+
+// The batch tool's result, complete (a lean evaluation is completed once, on first need).
+const cli::FileResult& full(Result& r) {
+  if (!r.complete) {
+    Result f = analyse(*r.source, "evaluate", r.kw);
+    if (!r.complete) {  // another thread may have completed it meanwhile
+      r.file = std::move(f.file);
+      r.session = std::move(f.session);
+      r.complete = true;
+      r.kw = py::dict();
+    }
+  }
+  return *r.file;
 }
 
-const CalcState& fit_of(Result& r) {
+const FitArrays& fit_of(Result& r) {
   if (!r.fit) {
+    Arr1<float, kSlots> pk{};
+    SlotModes modes{};
+    for (int k = 1; k <= kSlots; ++k) {
+      const cli::SlotResult& s = r.file->per_slot[k];
+      modes[k] = !s.state || s.state[0] == 'r' ? SlotMode::Removed
+                 : s.state[0] == 'h'           ? SlotMode::Held
+                                               : SlotMode::Fitted;
+      pk[k] = static_cast<float>(s.pka.value_or(0));
+    }
     py::gil_scoped_release unlocked;
-    r.fit = analysis::fit_full(r.session->st->data, ka_of_result(r));
+    r.fit = std::make_shared<const FitArrays>(evaluate(*r.data, pk, modes).fit);
   }
   return *r.fit;
 }
@@ -548,6 +590,74 @@ Result analyse(const Dataset& ds, const std::string& mode, const py::dict& kw) {
   // A cancelled search still has its best set so far; the JSON says it was stopped.
   if (!cli::has_result(f.status) && !(r.stopped && f.code == "stopped"))
     raise(f.exit_status == cli::kInput ? "DataError" : "RefusedError", f.code, f.message);
+  r.data = std::shared_ptr<const DataSet>(r.session, &r.session->st->data);
+  r.fit = f.fit;
+  return r;
+}
+
+// evaluate(): the engine's evaluation of the constants, the rest of the batch tool's (its
+// diagnostics and JSON) only when asked for. Arguments the lean path does not take (texts,
+// left-out spectra, held slots) and whatever it would refuse go the batch tool's whole way,
+// which words the refusal.
+Result evaluate_result(const std::shared_ptr<Dataset>& ds, const py::dict& kw) {
+  auto whole = [&] { return analyse(*ds, "evaluate", kw); };
+  for (const auto& item : kw) {
+    const std::string key = py::str(item.first);
+    if (key != "pk" && key != "ionic_strength" && key != "noise") return whole();
+  }
+  if (!kw.contains("pk") || py::isinstance<py::str>(kw["pk"]) ||
+      !py::isinstance<py::sequence>(kw["pk"]))
+    return whole();
+  const py::sequence values = kw["pk"];
+  const size_t n = values.size();
+  if (n == 0 || n > kSlots) return whole();
+  Arr1<float, kSlots> pk{};
+  SlotModes modes{};
+  for (int k = 1; k <= kSlots; ++k) {
+    modes[k] = k <= static_cast<int>(n) ? SlotMode::Fitted : SlotMode::Removed;
+    if (modes[k] == SlotMode::Removed) continue;
+    const py::object v = values[k - 1];
+    if (!PyFloat_Check(v.ptr()) && !(PyLong_Check(v.ptr()) && !PyBool_Check(v.ptr())))
+      return whole();
+    const double x = PyFloat_AsDouble(v.ptr());
+    if (x == -1.0 && PyErr_Occurred()) {
+      PyErr_Clear();
+      return whole();
+    }
+    if (!std::isfinite(x)) return whole();
+    pk[k] = static_cast<float>(x);
+  }
+  std::shared_ptr<const DataSet> data;
+  {
+    std::lock_guard lock(ds->fit_mutex);
+    imported(*ds);
+    if (ds->refused) return whole();
+    data = ds->imported;
+  }
+  Evaluation e;
+  {
+    py::gil_scoped_release unlocked;
+    e = evaluate(*data, pk, modes);
+  }
+  if (e.refusal) return whole();
+  auto file = std::make_shared<cli::FileResult>();
+  file->mode = "evaluate";
+  for (int k = 1; k <= kSlots; ++k) {
+    cli::SlotResult& s = file->per_slot[k];
+    s.state = slot_mode_name(modes[k]);
+    if (modes[k] == SlotMode::Removed) continue;
+    s.pka = pk[k];
+    s.ka = e.ka[k];
+  }
+  file->s_a = e.s_a;
+  file->s_a_thinned = e.s_a_thinned;
+  Result r;
+  r.file = std::move(file);
+  r.complete = false;
+  r.source = ds;
+  r.kw = kw;
+  r.data = std::move(data);
+  r.fit = std::make_shared<const FitArrays>(std::move(e.fit));
   return r;
 }
 
@@ -575,48 +685,59 @@ std::string result_repr(const Result& r) {
   return out;
 }
 
-// Included spectra (rows of the result's arrays), 0-based into the sorted data set.
-std::vector<int> included(const Result& r) {
-  return analysis::included_spectra(r.session->st->data);
+int forms_of(const Result& r) {
+  analysis::KaSet ka{};
+  for (int k = 1; k <= kSlots; ++k) ka[k] = r.file->per_slot[k].ka.value_or(0.0);
+  return analysis::present_forms(ka);
 }
 
 py::array_t<double> forms_spectra(Result& r) {
-  const CalcState& c = fit_of(r);
-  const DataSet& d = r.session->st->data;
-  const int forms = analysis::present_forms(ka_of_result(r));
-  py::array_t<double> out({static_cast<py::ssize_t>(d.n_wavelengths), py::ssize_t{forms}});
+  const FitArrays& f = fit_of(r);
+  const int forms = forms_of(r);
+  py::array_t<double> out({static_cast<py::ssize_t>(f.points), py::ssize_t{forms}});
   auto o = out.mutable_unchecked<2>();
-  for (int w = 0; w < d.n_wavelengths; ++w)
-    for (int j = 0; j < forms; ++j) o(w, j) = c.eps_forms[w + 1][j + 1];
+  for (int p = 0; p < f.points; ++p)
+    for (int j = 0; j < forms; ++j) o(p, j) = f.form_spectra[static_cast<size_t>(p) * kForms + j];
   return out;
 }
 
 py::array_t<double> concentrations(Result& r) {
-  const CalcState& c = fit_of(r);
-  const int forms = analysis::present_forms(ka_of_result(r));
-  const std::vector<int> used = included(r);
-  py::array_t<double> out({static_cast<py::ssize_t>(used.size()), py::ssize_t{forms}});
+  const FitArrays& f = fit_of(r);
+  const int forms = forms_of(r);
+  const auto n = static_cast<py::ssize_t>(f.spectra.size());
+  py::array_t<double> out({n, py::ssize_t{forms}});
   auto o = out.mutable_unchecked<2>();
-  for (size_t i = 0; i < used.size(); ++i)
-    for (int j = 0; j < forms; ++j) o(static_cast<py::ssize_t>(i), j) = c.form_conc[used[i]][j + 1];
+  for (py::ssize_t u = 0; u < n; ++u)
+    for (int j = 0; j < forms; ++j) o(u, j) = f.form_conc[static_cast<size_t>(u) * kForms + j];
   return out;
 }
 
-// measured (true), residuals (false) or calculated (nullopt) over the included spectra.
-py::array_t<double> spectra_matrix(Result& r, std::optional<bool> measured) {
-  const DataSet& d = r.session->st->data;
-  const std::vector<int> used = included(r);
-  std::vector<double> res;
-  if (measured != true) res = analysis::residual_vector(d, fit_of(r));
-  py::array_t<double> out(
-      {static_cast<py::ssize_t>(used.size()), static_cast<py::ssize_t>(d.n_wavelengths)});
-  auto o = out.mutable_unchecked<2>();
-  for (size_t i = 0; i < used.size(); ++i)
-    for (int w = 0; w < d.n_wavelengths; ++w) {
-      const double a = d.absorbance[w + 1][used[i]];
-      const double e = res.empty() ? 0 : res[i * d.n_wavelengths + w];
-      o(static_cast<py::ssize_t>(i), w) = measured == true ? a : measured == false ? e : a - e;
-    }
+enum class Matrix { Measured, Calculated, Residuals };
+
+// Spectra (included, ascending pH) x points.
+py::array_t<double> spectra_matrix(Result& r, Matrix which) {
+  const FitArrays& f = fit_of(r);
+  const DataSet& d = *r.data;
+  const auto n = static_cast<py::ssize_t>(f.spectra.size());
+  py::array_t<double> out({n, static_cast<py::ssize_t>(f.points)});
+  double* o = out.mutable_data();
+  const size_t size = static_cast<size_t>(n) * f.points;
+  if (which == Matrix::Calculated)
+    std::copy(f.calculated.begin(), f.calculated.begin() + size, o);
+  else if (which == Matrix::Residuals)
+    std::copy(f.residuals.begin(), f.residuals.begin() + size, o);
+  else
+    for (py::ssize_t u = 0; u < n; ++u)
+      for (int p = 0; p < f.points; ++p) *o++ = d.absorbance[p + 1][f.spectra[u]];
+  return out;
+}
+
+py::array_t<double> result_ph(Result& r) {
+  const FitArrays& f = fit_of(r);
+  py::array_t<double> out(static_cast<py::ssize_t>(f.spectra.size()));
+  auto o = out.mutable_unchecked<1>();
+  for (size_t u = 0; u < f.spectra.size(); ++u)
+    o(static_cast<py::ssize_t>(u)) = r.data->ph_values[f.spectra[u]];
   return out;
 }
 
@@ -663,19 +784,52 @@ py::tuple summary(const std::vector<std::string>& paths, const py::object& plan,
     }
     jobs = std::move(some);
   }
-  std::string csv;
-  {
-    py::gil_scoped_release unlocked;
-    const int threads =
-        jobs_n > 0 ? jobs_n : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  // The files are analysed on a thread of their own while this one, the caller's (in a
+  // notebook the main thread, the only one Python runs signal handlers on), looks for Ctrl-C:
+  // it cancels the token every search of the run polls, and no further file is started.
+  const int threads =
+      jobs_n > 0 ? jobs_n : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  auto token = std::make_shared<CancelToken>();
+  for (cli::FileJob& j : jobs) j.cancel = token.get();
+  struct Run {
+    std::mutex mu;
+    std::condition_variable cv;
+    bool done = false;
     std::vector<cli::FileResult> results;
-    int started = 0;
-    cli::analyse_all(
-        jobs, threads, [&](cli::FileResult&& r) { results.push_back(std::move(r)); }, [](size_t) {},
-        started);
-    csv = cli::summary_csv(results, base.refine);
+    std::exception_ptr error;
+  } run;
+  std::thread worker([&] {
+    try {
+      int started = 0;
+      cli::analyse_all(
+          jobs, threads, [&](cli::FileResult&& r) { run.results.push_back(std::move(r)); },
+          [](size_t) {}, started, token.get());
+    } catch (...) {
+      run.error = std::current_exception();
+    }
+    std::lock_guard lock(run.mu);
+    run.done = true;
+    run.cv.notify_all();
+  });
+  std::optional<py::error_already_set> interrupted;
+  while (true) {
+    bool finished = false;
+    {
+      py::gil_scoped_release unlocked;
+      std::unique_lock lock(run.mu);
+      finished =
+          run.cv.wait_for(lock, std::chrono::milliseconds(kSignalPollMs), [&] { return run.done; });
+    }
+    if (finished) break;
+    if (!interrupted && PyErr_CheckSignals() != 0) {
+      interrupted.emplace();
+      token->cancel();
+    }
   }
-  return py::make_tuple(total, csv);
+  worker.join();
+  if (interrupted) throw std::move(*interrupted);
+  if (run.error) std::rethrow_exception(run.error);
+  return py::make_tuple(total, cli::summary_csv(run.results, base.refine));
 }
 
 int count_jobs(const std::vector<std::string>& paths, const py::object& plan, const py::dict& kw) {
@@ -795,7 +949,11 @@ PYBIND11_MODULE(ferolan, m) {
           "u", [](const Result& r) { return slot_values(r, &cli::SlotResult::u); },
           "The window's uncertainty of each fitted pKa (NaN for held ones and evaluate).")
       .def_property_readonly(
-          "se", [](const Result& r) { return slot_values(r, &cli::SlotResult::se); },
+          "se",
+          [](Result& r) {
+            full(r);
+            return slot_values(r, &cli::SlotResult::se);
+          },
           "Standard error of each fitted pKa from the least-squares curvature (NaN: none).")
       .def_property_readonly(
           "states",
@@ -813,12 +971,12 @@ PYBIND11_MODULE(ferolan, m) {
           "s_a_thinned", [](const Result& r) { return r.file->s_a_thinned; },
           "s(A) of the last trial scored, on the searches' grid of every 10th point.")
       .def_property_readonly(
-          "trials", [](const Result& r) { return r.file->trials; }, "Trials scored.")
+          "trials", [](Result& r) { return full(r).trials; }, "Trials scored.")
       .def_property_readonly(
-          "fits", [](const Result& r) { return r.file->fits; },
+          "fits", [](Result& r) { return full(r).fits; },
           "Fits computed, display and uncertainty fits included.")
       .def_property_readonly(
-          "seconds", [](const Result& r) { return r.file->elapsed_s; },
+          "seconds", [](Result& r) { return full(r).elapsed_s; },
           "Seconds the search took (monotonic clock).")
       .def_property_readonly(
           "mode", [](const Result& r) { return r.file->mode; },
@@ -830,25 +988,17 @@ PYBIND11_MODULE(ferolan, m) {
           "warnings",
           [](const Result& r) {
             std::vector<std::string> w;
-            if (r.file->input)
-              for (const cli::CellWarning& c : r.file->input->warnings)
-                w.push_back(cli::located(c));
+            const auto& input = r.complete ? r.file->input : r.source->input;
+            if (input)
+              for (const cli::CellWarning& c : input->warnings) w.push_back(cli::located(c));
             return w;
           },
           "The data's reading warnings.")
       .def_property_readonly(
-          "ph",
-          [](const Result& r) {
-            const std::vector<int> used = included(r);
-            py::array_t<double> out(static_cast<py::ssize_t>(used.size()));
-            auto o = out.mutable_unchecked<1>();
-            for (size_t i = 0; i < used.size(); ++i)
-              o(static_cast<py::ssize_t>(i)) = r.session->st->data.ph_values[used[i]];
-            return out;
-          },
+          "ph", &result_ph,
           "pH of the spectra that took part (ascending): the rows of the arrays below.")
       .def_property_readonly(
-          "wavelengths", [](const Result& r) { return wavelength_array(r.session->st->data); },
+          "wavelengths", [](const Result& r) { return wavelength_array(*r.data); },
           "Wavelengths, nm: the columns of the arrays below.")
       .def_property_readonly("forms_spectra", &forms_spectra,
                              "Forms' spectra at the result, points x forms (absorbance per\n"
@@ -856,18 +1006,21 @@ PYBIND11_MODULE(ferolan, m) {
       .def_property_readonly("concentrations", &concentrations,
                              "Concentrations of the forms, spectra x forms (mol/L).")
       .def_property_readonly(
-          "measured", [](Result& r) { return spectra_matrix(r, true); },
+          "measured", [](Result& r) { return spectra_matrix(r, Matrix::Measured); },
           "Measured absorbance, spectra x points.")
       .def_property_readonly(
-          "residuals", [](Result& r) { return spectra_matrix(r, false); },
+          "residuals", [](Result& r) { return spectra_matrix(r, Matrix::Residuals); },
           "Measured minus calculated absorbance, spectra x points.")
       .def_property_readonly(
-          "calculated", [](Result& r) { return spectra_matrix(r, std::nullopt); },
+          "calculated", [](Result& r) { return spectra_matrix(r, Matrix::Calculated); },
           "Calculated absorbance at the result, spectra x points.")
       .def(
-          "to_json", [](const Result& r) { return cli::json_text({*r.file}, false); },
+          "to_json", [](Result& r) { return cli::json_text({full(r)}, false); },
           "The batch tool's JSON (schema 1) of this result, as ferolan-cli --json writes it.")
-      .def("__repr__", &result_repr);
+      .def("__repr__", [](Result& r) {
+        full(r);
+        return result_repr(r);
+      });
 
   m.def(
       "_analyse",
@@ -876,6 +1029,13 @@ PYBIND11_MODULE(ferolan, m) {
         return std::make_shared<Result>(analyse(*ds, mode, kw));
       },
       py::arg("ds"), py::arg("mode"));
+  m.def(
+      "_evaluate",
+      [](const std::shared_ptr<Dataset>& ds, const py::kwargs& kw) {
+        if (!ds) raise("DataError", "wrong_type", "the first argument must be a ferolan.Dataset");
+        return std::make_shared<Result>(evaluate_result(ds, kw));
+      },
+      py::arg("ds"));
   m.def(
       "_summary",
       [](const std::vector<std::string>& paths, const py::object& plan, int jobs,

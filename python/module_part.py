@@ -152,8 +152,9 @@ def evaluate(ds, pk, hold=None, exclude=None, exclude_ph=None, ionic_strength=No
 
     pk: pKa1, pKa2, ... of the set; exclude / exclude_ph: spectra left out.
     """
-    return _run(ds, "evaluate", pk=pk, hold=hold, exclude=exclude, exclude_ph=exclude_ph,
-                ionic_strength=ionic_strength, noise=noise)
+    kw = dict(pk=pk, hold=hold, exclude=exclude, exclude_ph=exclude_ph,
+              ionic_strength=ionic_strength, noise=noise)
+    return _evaluate(ds, **{k: v for k, v in kw.items() if v is not None})
 
 
 def _numpy_lists(d, keys):

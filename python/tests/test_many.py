@@ -85,3 +85,23 @@ def test_plan_and_bad_inputs(folder, tmp_path):
     assert e.value.code == "plan"
     with pytest.raises(ferolan.RefusedError):
         ferolan.analyse_many(folder, search="fastest")
+
+
+@pytest.mark.parametrize("jobs", [1, 2])
+def test_ctrl_c_stops_a_folder_and_raises_keyboard_interrupt(tmp_path, jobs):
+    import _thread
+    import threading
+    d = tmp_path / "long"
+    d.mkdir()
+    for i in range(6):
+        shutil.copy(EXAMPLE, d / f"a{i:02d}.mdf")
+    # Each file's manual grid alone would take minutes.
+    long = [(1.0, 12.0, 0.01), (1.0, 12.0, 0.01)]
+    timer = threading.Timer(0.3, _thread.interrupt_main)
+    timer.start()
+    with pytest.raises(KeyboardInterrupt):
+        ferolan.analyse_many(d, search="manual", ranges=long, jobs=jobs)
+    timer.join()
+    # The module is usable afterwards, and its next run is not stopped.
+    df = ferolan.analyse_many(d / "a00.mdf", search="evaluate", pk=[4.2, 8.9])
+    assert df["status"].tolist() == ["ok"]

@@ -66,7 +66,12 @@ def test_arrays_of_the_fit_are_consistent(example):
     assert r.forms_spectra.shape == (points, 3)
     assert r.concentrations.shape == (n_used, 3)
     assert r.measured.shape == r.calculated.shape == r.residuals.shape == (n_used, points)
-    assert np.array_equal(r.measured - r.residuals, r.calculated)
+    # The engine's own sum and difference, equal up to the rounding of a - (a - c).
+    assert np.allclose(r.measured - r.residuals, r.calculated, rtol=0, atol=1e-15)
+    # The search's fit at its result is the fit of its constants, evaluated anew.
+    again = ferolan.evaluate(example, pk=r.pKa, exclude=[5])
+    for name in ("forms_spectra", "concentrations", "calculated", "residuals", "ph"):
+        assert np.array_equal(getattr(r, name), getattr(again, name)), name
     # The forms' concentrations add up to the acid's, and the residuals to s(A).
     assert np.allclose(r.concentrations.sum(axis=1), example.conc, rtol=1e-5)
     assert np.sqrt(np.mean(r.residuals ** 2)) == pytest.approx(r.s_a, rel=1e-9)
@@ -120,3 +125,33 @@ def test_score_refuses_what_a_fit_cannot_use(example, pk, step, code):
     with pytest.raises(ferolan.RefusedError) as e:
         example.score(pk, fit_step=step)
     assert e.value.code == code
+
+
+def test_evaluate_numbers_before_the_batch_tools_diagnostics_are_asked_for(example):
+    # ferolan.evaluate scores on the engine alone; the batch tool's JSON is made only for
+    # to_dict() and must hold the same numbers.
+    r = ferolan.evaluate(example, pk=np.array([4.2, 8.9]))
+    lean = (r.pKa.tolist(), r.Ka.tolist(), r.s_a, r.s_a_thinned, r.states, r.slots)
+    arrays = r.forms_spectra, r.calculated, r.residuals
+    want, status = run_cli(EXAMPLE, "--evaluate", "--pk", "4.2,8.9")
+    assert status == 0
+    slots = [s for s in want["slots"] if s["state"] != "removed"]
+    assert lean == ([s["pKa"] for s in slots], [s["Ka"] for s in slots], want["s_a"],
+                    want["s_a_thinned"], ["fitted", "fitted"], [1, 2])
+    assert comparable(r.to_dict()) == comparable(want)
+    assert (r.s_a, r.s_a_thinned) == lean[2:4]
+    for before, after in zip(arrays, (r.forms_spectra, r.calculated, r.residuals)):
+        assert np.array_equal(before, after)
+
+
+@pytest.mark.parametrize("pk,code", [
+    ([4.2, 0], "start_value_missing"),
+    ([4.2, float("nan")], "non_finite"),
+    (["4.2", "x"], None),
+    ([1, 2, 3, 4, 5, 6], "too_many_constants"),
+])
+def test_evaluate_refuses_as_the_batch_tool_does(example, pk, code):
+    with pytest.raises(ferolan.RefusedError) as e:
+        ferolan.evaluate(example, pk=pk)
+    if code:
+        assert e.value.code == code

@@ -314,6 +314,7 @@ FileResult analyse_data(const FileJob& job, const DataFile& input,
     }
     report.searched(sr.fits, sr.seconds);
     r.elapsed_text = format_mask(sr.seconds, "0#.0");
+    r.fit = std::make_shared<const FitArrays>(sr.fit);
   }
 
   // The result's constants, not those of the last trial scored.

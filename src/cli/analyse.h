@@ -2,8 +2,6 @@
 // through FileJob and FileResult, so that files can be analysed in any order, in parallel.
 #pragma once
 
-#include "cli/layer.h"
-
 #include <array>
 #include <memory>
 #include <optional>
@@ -12,10 +10,12 @@
 
 #include "cli/checks.h"
 #include "cli/data_file.h"
+#include "cli/layer.h"
 #include "cli/options.h"
 #include "engine/analysis/bootstrap.h"
 #include "engine/analysis/refine.h"
 #include "engine/search/cancel.h"
+#include "engine/search/search.h"
 
 namespace ferolan::cli {
 
@@ -85,6 +85,7 @@ struct FileResult {
   std::shared_ptr<const DataSet> data;                    // with --global: as fitted
   std::array<SlotMode, 6> modes{};                        // with --global: as searched
   std::shared_ptr<const GlobalRun> global;                // with --global: its sample's fit
+  std::shared_ptr<const FitArrays> fit;  // the search's fit at its result (none: no search)
 
   std::string text;                   // the report for people
   std::string forms_text, calc_text;  // when asked for

@@ -222,8 +222,9 @@ FileResult analyse_or_refuse(const FileJob& job) {
 
 size_t analyse_all(const std::vector<FileJob>& jobs, int threads,
                    const std::function<void(FileResult&&)>& done,
-                   const std::function<void(size_t)>& tick, int& started) {
+                   const std::function<void(size_t)>& tick, int& started, const CancelToken* stop) {
   const size_t n = jobs.size();
+  auto stopping = [stop] { return stop_signal() != 0 || (stop && stop->cancelled()); };
   const size_t want =
       std::clamp<size_t>(static_cast<size_t>(std::max(threads, 1)), 1, std::max<size_t>(n, 1));
   // How far ahead of the first unfinished file the workers may go.
@@ -235,8 +236,8 @@ size_t analyse_all(const std::vector<FileJob>& jobs, int threads,
   auto worker = [&] {
     std::unique_lock lock(mu);
     while (true) {
-      cv.wait(lock, [&] { return next >= n || stop_signal() || next < next_out + window; });
-      if (next >= n || stop_signal()) break;
+      cv.wait(lock, [&] { return next >= n || stopping() || next < next_out + window; });
+      if (next >= n || stopping()) break;
       const size_t i = next++;
       lock.unlock();
       FileResult r = analyse_or_refuse(jobs[i]);
@@ -280,7 +281,7 @@ size_t analyse_all(const std::vector<FileJob>& jobs, int threads,
       continue;
     }
     if (running == 0) {
-      if (started > 0 || stop_signal() || next >= n) break;
+      if (started > 0 || stopping() || next >= n) break;
       const size_t i = next++;  // no worker at all: this thread does the work
       lock.unlock();
       FileResult r = analyse_or_refuse(jobs[i]);
@@ -295,7 +296,7 @@ size_t analyse_all(const std::vector<FileJob>& jobs, int threads,
     lock.lock();
     cv.wait_for(lock, std::chrono::milliseconds(250),
                 [&] { return ready[next_out].has_value() || running == 0; });
-    if (stop_signal()) cv.notify_all();  // a signal handler cannot wake the workers itself
+    if (stopping()) cv.notify_all();  // a signal handler cannot wake the workers itself
   }
   for (size_t i = next_out; i < n; ++i)
     if (ready[i]) pass(i);
