@@ -46,9 +46,10 @@ std::unique_ptr<State> full_state() {
 void BM_FullRedraw(benchmark::State& state) {
   auto st = full_state();
   CountingCanvas spectrs, pict_e;
+  PlotView view;
   for (auto _ : state) {
-    vyvid_spectriv_form(st->data, st->settings, st->calc, spectrs, pict_e);
-    vyvid_rozrahovanyh_spectriv(st->data, st->settings, st->calc, spectrs);
+    vyvid_spectriv_form(st->data, view, st->calc, spectrs, pict_e);
+    vyvid_rozrahovanyh_spectriv(st->data, view, st->calc, spectrs);
     benchmark::DoNotOptimize(spectrs.sum + pict_e.sum);
   }
   state.counters["ops"] = static_cast<double>(spectrs.ops + pict_e.ops) / state.iterations();

@@ -85,7 +85,7 @@ BENCHMARK(BM_ProcessEvents);
 // One screen update of the manual grid: the five Ka labels and the elapsed time.
 void BM_ControlsFrame(benchmark::State& state) {
   Window w;
-  w.m.state.search.running = true;
+  w.m.running = true;
   int i = 0;
   for (auto _ : state) {
     ++i;
@@ -95,7 +95,7 @@ void BM_ControlsFrame(benchmark::State& state) {
     w.window->sync_widgets();
     QApplication::processEvents();
   }
-  w.m.state.search.running = false;
+  w.m.running = false;
 }
 BENCHMARK(BM_ControlsFrame)->Unit(benchmark::kMicrosecond);
 

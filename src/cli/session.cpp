@@ -115,7 +115,7 @@ bool apply_options(Session& s, const Options& o, int constants, std::string& cod
 }
 
 void read_values(Session& s, Search search) {
-  int16_t& ok = s.st->settings.parse_ok;
+  int16_t ok = 0;
   // A text the strict reader rejects stands for a value that fails the same test.
   auto strict = [&](const std::string& text, float rejected) {
     const float v = parse_number(text, ok);

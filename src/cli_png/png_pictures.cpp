@@ -131,11 +131,11 @@ class QtPngPictures : public PngPictures {
 
   void draw(const DataSet& data, const CalcState* fit) override {
     pict_e_.clear();
-    vyvid_vymiryanyh_spectriv(data, settings_, spectrs_);
-    picpH(data, settings_, picture1_);
+    vyvid_vymiryanyh_spectriv(data, view_, spectrs_);
+    picpH(data, view_, picture1_);
     if (!fit) return;
-    vyvid_spectriv_form(data, settings_, *fit, spectrs_, pict_e_);
-    vyvid_rozrahovanyh_spectriv(data, settings_, *fit, spectrs_);
+    vyvid_spectriv_form(data, view_, *fit, spectrs_, pict_e_);
+    vyvid_rozrahovanyh_spectriv(data, view_, *fit, spectrs_);
   }
 
   bool save(const std::string& dir_name, const analysis::Speciation* species,
@@ -151,7 +151,7 @@ class QtPngPictures : public PngPictures {
   }
 
  private:
-  Settings settings_;  // the diagrams' own display state (axis end, read-out scale)
+  PlotView view_;  // the diagrams' own display state (axis end, read-out scale)
   QtCanvas spectrs_, pict_e_, picture1_;
 };
 

@@ -61,7 +61,7 @@ MainWindow::MainWindow(Module& m, QtCanvas& spectrs, QtCanvas& pict_e, QtCanvas&
   setMouseTracking(true);
   compact_ = new CompactStyle;
   compact_->setParent(this);
-  mirror_ = new WidgetMirror(&m_.state.search.running, this);
+  mirror_ = new WidgetMirror(&m_.running, this);
   build(spectrs, pict_e, picture1);
   m_.ui.observer = this;
 }

@@ -32,6 +32,7 @@ bool same_bits(const T& a, const T& b) {
 struct Start {
   testing::TestModule t;
   std::unique_ptr<State> st;
+  PlotView view;
   std::vector<Control> controls;  // as all() lists them
   testing::RecordingCanvas canvases[3];
   std::unique_ptr<DataSet> scratch = std::make_unique<DataSet>();
@@ -43,6 +44,7 @@ struct Start {
     FUZZ_CHECK(Command5_Click(*t));
     on_user_check(*t, t->ui.Check3[2], false);
     st = std::make_unique<State>(t->state);
+    view = t->view;
     for (const Control* c : t->ui.all()) controls.push_back(*c);
     for (int i = 0; i < 3; ++i) canvases[i] = *canvas(i);
   }
@@ -56,6 +58,7 @@ struct Start {
     // Only an import that goes wrong touches the rest, and that stops the run.
     t->state.data = st->data;
     t->state.settings = st->settings;
+    t->view = view;
     const std::vector<Control*> now = t->ui.all();
     for (size_t i = 0; i < now.size(); ++i) *now[i] = controls[i];
     for (int i = 0; i < 3; ++i) *canvas(i) = canvases[i];
@@ -68,6 +71,7 @@ inline void check_unchanged(Start& b) {
   testing::TestModule& t = b.t;
   FUZZ_CHECK(same_bits(t->state.data, b.st->data));
   FUZZ_CHECK(same_bits(t->state.settings, b.st->settings));
+  FUZZ_CHECK(same_bits(t->view, b.view));
   FUZZ_CHECK(same_bits(t->state.calc, b.st->calc));
   FUZZ_CHECK(same_bits(t->state.search, b.st->search));
   const std::vector<Control*> now = t->ui.all();

@@ -173,7 +173,7 @@ class Session {
     const State& s = t_->state;
     st += "  state trials " + std::to_string(s.search.trials) + " fits " +
           std::to_string(s.calc.fits) + " fit_step " + std::to_string(s.calc.fit_step) +
-          " running " + std::to_string(s.search.running) + "\n";
+          " running " + std::to_string(t_->running) + "\n";
     st += "  s_a_sq " + bits(s.calc.s_a_sq) + " best " + fbits(s.calc.s_a_sq_best) +
           " step_factor " + fbits(s.search.step_factor) + "\n";
     for (int k = 1; k <= kSlots; ++k)

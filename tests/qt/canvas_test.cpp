@@ -254,14 +254,15 @@ class CanvasTest : public QObject {
     auto st = std::make_unique<State>();
     fill(st->data, st->calc);
     QtCanvas spectrs(spectrs_background()), pict_e(pict_e_background());
+    PlotView view;
     qint64 best = -1;
     for (int run = 0; run < 5; ++run) {
       QElapsedTimer t;
       t.start();
       // What a search shows for a new best: forms' spectra over the measured ones, then the
       // calculated spectra, then both pictures painted.
-      vyvid_spectriv_form(st->data, st->settings, st->calc, spectrs, pict_e);
-      vyvid_rozrahovanyh_spectriv(st->data, st->settings, st->calc, spectrs);
+      vyvid_spectriv_form(st->data, view, st->calc, spectrs, pict_e);
+      vyvid_rozrahovanyh_spectriv(st->data, view, st->calc, spectrs);
       spectrs.image();
       pict_e.image();
       const qint64 ns = t.nsecsElapsed();

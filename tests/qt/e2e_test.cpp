@@ -234,7 +234,7 @@ class EndToEndTest : public QObject {
     click(f->m.ui.Option1[3]);
     bool running_at_close = false;
     f->window->set_close_action([&] {
-      running_at_close = f->m.state.search.running;
+      running_at_close = f->m.running;
       ++f->closes;
       Command1_Click(f->m);  // the real action ends the process; here the search is stopped
     });

@@ -59,7 +59,7 @@ class HiDpiTest : public QObject {
     // pixel the coarse one colours, or next to it; and the fine one is not the coarse one
     // scaled up.
     QtCanvas coarse_canvas(spectrs_background());
-    vyvid_vymiryanyh_spectriv(f.m.state.data, f.m.state.settings, coarse_canvas);
+    vyvid_vymiryanyh_spectriv(f.m.state.data, f.m.view, coarse_canvas);
     const QImage coarse = rgb(coarse_canvas.image());
     const QRgb white = qRgb(255, 255, 255);
     auto near_coarse_ink = [&](int lx, int ly) {

@@ -166,7 +166,7 @@ class SearchDisplayTest : public QObject {
     QFETCH(int, button);
     Control& c = *f->m.ui.find(static_cast<Ctl>(button), -1);
     int yields_while_running = 0;
-    pf.after = [&](long) { yields_while_running += f->m.state.search.running; };
+    pf.after = [&](long) { yields_while_running += f->m.running; };
     click(c);
     QVERIFY(yields_while_running > 0);
     QCOMPARE(f->hint_line(), QString::fromUtf8(kDoneText));

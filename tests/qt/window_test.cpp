@@ -15,6 +15,7 @@
 #include "qt/picture_box.h"
 #include "qt/qt_platform.h"
 #include "ui_fixture.h"
+#include "window/search/run_control.h"
 
 using namespace ferolan;
 using ferolan::testing::UiFixture;
@@ -338,7 +339,7 @@ class WindowTest : public QObject {
     QVERIFY(ui.Check1[4].checked && !ui.Check2[4].checked);
     QVERIFY(!static_cast<QCheckBox*>(f->w(ui.Check2[4]))->isChecked());
     QTest::mouseClick(f->w(ui.Option1[3]), Qt::LeftButton, {}, QPoint(5, 8));
-    QCOMPARE(f->m.state.search.opt_exponent_step, 0.25f);
+    QCOMPARE(window_setup(f->m).level, 3);
     QVERIFY(ui.Option1[3].checked && !ui.Option1[1].checked);
 
     auto* edit = static_cast<QLineEdit*>(f->w(ui.txt_pK[1]));

@@ -34,7 +34,7 @@ inline bool same_data(const DataSet& a, const DataSet& b) {
 // Everything a failed import must leave alone (the hint line excepted).
 struct Snapshot {
   std::unique_ptr<DataSet> data;
-  Settings settings;
+  PlotView view;
   struct Ctl {
     std::string text, tooltip;
     bool checked, enabled;
@@ -45,7 +45,7 @@ struct Snapshot {
   int scales;
 
   explicit Snapshot(TestModule& t) : data(std::make_unique<DataSet>(t->state.data)) {
-    settings = t->state.settings;
+    view = t->view;
     for (Control* c : t->ui.all())
       if (c != &t->ui.Label9) controls.push_back({c->text, c->tooltip, c->checked, c->enabled});
     RecordingCanvas* cv[3] = {&t.spectrs, &t.pict_e, &t.picture1};
@@ -58,8 +58,8 @@ struct Snapshot {
 
   void expect_unchanged(TestModule& t) const {
     EXPECT_TRUE(same_data(*data, t->state.data)) << "data set changed";
-    EXPECT_EQ(settings.wl_last, t->state.settings.wl_last);
-    EXPECT_EQ(settings.p1_scaled, t->state.settings.p1_scaled);
+    EXPECT_EQ(view.wl_last, t->view.wl_last);
+    EXPECT_EQ(view.p1_scaled, t->view.p1_scaled);
     size_t i = 0;
     for (Control* c : t->ui.all()) {
       if (c == &t->ui.Label9) continue;

@@ -58,7 +58,7 @@ inline void expect_recovered(TestModule& t, const AcidRecipe& recipe, int n,
 }
 
 inline void expect_unlocked(TestModule& t) {
-  EXPECT_FALSE(t->state.search.running);
+  EXPECT_FALSE(t->running);
   EXPECT_FALSE(t->ui.Command1.enabled);
   EXPECT_TRUE(t->ui.Command2.enabled && t->ui.Command6.enabled && t->ui.Command9.enabled);
   for (int k = 1; k <= kSlots; ++k) EXPECT_TRUE(t->ui.Check1[k].enabled);

@@ -40,12 +40,7 @@ struct DataSet {
 };
 
 struct Settings {
-  float path_len = 1;    // cm: 1, 2, 3 or 5
-  int16_t wl_last = 0;   // right end of the wavelength axis of both spectra plots
-  int16_t parse_ok = 0;  // 1 accepted, -1 rejected (last parse_number call)
-  // User coordinates last given to Picture1 by the dA/dpH diagram (for its read-out).
-  bool p1_scaled = false;
-  double p1_left = 0, p1_top = 0, p1_width = 0, p1_height = 0;
+  float path_len = 1;  // cm: 1, 2, 3 or 5
 };
 
 // Scratch of the fast fit, sized for the largest data set so that a trial never allocates.
@@ -96,9 +91,6 @@ struct SearchState {
   float step_factor = 0;  // exactly 1.0 means: stop requested
   float step_factor_start = 1.5f;
   float opt_factor_min = 1.0001f;
-  float opt_exponent_step = 1.0f;
-  float run_start_time = 0;           // seconds since midnight
-  bool running = false;               // a search is between its run lock and its end
   Arr1<float, kSlots> uncertainty{};  // u of the last uncertainty estimate, per fitted slot
   long trials = 0;                    // trials scored by the last search
   double s_a_sq_trial = 0;            // score of the last scored trial (thinned grid)

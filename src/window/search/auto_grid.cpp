@@ -17,8 +17,9 @@ bool read_held_values(Module& m, ModelSetup& setup) {
     const bool zeroed = ui.Check2[k].checked;
     m.state.calc.ka[k] = zeroed ? 0 : 1;
     if (zeroed || ui.Check1[k].checked) continue;
-    const float v = parse_number(ui.txt_pK[k].text, m.state.settings.parse_ok);
-    if (m.state.settings.parse_ok == -1 || !start_value_ok(v)) {
+    int16_t ok = 0;
+    const float v = parse_number(ui.txt_pK[k].text, ok);
+    if (ok == -1 || !start_value_ok(v)) {
       show_message(m, Msg::HeldValueAuto, k);
       return false;
     }
@@ -38,7 +39,7 @@ void Command9_Click(Module& m) {
   run_lock(m);
   s.step_factor = 1.5f;
   c.used_spectra_count = static_cast<int16_t>(count_used_spectra(m.state.data));
-  s.run_start_time = static_cast<float>(m.platform.clock_seconds());
+  m.run_start_time = static_cast<float>(m.platform.clock_seconds());
   std::string record;
   for (int k = 1; k <= kSlots; ++k) record += m.ui.txt_pK[k].text + " ";
   m.ui.set_text(m.ui.Label3, record);

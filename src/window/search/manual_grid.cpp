@@ -14,7 +14,7 @@ constexpr const char* kStoppedText = " Розрахунок зупинено д�
 // Reads the slot boxes in slot order, stopping at the first problem with its message.
 bool read_slots(Module& m, ModelSetup& setup) {
   Controls& ui = m.ui;
-  int16_t& ok = m.state.settings.parse_ok;
+  int16_t ok = 0;
   auto fail = [&](Msg msg, int k) {
     show_message(m, msg, k);
     return false;
@@ -54,7 +54,7 @@ void Command6_Click(Module& m) {
   }
   run_lock(m);
   s.step_factor = 1.5f;
-  s.run_start_time = static_cast<float>(m.platform.clock_seconds());
+  m.run_start_time = static_cast<float>(m.platform.clock_seconds());
   const Arr1<double, kSlots> ka_before = c.ka;
   ModelSetup setup = window_setup(m);
   if (!read_slots(m, setup)) return run_unlock(m);

@@ -7,7 +7,7 @@ namespace ferolan {
 
 void Command2_Click(Module& m) {
   run_lock(m);
-  m.state.search.run_start_time = static_cast<float>(m.platform.clock_seconds());
+  m.run_start_time = static_cast<float>(m.platform.clock_seconds());
   ModelSetup setup = window_setup(m);
   if (!read_start_values(m, setup)) return finish_block(m);
   WindowObserver obs(m);

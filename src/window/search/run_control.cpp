@@ -66,11 +66,6 @@ void Check2_Click(Controls& ui, int n) {
   }
 }
 
-void Option1_Click(SearchState& search, int n) {
-  static constexpr float kSteps[] = {1.0f, 1.0f, 0.5f, 0.25f};
-  if (n >= 1 && n <= 3) search.opt_exponent_step = kSteps[n];
-}
-
 void Option2_Click(Settings& settings, int n) {
   if (n == 1 || n == 2 || n == 3 || n == 5) settings.path_len = static_cast<float>(n);
 }
@@ -78,7 +73,7 @@ void Option2_Click(Settings& settings, int n) {
 void run_lock(Module& m) {
   shovaty(m.ui);
   for (int s = 1; s <= kMaxSpectra; ++s) m.ui.set_enabled(m.ui.Check3[s], false);
-  m.state.search.running = true;
+  m.running = true;
   m.state.search.trials = 0;
   m.stop_request = false;
 }
@@ -87,7 +82,7 @@ void run_unlock(Module& m) {
   pokazaty(m.ui);
   for (int s = 1; s <= kMaxSpectra; ++s)
     m.ui.set_enabled(m.ui.Check3[s], s <= m.state.data.n_spectra);
-  m.state.search.running = false;
+  m.running = false;
 }
 
 double elapsed_seconds(double now, float run_start) {
@@ -99,7 +94,7 @@ double elapsed_seconds(double now, float run_start) {
 }
 
 void show_elapsed(Module& m) {
-  const double t = elapsed_seconds(m.platform.clock_seconds(), m.state.search.run_start_time);
+  const double t = elapsed_seconds(m.platform.clock_seconds(), m.run_start_time);
   m.ui.set_text(m.ui.Lab_chas, format_mask(t, "0#.0", m.decimal()));
 }
 
@@ -112,8 +107,8 @@ void set_progress(Controls& ui, int n) {
 }
 
 void draw_fit(Module& m) {
-  vyvid_spectriv_form(m.state.data, m.state.settings, m.state.calc, m.spectrs, m.pict_e);
-  vyvid_rozrahovanyh_spectriv(m.state.data, m.state.settings, m.state.calc, m.spectrs);
+  vyvid_spectriv_form(m.state.data, m.view, m.state.calc, m.spectrs, m.pict_e);
+  vyvid_rozrahovanyh_spectriv(m.state.data, m.view, m.state.calc, m.spectrs);
 }
 
 void finish_block(Module& m) {
@@ -184,8 +179,8 @@ void WindowObserver::flush() {
   if (!draw_pending_) return;
   draw_pending_ = false;
   State& st = m.state;
-  vyvid_spectriv_form(st.data, st.settings, *m.shown_fit, m.spectrs, m.pict_e);
-  vyvid_rozrahovanyh_spectriv(st.data, st.settings, *m.shown_fit, m.spectrs);
+  vyvid_spectriv_form(st.data, m.view, *m.shown_fit, m.spectrs, m.pict_e);
+  vyvid_rozrahovanyh_spectriv(st.data, m.view, *m.shown_fit, m.spectrs);
 }
 
 void WindowObserver::scored(const TrialScore& trial) {

@@ -1,12 +1,11 @@
 // The frame of a running search: locking, stop, slot boxes, level, displays, finish.
 #pragma once
 
-#include "window/layer.h"
-
 #include <memory>
 #include <string>
 
 #include "engine/search/search.h"
+#include "window/layer.h"
 #include "window/state/module.h"
 
 namespace ferolan {
@@ -16,7 +15,6 @@ void pokazaty(Controls& ui);     // run unlock
 void Command1_Click(Module& m);  // stop request
 void Check1_Click(Controls& ui, int n);
 void Check2_Click(Controls& ui, int n);
-void Option1_Click(SearchState& search, int n);
 void Option2_Click(Settings& settings, int n);
 
 // shovaty / pokazaty as a search uses them: besides, the spectrum boxes stay locked for the

@@ -21,9 +21,6 @@ void Module::check_changed(Control& c) {
     case Ctl::Check3:
       Check3_changed(*this, c.index);
       break;
-    case Ctl::Option1:
-      Option1_Click(state.search, c.index);
-      break;
     case Ctl::Option2:
       Option2_Click(state.settings, c.index);
       break;

@@ -1,16 +1,16 @@
 // Everything one window owns: the state, the control model, and what the desktop lends it.
 #pragma once
 
-#include "window/layer.h"
-
 #include <functional>
 #include <memory>
 
 #include "engine/data/state.h"
 #include "engine/search/search.h"
+#include "window/layer.h"
 #include "window/platform/canvas.h"
 #include "window/platform/platform.h"
 #include "window/ui/controls.h"
+#include "window/view/plots.h"
 
 namespace ferolan {
 
@@ -38,6 +38,9 @@ struct Module : CheckHandler {
   // The stop button was pressed and the running search has not yet been told (at its next
   // yield).
   bool stop_request = false;
+  PlotView view;
+  bool running = false;      // a search is between its run lock and its end
+  float run_start_time = 0;  // seconds since midnight
 };
 
 }  // namespace ferolan

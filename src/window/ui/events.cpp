@@ -21,7 +21,7 @@ bool is_search_button(const Control& c) {
 void on_click(Module& m, Control& c) {
   if (!c.enabled) return;
   // The stop request enables Command2 while the stopped search still runs: never nest.
-  if (m.state.search.running && is_search_button(c)) return;
+  if (m.running && is_search_button(c)) return;
   switch (c.id) {
     case Ctl::Command1:
       Command1_Click(m);
@@ -79,13 +79,13 @@ void on_mouse_move(Module& m, Control& c, double x, double y) {
   std::string tip;
   switch (c.id) {
     case Ctl::spectrs:
-      tip = spectrs_readout(m.state.data, m.state.settings, x, y, m.decimal());
+      tip = spectrs_readout(m.state.data, m.view, x, y, m.decimal());
       break;
     case Ctl::Pict_e:
-      tip = pict_e_readout(m.state.data, m.state.settings, x, m.decimal());
+      tip = pict_e_readout(m.state.data, m.view, x, m.decimal());
       break;
     case Ctl::Picture1:
-      tip = picture1_readout(m.state.data, m.state.settings, x, m.decimal());
+      tip = picture1_readout(m.state.data, m.view, x, m.decimal());
       break;
     default:
       return;

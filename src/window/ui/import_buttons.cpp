@@ -20,8 +20,8 @@ void commit_import(Module& m, const DataSet& parsed) {
 
   // Drawn first with the previous selection, then again with the new one.
   m.pict_e.clear();
-  vyvid_vymiryanyh_spectriv(d, m.state.settings, m.spectrs);
-  picpH(d, m.state.settings, m.picture1);
+  vyvid_vymiryanyh_spectriv(d, m.view, m.spectrs);
+  picpH(d, m.view, m.picture1);
 
   for (int i = 1; i <= kMaxSpectra; ++i) {
     ui.set_enabled(ui.Check3[i], false);
@@ -37,7 +37,7 @@ void commit_import(Module& m, const DataSet& parsed) {
   }
 
   m.pict_e.clear();
-  vyvid_vymiryanyh_spectriv(d, m.state.settings, m.spectrs);
+  vyvid_vymiryanyh_spectriv(d, m.view, m.spectrs);
 
   for (Control* c : {&ui.Command2, &ui.Command6, &ui.Command9, &ui.Command7, &ui.Command8})
     ui.set_enabled(*c, true);

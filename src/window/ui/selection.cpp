@@ -7,7 +7,7 @@ namespace ferolan {
 namespace {
 void redraw(Module& m) {
   m.pict_e.clear();
-  vyvid_vymiryanyh_spectriv(m.state.data, m.state.settings, m.spectrs);
+  vyvid_vymiryanyh_spectriv(m.state.data, m.view, m.spectrs);
 }
 
 void set_all(Module& m, bool on) {

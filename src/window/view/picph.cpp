@@ -4,9 +4,9 @@
 
 namespace ferolan {
 
-void picpH(const DataSet& data, Settings& settings, Canvas& picture1) {
+void picpH(const DataSet& data, PlotView& view, Canvas& picture1) {
   picture1.clear();
-  settings.p1_scaled = false;
+  view.p1_scaled = false;
   const int n = data.n_spectra;
   float ph_mid[kMaxSpectra + 1] = {};
   float da_sum[kMaxSpectra + 1] = {};
@@ -34,11 +34,11 @@ void picpH(const DataSet& data, Settings& settings, Canvas& picture1) {
   if (!ok) return;
 
   picture1.set_scale(left, top, width, height);
-  settings.p1_scaled = true;
-  settings.p1_left = left;
-  settings.p1_top = top;
-  settings.p1_width = width;
-  settings.p1_height = height;
+  view.p1_scaled = true;
+  view.p1_left = left;
+  view.p1_top = top;
+  view.p1_width = width;
+  view.p1_height = height;
   picture1.point(ph_mid[1], da_sum[1], kBlack);
   for (int i = 2; i <= n - 1; ++i) picture1.line_to(ph_mid[i], da_sum[i], kBlack);
 }

@@ -19,8 +19,8 @@ struct XMap {
   }
 };
 
-XMap x_map(const DataSet& data, const Settings& settings) {
-  return XMap{data.wavelengths[1], settings.wl_last - data.wavelengths[1]};
+XMap x_map(const DataSet& data, const PlotView& view) {
+  return XMap{data.wavelengths[1], view.wl_last - data.wavelengths[1]};
 }
 
 // Absorbance scale of the spectra plot; false when it has no height.
@@ -34,10 +34,10 @@ double y_of(float a, double a_max) {
 
 }  // namespace
 
-void vyvid_vymiryanyh_spectriv(const DataSet& data, Settings& settings, Canvas& spectrs) {
-  settings.wl_last = data.wavelengths[data.n_wavelengths];
+void vyvid_vymiryanyh_spectriv(const DataSet& data, PlotView& view, Canvas& spectrs) {
+  view.wl_last = data.wavelengths[data.n_wavelengths];
   spectrs.clear();
-  const XMap X = x_map(data, settings);
+  const XMap X = x_map(data, view);
   // A scale without width or height has nothing sensible to show: leave the box clear.
   if (!X.ok() || !a_scale_ok(data)) return;
   for (int i = 1; i <= data.n_spectra; ++i) {
@@ -48,9 +48,9 @@ void vyvid_vymiryanyh_spectriv(const DataSet& data, Settings& settings, Canvas& 
   }
 }
 
-void vyvid_rozrahovanyh_spectriv(const DataSet& data, const Settings& settings,
-                                 const CalcState& calc, Canvas& spectrs) {
-  const XMap X = x_map(data, settings);
+void vyvid_rozrahovanyh_spectriv(const DataSet& data, const PlotView& view, const CalcState& calc,
+                                 Canvas& spectrs) {
+  const XMap X = x_map(data, view);
   if (!X.ok() || !a_scale_ok(data)) return;
   auto a_calc = [&](int w, int i) { return static_cast<float>(calculated_absorbance(calc, w, i)); };
   for (int i = 1; i <= data.n_spectra; ++i) {
@@ -61,17 +61,17 @@ void vyvid_rozrahovanyh_spectriv(const DataSet& data, const Settings& settings,
   }
 }
 
-void vyvid_spectriv_form(const DataSet& data, Settings& settings, const CalcState& calc,
+void vyvid_spectriv_form(const DataSet& data, PlotView& view, const CalcState& calc,
                          Canvas& spectrs, Canvas& pict_e) {
   const int* kColour = kFormColour;
-  vyvid_vymiryanyh_spectriv(data, settings, spectrs);
+  vyvid_vymiryanyh_spectriv(data, view, spectrs);
   float e_top = 0;
   for (int j = 1; j <= kForms; ++j)
     for (int w = 1; w <= data.n_wavelengths; ++w) e_top = std::max(e_top, calc.eps_forms[w][j]);
   // The highest curve stays below the legend along the top edge.
   e_top = static_cast<float>(e_top * 1.15);
   pict_e.clear();
-  const XMap X = x_map(data, settings);
+  const XMap X = x_map(data, view);
   if (!X.ok() || data.n_wavelengths < 1 || !(e_top > 0) || !std::isfinite(e_top)) return;
   auto y_e = [&](float e) { return drawable(251.0 - e / static_cast<double>(e_top) * 250.0); };
   for (int j = 1; j <= kForms; ++j) {

@@ -147,7 +147,7 @@ TEST(AutoGrid, RefusalsBeforeTheGrid) {
     EXPECT_EQ(t.pf.messages[0].title, "Недостатньо даних!");
     EXPECT_EQ(t->state.search.trials, 0);
     EXPECT_EQ(t->ui.Label9.text, "hint");
-    EXPECT_FALSE(t->state.search.running);
+    EXPECT_FALSE(t->running);
     EXPECT_FALSE(t->ui.Command1.enabled);
     EXPECT_TRUE(t->ui.Command9.enabled && t->ui.Check1[1].enabled);
     // The record of the start texts is made only once the run is locked.

@@ -321,7 +321,7 @@ TEST(ManualGrid, StopKeepsTheBestSoFar) {
   set_range(*t, 1, "1", "9", "0.5");  // 3.0 is met at the fifth trial, 3.5 at the sixth
   SearchProbe probe(t);
   probe.at_yield = [&](long) {
-    EXPECT_TRUE(t->state.search.running);
+    EXPECT_TRUE(t->running);
     if (t->state.search.trials == 6) press_stop(*t);
   };
   Command6_Click(*t);

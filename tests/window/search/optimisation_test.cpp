@@ -241,7 +241,7 @@ TEST(Optimisation, StopKeepsTheCentreAndScoresTheTrialOfItsYield) {
   set_slots(*t, {{'f', "3.5"}, {'f', "6"}});
   SearchProbe probe(t);
   probe.at_yield = [&](long n) {
-    EXPECT_TRUE(t->state.search.running);
+    EXPECT_TRUE(t->running);
     for (int s = 1; s <= kMaxSpectra; ++s) EXPECT_FALSE(t->ui.Check3[s].enabled);
     if (n == 5) press_stop(*t);
   };

@@ -105,12 +105,11 @@ TEST_F(SlotFixture, ClearingTheCalculateBoxOnlyDisablesTheRanges) {
   EXPECT_EQ(range_boxes_enabled(ui()), "11111");
 }
 
-TEST(OptimisationLevel, OptionsSetTheExponentStep) {
+TEST(OptimisationLevel, TheCheckedOptionIsTheSearchLevel) {
   TestModule t;
-  const float steps[] = {0, 1.0f, 0.5f, 0.25f};
   for (int n : {3, 2, 1, 3}) {
     t->ui.set_checked(t->ui.Option1[n], true);
-    EXPECT_EQ(t->state.search.opt_exponent_step, steps[n]);
+    EXPECT_EQ(window_setup(*t).level, n);
     for (int o = 1; o <= 3; ++o) EXPECT_EQ(t->ui.Option1[o].checked, o == n);
   }
 }
@@ -124,7 +123,7 @@ TEST(RunLock, LocksTheSpectrumBoxesAndRestoresOnlyTheHeldOnes) {
   Controls& ui = t->ui;
   ui.set_text(ui.Label5, "      ");
   run_lock(*t);
-  EXPECT_TRUE(t->state.search.running);
+  EXPECT_TRUE(t->running);
   EXPECT_TRUE(ui.Command1.enabled);
   for (Control* c : {&ui.Command2, &ui.Command4, &ui.Command5, &ui.Command6, &ui.Command9,
                      &ui.Command7, &ui.Command8, &ui.load, &ui.Frame1})
@@ -135,7 +134,7 @@ TEST(RunLock, LocksTheSpectrumBoxesAndRestoresOnlyTheHeldOnes) {
 
   ui.set_text(ui.Label5, "     ");
   run_unlock(*t);
-  EXPECT_FALSE(t->state.search.running);
+  EXPECT_FALSE(t->running);
   EXPECT_FALSE(ui.Command1.enabled);
   for (Control* c : {&ui.Command2, &ui.Command4, &ui.Command5, &ui.Command6, &ui.Command9,
                      &ui.Command7, &ui.Command8, &ui.load, &ui.Frame1})
@@ -210,7 +209,7 @@ TEST(ElapsedTime, ShownWithTwoIntegerDigitsAndAcrossMidnight) {
   for (const Case& c : cases) {
     TestModule t;
     t.pf.decimal = c.dec;
-    t->state.search.run_start_time = c.start;
+    t->run_start_time = c.start;
     t.pf.clock = c.now;
     show_elapsed(*t);
     EXPECT_EQ(t->ui.Lab_chas.text, c.shown);
@@ -221,7 +220,7 @@ TEST(ElapsedTime, ShownWithTwoIntegerDigitsAndAcrossMidnight) {
   EXPECT_DOUBLE_EQ(elapsed_seconds(43100.0, 86399.0f), 43101.0);
   EXPECT_DOUBLE_EQ(elapsed_seconds(43300.0, 86399.0f), 0.0);
   TestModule t;
-  t->state.search.run_start_time = static_cast<float>(70000.005);
+  t->run_start_time = static_cast<float>(70000.005);
   t.pf.clock = 70000.005;
   show_elapsed(*t);
   EXPECT_EQ(t->ui.Lab_chas.text, "00.0");
@@ -231,10 +230,10 @@ TEST(FinishBlock, UnlocksAndAnnouncesTheEnd) {
   TestModule t;
   run_lock(*t);
   t->ui.set_text(t->ui.Label5, std::string(28, ' '));
-  t->state.search.run_start_time = 100.0f;
+  t->run_start_time = 100.0f;
   t.pf.clock = 112.0;
   finish_block(*t);
-  EXPECT_FALSE(t->state.search.running);
+  EXPECT_FALSE(t->running);
   EXPECT_FALSE(t->ui.Command1.enabled);
   EXPECT_EQ(t->ui.Lab_chas.text, "12.0");
   EXPECT_EQ(t->ui.Label5.text, "  ");
@@ -267,7 +266,7 @@ TEST(RunningSearch, SearchButtonsAndSpectrumBoxesWaitForTheUnlock) {
     on_click(*t, start);
     EXPECT_EQ(nested_trials, 0) << start.display_name();
     EXPECT_TRUE(t.pf.messages.empty());
-    EXPECT_FALSE(t->state.search.running);
+    EXPECT_FALSE(t->running);
     EXPECT_TRUE(t->ui.Check3[2].enabled && t->ui.Check3[2].checked);
   }
 }

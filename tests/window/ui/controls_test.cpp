@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "support/test_module.h"
+#include "window/search/run_control.h"
 #include "window/ui/events.h"
 
 namespace ferolan {
@@ -16,7 +17,6 @@ TEST(StartUp, StartValuesAndEverythingElseZero) {
   const State& st = t->state;
   EXPECT_EQ(st.search.opt_factor_min, 1.0001f);
   EXPECT_FLOAT_EQ(static_cast<double>(st.search.opt_factor_min), 1.00010001659393310546875);
-  EXPECT_EQ(st.search.opt_exponent_step, 1.0f);
   EXPECT_EQ(st.search.step_factor_start, 1.5f);
   EXPECT_EQ(st.calc.fit_step, 10);
   EXPECT_EQ(st.settings.path_len, 1.0f);
@@ -166,12 +166,12 @@ TEST(PathLength, OptionsSetOneTwoThreeOrFive) {
   }
 }
 
-TEST(Level, OptionsSetTheExponentStep) {
+TEST(Level, TheOptionPickedIsTheSearchLevel) {
   TestModule t;
-  const float steps[] = {0, 1.0f, 0.5f, 0.25f};
+  EXPECT_EQ(window_setup(*t).level, 1);
   for (int k : {3, 2, 1, 3}) {
     on_user_check(*t, t->ui.Option1[k], true);
-    EXPECT_EQ(t->state.search.opt_exponent_step, steps[k]);
+    EXPECT_EQ(window_setup(*t).level, k);
   }
 }
 

@@ -125,7 +125,7 @@ TEST(ClipboardImportEffects, BoxesButtonsAndConcentration) {
   EXPECT_EQ("5.00", ui.Check3[2].text);
   EXPECT_EQ("7.00", ui.Check3[3].text);
   EXPECT_EQ(0.91f, t->state.data.a_max);
-  EXPECT_EQ(401, t->state.settings.wl_last);
+  EXPECT_EQ(401, t->view.wl_last);
   EXPECT_EQ(0, t.pict_e.ops.size());
   EXPECT_EQ(3 * 3, t.spectrs.ops.size());  // three spectra, a point and two lines each
   EXPECT_EQ(1, t.picture1.scales);

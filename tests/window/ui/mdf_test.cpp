@@ -116,7 +116,7 @@ TEST(MdfImport, AFirstFieldAboveTwentyGivesNoSpectraAndTheSearchesRefuse) {
     ASSERT_EQ(1u, t.pf.messages.size()) << search->name;
     EXPECT_EQ("Недостатньо даних!", t.pf.messages[0].title) << search->name;
     EXPECT_EQ("Надто мало спектрів для розрахунку!!!", t.pf.messages[0].text) << search->name;
-    EXPECT_FALSE(t->state.search.running);
+    EXPECT_FALSE(t->running);
   }
   EXPECT_EQ(before, t->ui.txt_pK[1].text);
   EXPECT_TRUE(t.spectrs.ops.empty());

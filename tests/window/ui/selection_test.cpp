@@ -79,7 +79,7 @@ TEST_F(Selection, ABoxClickIsShownAtOnce) {
 TEST_F(Selection, RedCurvesDisappearUntilTheNextSearch) {
   for (int w = 1; w <= 3; ++w) t->state.calc.eps_forms[w][1] = 1000;
   for (int s = 1; s <= 12; ++s) t->state.calc.form_conc[s][1] = 1e-4f;
-  vyvid_rozrahovanyh_spectriv(t->state.data, t->state.settings, t->state.calc, t.spectrs);
+  vyvid_rozrahovanyh_spectriv(t->state.data, t->view, t->state.calc, t.spectrs);
   auto red = [&] {
     int n = 0;
     for (const DrawOp& op : t.spectrs.ops) n += op.colour == kLightRed;

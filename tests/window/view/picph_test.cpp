@@ -13,6 +13,7 @@ namespace {
 
 struct Diagram : ::testing::Test {
   std::unique_ptr<State> st = std::make_unique<State>();
+  PlotView view;
   DataSet& d = st->data;
   RecordingCanvas box;
 
@@ -25,7 +26,7 @@ struct Diagram : ::testing::Test {
       for (int w = 1; w <= points; ++w) d.absorbance[w][s] = base[s - 1];
     }
   }
-  void draw() { picpH(d, st->settings, box); }
+  void draw() { picpH(d, view, box); }
 };
 
 TEST_F(Diagram, SlopesAreMirroredIntoTheirUserCoordinates) {
@@ -46,7 +47,7 @@ TEST_F(Diagram, SlopesAreMirroredIntoTheirUserCoordinates) {
   EXPECT_EQ(DrawOp::Line, box.ops[1].kind);
   EXPECT_EQ(5, box.ops[1].x);
   EXPECT_NEAR(5, box.ops[1].y, 1e-3);  // the larger on the top edge
-  const Settings& p = st->settings;
+  const PlotView& p = view;
   EXPECT_TRUE(p.p1_scaled);
   EXPECT_EQ(2, p.p1_left);
   EXPECT_EQ(4, p.p1_width);
@@ -100,14 +101,14 @@ TEST_F(Diagram, NoScaleLeavesTheBoxClearAndNoReadOut) {
   for (const Case& c : cases) {
     fill({2, 4, 6}, {0.25f, 0.375f, 0.75f}, 10);
     draw();
-    ASSERT_TRUE(st->settings.p1_scaled);
+    ASSERT_TRUE(view.p1_scaled);
     fill(c.ph, c.base, 10);
     const int scales = box.scales;
     draw();
     EXPECT_TRUE(box.ops.empty()) << c.name;
     EXPECT_EQ(scales, box.scales) << c.name;
-    EXPECT_FALSE(st->settings.p1_scaled) << c.name;
-    EXPECT_EQ("", picture1_readout(d, st->settings, 85, '.')) << c.name;
+    EXPECT_FALSE(view.p1_scaled) << c.name;
+    EXPECT_EQ("", picture1_readout(d, view, 85, '.')) << c.name;
   }
 }
 
@@ -121,14 +122,14 @@ TEST_F(Diagram, TwoSpectraWithFallingPhStillHaveAScale) {
 TEST_F(Diagram, ReadOutShowsThePhUnderThePointer) {
   fill({2, 4, 12}, {0.1f, 0.2f, 0.6f}, 5);
   draw();
-  ASSERT_TRUE(st->settings.p1_scaled);
+  ASSERT_TRUE(view.p1_scaled);
   // Picture1's drawing area is 170 pixels wide: pH 2 at x = 0, pH 12 at x = 170.
-  EXPECT_EQ(" 2.0 ", picture1_readout(d, st->settings, 0, '.'));
-  EXPECT_EQ(" 7.3 ", picture1_readout(d, st->settings, 5.26 * 17, '.'));
-  EXPECT_EQ(" 7,3 ", picture1_readout(d, st->settings, 5.26 * 17, ','));
-  EXPECT_EQ(" 12.0 ", picture1_readout(d, st->settings, 170, '.'));
+  EXPECT_EQ(" 2.0 ", picture1_readout(d, view, 0, '.'));
+  EXPECT_EQ(" 7.3 ", picture1_readout(d, view, 5.26 * 17, '.'));
+  EXPECT_EQ(" 7,3 ", picture1_readout(d, view, 5.26 * 17, ','));
+  EXPECT_EQ(" 12.0 ", picture1_readout(d, view, 170, '.'));
   d.n_spectra = 1;
-  EXPECT_EQ("", picture1_readout(d, st->settings, 85, '.'));
+  EXPECT_EQ("", picture1_readout(d, view, 85, '.'));
 }
 
 }  // namespace

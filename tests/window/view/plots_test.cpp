@@ -14,6 +14,7 @@ namespace {
 
 struct Plots : ::testing::Test {
   std::unique_ptr<State> st = std::make_unique<State>();
+  PlotView view;
   DataSet& d = st->data;
   RecordingCanvas spectrs, pict_e;
 
@@ -31,7 +32,7 @@ struct Plots : ::testing::Test {
     }
     for (int s = 1; s <= spectra; ++s) d.spectrum_used[s] = 1;
   }
-  void draw() { vyvid_vymiryanyh_spectriv(d, st->settings, spectrs); }
+  void draw() { vyvid_vymiryanyh_spectriv(d, view, spectrs); }
   double y(float a) const { return 251 - a / d.a_max * 250; }
 };
 
@@ -42,7 +43,7 @@ float ramp(int w, int s) {
 TEST_F(Plots, MeasuredSpectraSpanTheBox) {
   fill(2, 5, 300, 100, ramp);  // 300..700 nm, a_max = 1.0
   draw();
-  EXPECT_EQ(700, st->settings.wl_last);
+  EXPECT_EQ(700, view.wl_last);
   ASSERT_EQ(2u * 6, spectrs.ops.size());
   // Spectrum 1: a point at x = 1, then a line to every point, all black.
   EXPECT_EQ(DrawOp::Point, spectrs.ops[0].kind);
@@ -63,12 +64,12 @@ TEST_F(Plots, MeasuredSpectraSpanTheBox) {
 TEST_F(Plots, DescendingWavelengthsPutTheFirstAtTheLeft) {
   fill(1, 3, 700, -200, ramp);
   draw();
-  EXPECT_EQ(300, st->settings.wl_last);
+  EXPECT_EQ(300, view.wl_last);
   ASSERT_EQ(4u, spectrs.ops.size());
   EXPECT_DOUBLE_EQ(1, spectrs.ops[1].x);    // 700 nm
   EXPECT_DOUBLE_EQ(201, spectrs.ops[2].x);  // 500 nm
   EXPECT_DOUBLE_EQ(401, spectrs.ops[3].x);  // 300 nm
-  EXPECT_EQ(" A = 0.000 (700 нм) ", spectrs_readout(d, st->settings, 1, 251, '.'));
+  EXPECT_EQ(" A = 0.000 (700 нм) ", spectrs_readout(d, view, 1, 251, '.'));
 }
 
 TEST_F(Plots, ExcludedSpectraAreNeitherBlackNorRed) {
@@ -80,7 +81,7 @@ TEST_F(Plots, ExcludedSpectraAreNeitherBlackNorRed) {
   EXPECT_EQ(2u * 5, spectrs.ops.size());
   EXPECT_DOUBLE_EQ(y(ramp(1, 3)), spectrs.ops[5].y);  // spectrum 3, not 2
   spectrs.ops.clear();
-  vyvid_rozrahovanyh_spectriv(d, st->settings, st->calc, spectrs);
+  vyvid_rozrahovanyh_spectriv(d, view, st->calc, spectrs);
   EXPECT_EQ(2u * 4, spectrs.ops.size());
 }
 
@@ -96,7 +97,7 @@ TEST_F(Plots, CalculatedSpectraAreLightRedOverTheMeasured) {
   }
   draw();
   const int clears = spectrs.clears;
-  vyvid_rozrahovanyh_spectriv(d, st->settings, st->calc, spectrs);
+  vyvid_rozrahovanyh_spectriv(d, view, st->calc, spectrs);
   EXPECT_EQ(clears, spectrs.clears);
   ASSERT_EQ(4u + 3u, spectrs.ops.size());
   const DrawOp* red = &spectrs.ops[4];
@@ -129,20 +130,20 @@ TEST_F(Plots, UndefinedScalesLeaveTheBoxClear) {
     spectrs.ops.push_back({DrawOp::Point, 5, 5, 0});
     draw();
     EXPECT_TRUE(spectrs.ops.empty()) << c.name;
-    vyvid_rozrahovanyh_spectriv(d, st->settings, st->calc, spectrs);
+    vyvid_rozrahovanyh_spectriv(d, view, st->calc, spectrs);
     EXPECT_TRUE(spectrs.ops.empty()) << c.name;
   }
 }
 
 TEST_F(Plots, FormsSpectraInTheirColoursBelowTheLegend) {
   fill(2, 3, 400, 50, ramp);
-  st->settings.wl_last = 0;
+  view.wl_last = 0;
   for (int w = 1; w <= 3; ++w)
     for (int j = 1; j <= 3; ++j) st->calc.eps_forms[w][j] = 100.0f * j * w;  // top 900
   const int measured_clears = spectrs.clears;
-  vyvid_spectriv_form(d, st->settings, st->calc, spectrs, pict_e);
+  vyvid_spectriv_form(d, view, st->calc, spectrs, pict_e);
   EXPECT_EQ(measured_clears + 1, spectrs.clears);  // the measured spectra are redrawn
-  EXPECT_EQ(500, st->settings.wl_last);
+  EXPECT_EQ(500, view.wl_last);
   ASSERT_EQ(6u * 3, pict_e.ops.size());
   const float e_top = static_cast<float>(900.0f * 1.15);
   const int colours[] = {kBlack, kGreen, kRed, kLightBlue, kLightRed, kLightMagenta};
@@ -167,27 +168,27 @@ TEST_F(Plots, FormsSpectraInTheirColoursBelowTheLegend) {
 TEST_F(Plots, FormsPlotWithoutScaleIsLeftClear) {
   fill(2, 3, 400, 50, ramp);
   pict_e.ops.push_back({DrawOp::Point, 5, 5, 0});
-  vyvid_spectriv_form(d, st->settings, st->calc, spectrs, pict_e);  // every eps 0
+  vyvid_spectriv_form(d, view, st->calc, spectrs, pict_e);  // every eps 0
   EXPECT_TRUE(pict_e.ops.empty());
   EXPECT_EQ(2u * 4, spectrs.ops.size());
   st->calc.eps_forms[2][3] = 5;
   d.n_wavelengths = 1;  // a single point has no wavelength axis
-  vyvid_spectriv_form(d, st->settings, st->calc, spectrs, pict_e);
+  vyvid_spectriv_form(d, view, st->calc, spectrs, pict_e);
   EXPECT_TRUE(pict_e.ops.empty());
 }
 
 TEST_F(Plots, ReadOuts) {
   fill(2, 5, 300, 100, ramp);
   draw();
-  EXPECT_EQ(" A = 0.500 (500 нм) ", spectrs_readout(d, st->settings, 201, 126, '.'));
-  EXPECT_EQ(" A = 0,500 (500 нм) ", spectrs_readout(d, st->settings, 201, 126, ','));
-  EXPECT_EQ(" A = 1.000 (700 нм) ", spectrs_readout(d, st->settings, 401, 1, '.'));
-  EXPECT_EQ(" A = 0.412 (450 нм) ", spectrs_readout(d, st->settings, 151, 251 - 103, '.'));
-  EXPECT_EQ(" 500 нм ", pict_e_readout(d, st->settings, 201, '.'));
-  EXPECT_EQ(" 300 нм ", pict_e_readout(d, st->settings, 1, '.'));
+  EXPECT_EQ(" A = 0.500 (500 нм) ", spectrs_readout(d, view, 201, 126, '.'));
+  EXPECT_EQ(" A = 0,500 (500 нм) ", spectrs_readout(d, view, 201, 126, ','));
+  EXPECT_EQ(" A = 1.000 (700 нм) ", spectrs_readout(d, view, 401, 1, '.'));
+  EXPECT_EQ(" A = 0.412 (450 нм) ", spectrs_readout(d, view, 151, 251 - 103, '.'));
+  EXPECT_EQ(" 500 нм ", pict_e_readout(d, view, 201, '.'));
+  EXPECT_EQ(" 300 нм ", pict_e_readout(d, view, 1, '.'));
   d.n_spectra = 1;  // one spectrum: the forms' tooltip stays as it is
-  EXPECT_EQ("", pict_e_readout(d, st->settings, 201, '.'));
-  EXPECT_EQ(" A = 0.500 (500 нм) ", spectrs_readout(d, st->settings, 201, 126, '.'));
+  EXPECT_EQ("", pict_e_readout(d, view, 201, '.'));
+  EXPECT_EQ(" A = 0.500 (500 нм) ", spectrs_readout(d, view, 201, 126, '.'));
 }
 
 TEST_F(Plots, ReadOutIsTheInverseOfTheMapping) {
@@ -195,8 +196,7 @@ TEST_F(Plots, ReadOutIsTheInverseOfTheMapping) {
   draw();
   for (int nm = 250; nm <= 850; nm += 37) {
     const double x = (nm - 250) / 600.0f * 400.0f + 1.0f;
-    EXPECT_EQ(std::string(" ") + std::to_string(nm) + " нм ",
-              pict_e_readout(d, st->settings, x, '.'))
+    EXPECT_EQ(std::string(" ") + std::to_string(nm) + " нм ", pict_e_readout(d, view, x, '.'))
         << nm;
   }
 }
