@@ -7,6 +7,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <charconv>
 #include <chrono>
@@ -15,6 +16,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <numeric>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -24,11 +26,16 @@
 #include "cli/analyse.h"
 #include "cli/batch.h"
 #include "cli/data_file.h"
+#include "cli/global.h"
+#include "cli/json.h"
 #include "cli/manifest.h"
 #include "cli/outputs.h"
+#include "cli/refined.h"
 #include "cli/report_impl.h"
 #include "cli/session.h"
+#include "engine/analysis/bootstrap.h"
 #include "engine/analysis/fit_access.h"
+#include "engine/analysis/global_fit.h"
 #include "engine/analysis/ph_scale.h"
 #include "engine/import/import.h"
 #include "engine/import/import_common.h"
@@ -64,6 +71,9 @@ struct Dataset {
   cli::DataFile input;  // how it was read; input.data holds the data set as read
   std::string source;   // the file, empty for arrays
   int path_len = 1;
+  // A concentration per spectrum (mol/L, in the order given) when they differ; the data set's
+  // acid_conc is then their mean, which no search may take for the acid's.
+  std::vector<double> conc_spectra;
   // score() and evaluate(): the data set as an import leaves it (with whether the batch tool
   // refuses it) and one fit's scratch, made when first needed and kept, as a search's run
   // keeps them.
@@ -141,15 +151,28 @@ std::shared_ptr<Dataset> dataset_from_arrays(const py::handle& ph_h, const py::h
   if (path_len != 1 && path_len != 2 && path_len != 3 && path_len != 5)
     raise("DataError", "path_len",
           "path_len takes 1, 2, 3 or 5 (cm), not " + std::to_string(path_len));
-  double conc = 0;
-  if (py::isinstance<py::str>(conc_h) || py::isinstance<py::bool_>(conc_h))
-    raise("DataError", "wrong_type", "conc must be a number (mol/L)");
-  try {
-    conc = py::float_(py::reinterpret_borrow<py::object>(conc_h)).cast<double>();
-  } catch (py::error_already_set&) {
-    raise("DataError", "wrong_type", "conc must be a number (mol/L)");
+  // conc: one number, or one per spectrum.
+  std::vector<double> concs;
+  if (py::isinstance<py::str>(conc_h) || py::isinstance<py::bool_>(conc_h) ||
+      py::isinstance<py::bytes>(conc_h))
+    raise("DataError", "wrong_type", "conc must be a number (mol/L) or one per spectrum");
+  if (py::isinstance<py::float_>(conc_h) || py::isinstance<py::int_>(conc_h) ||
+      (py::isinstance<py::array>(conc_h) &&
+       py::reinterpret_borrow<py::array>(conc_h).ndim() == 0)) {
+    try {
+      concs.push_back(py::float_(py::reinterpret_borrow<py::object>(conc_h)).cast<double>());
+    } catch (py::error_already_set&) {
+      raise("DataError", "wrong_type", "conc must be a number (mol/L) or one per spectrum");
+    }
+  } else {
+    auto c = numeric(conc_h, "conc", 1);
+    if (c.shape(0) != n_sp)
+      raise("DataError", "wrong_shape",
+            "conc must be one number or one per spectrum (" + std::to_string(n_sp) + "), not " +
+                std::to_string(c.shape(0)));
+    auto v = c.unchecked<1>();
+    for (long i = 0; i < n_sp; ++i) concs.push_back(v(i));
   }
-
   auto data = std::make_shared<DataSet>();
   DataSet& d = *data;
   auto single = [](double v, const std::string& where, float& out) {
@@ -157,8 +180,24 @@ std::shared_ptr<Dataset> dataset_from_arrays(const py::handle& ph_h, const py::h
     if (!to_single(v, out))
       raise("DataError", "value_out_of_range", where + " is beyond the range of the stored values");
   };
-  single(conc, "conc", d.acid_conc);
-  if (!(d.acid_conc > 0)) raise("DataError", "conc_not_positive", "conc must be above 0 mol/L");
+  std::vector<double> per_spectrum;
+  for (size_t i = 0; i < concs.size(); ++i) {
+    const std::string where = concs.size() == 1 ? "conc" : index_text("conc", static_cast<long>(i));
+    float c = 0;
+    single(concs[i], where, c);
+    if (!(c > 0)) raise("DataError", "conc_not_positive", where + " must be above 0 mol/L");
+    per_spectrum.push_back(c);
+  }
+  // The same stored value for every spectrum is one concentration.
+  if (std::all_of(per_spectrum.begin(), per_spectrum.end(),
+                  [&](double c) { return c == per_spectrum[0]; })) {
+    d.acid_conc = static_cast<float>(per_spectrum[0]);
+    per_spectrum.clear();
+  } else {
+    d.acid_conc =
+        static_cast<float>(std::accumulate(per_spectrum.begin(), per_spectrum.end(), 0.0) /
+                           static_cast<double>(per_spectrum.size()));
+  }
   d.n_spectra = static_cast<int16_t>(n_sp);
   d.n_wavelengths = static_cast<int16_t>(n_wl);
   auto p = ph.unchecked<1>();
@@ -184,7 +223,16 @@ std::shared_ptr<Dataset> dataset_from_arrays(const py::handle& ph_h, const py::h
   ds->input.ok = true;
   ds->input.data = std::move(data);
   ds->path_len = path_len;
+  ds->conc_spectra = std::move(per_spectrum);
   return ds;
+}
+
+// Searches and scores take one concentration for every spectrum.
+void refuse_conc_per_spectrum(const Dataset& ds) {
+  if (!ds.conc_spectra.empty())
+    raise("RefusedError", "conc_per_spectrum",
+          "the searches take one concentration for every spectrum; refine(ds, pk=...) and "
+          "global_fit fit a concentration per spectrum");
 }
 
 std::shared_ptr<Dataset> read_file(const std::string& path, const std::string& format,
@@ -270,6 +318,7 @@ double score(Dataset& ds, const std::vector<double>& pk, int fit_step, long repe
   if (pk.empty() || pk.size() > kSlots)
     raise("RefusedError", "too_many_constants", "pk takes 1..5 values");
   if (fit_step < 1) raise("RefusedError", "fit_step", "fit_step must be 1 or more");
+  refuse_conc_per_spectrum(ds);
   std::lock_guard lock(ds.fit_mutex);
   imported(ds);
   if (!ds.scratch) ds.scratch = std::make_unique<CalcState>();
@@ -377,7 +426,10 @@ struct Result {
   std::shared_ptr<const FitArrays> fit;
 };
 
-Result analyse(const Dataset& ds, const std::string& mode, const py::dict& kw);
+// mean_conc_ok: a search for a start only, which may take the mean of per-spectrum
+// concentrations.
+Result analyse(const Dataset& ds, const std::string& mode, const py::dict& kw,
+               bool mean_conc_ok = false);
 
 // The batch tool's result, complete (a lean evaluation is completed once, on first need).
 const cli::FileResult& full(Result& r) {
@@ -555,7 +607,8 @@ cli::Options options_of(const std::string& mode, const py::dict& kw) {
   return o;
 }
 
-Result analyse(const Dataset& ds, const std::string& mode, const py::dict& kw) {
+Result analyse(const Dataset& ds, const std::string& mode, const py::dict& kw, bool mean_conc_ok) {
+  if (!mean_conc_ok) refuse_conc_per_spectrum(ds);
   cli::FileJob job;
   job.settings = options_of(mode, kw);
   job.settings.path_len = ds.path_len;
@@ -600,6 +653,7 @@ Result analyse(const Dataset& ds, const std::string& mode, const py::dict& kw) {
 // left-out spectra, held slots) and whatever it would refuse go the batch tool's whole way,
 // which words the refusal.
 Result evaluate_result(const std::shared_ptr<Dataset>& ds, const py::dict& kw) {
+  refuse_conc_per_spectrum(*ds);
   auto whole = [&] { return analyse(*ds, "evaluate", kw); };
   for (const auto& item : kw) {
     const std::string key = py::str(item.first);
@@ -738,6 +792,341 @@ py::array_t<double> result_ph(Result& r) {
   auto o = out.mutable_unchecked<1>();
   for (size_t u = 0; u < f.spectra.size(); ++u)
     o(static_cast<py::ssize_t>(u)) = r.data->ph_values[f.spectra[u]];
+  return out;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Refinement, the global fit and the bootstrap
+
+// A refinement of one data set or a global fit of several: what the batch tool's `refined` or
+// `global` object holds.
+struct Refined {
+  analysis::RefineResult fit;
+  std::optional<analysis::BootstrapResult> boot;  // residuals (refine, global fit)
+  std::shared_ptr<cli::GlobalRun> global;         // global fit only
+  std::vector<double> search_pk;                  // refine of a search's result: its pKa
+};
+
+const analysis::BootstrapResult* boot_of(const Refined& r) {
+  return r.global ? (r.global->boot ? &*r.global->boot : nullptr) : (r.boot ? &*r.boot : nullptr);
+}
+
+// An integer argument from lo to hi; None gives `none`.
+long int_arg(const py::handle& h, const char* name, long lo, long hi, long none) {
+  if (h.is_none()) return none;
+  if (!py::isinstance<py::int_>(h) || py::isinstance<py::bool_>(h))
+    raise("RefusedError", "wrong_type", std::string(name) + " must be a whole number");
+  long v = 0;
+  try {
+    v = h.cast<long>();
+  } catch (py::cast_error&) {
+    v = hi + 1;
+  }
+  if (v < lo || v > hi)
+    raise("RefusedError", "out_of_range",
+          std::string(name) + " takes " + std::to_string(lo) + " to " + std::to_string(hi));
+  return v;
+}
+
+struct FitArgs {
+  int bootstrap = 0;
+  uint64_t seed = 1;
+  int threads = 0;
+  analysis::RefineOptions refine;
+};
+
+FitArgs fit_args(const py::handle& bootstrap, const py::handle& seed, const py::handle& threads,
+                 const py::handle& max_iterations) {
+  FitArgs a;
+  a.bootstrap = static_cast<int>(int_arg(bootstrap, "bootstrap", 0, 100000, 0));
+  if (a.bootstrap != 0 && a.bootstrap < 10)
+    raise("RefusedError", "out_of_range", "bootstrap takes 0 (none) or 10 to 100000 replicates");
+  if (!seed.is_none()) {
+    if (!py::isinstance<py::int_>(seed) || py::isinstance<py::bool_>(seed))
+      raise("RefusedError", "wrong_type", "seed must be a whole number");
+    try {
+      a.seed = seed.cast<uint64_t>();
+    } catch (py::cast_error&) {
+      raise("RefusedError", "out_of_range", "seed takes 0 to 2**64 - 1");
+    }
+  }
+  a.threads = static_cast<int>(int_arg(threads, "threads", 0, 1024, 0));
+  a.refine.max_iterations =
+      static_cast<int>(int_arg(max_iterations, "max_iterations", 1, 10000, 100));
+  return a;
+}
+
+void refuse_unless_result(const analysis::RefineResult& f) {
+  if (!analysis::refine_has_result(f.status))
+    raise("RefusedError", analysis::refine_status_name(f.status), f.message);
+}
+
+// The included spectra of a data set as a titration, with each spectrum's concentration when
+// it has its own (sorted by pH as the import sorts: equal pH keep their order).
+analysis::Titration titration_of(Dataset& ds) {
+  std::lock_guard lock(ds.fit_mutex);
+  analysis::Titration t = analysis::titration_of(imported(ds), ds.path_len);
+  if (!ds.conc_spectra.empty()) {
+    const DataSet& given = data_of(ds);
+    std::vector<int> order(ds.conc_spectra.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](int a, int b) { return given.ph_values[a + 1] < given.ph_values[b + 1]; });
+    for (size_t i = 0; i < order.size(); ++i) t.conc[i] = ds.conc_spectra[order[i]];
+  }
+  return t;
+}
+
+void bootstrap_into(Refined& out, const std::vector<analysis::Titration>& ts,
+                    const SlotModes& modes, const analysis::JointOptions& jo, const FitArgs& a) {
+  if (a.bootstrap == 0) return;
+  analysis::BootstrapOptions bo;
+  bo.replicates = a.bootstrap;
+  bo.seed = a.seed;
+  bo.threads = a.threads;
+  out.boot = analysis::bootstrap(ts, modes, out.fit, jo, bo);
+}
+
+// The modes and start values of constants given as pk (hold: slots held at their value), as
+// the batch tool's boxes hold them (singles).
+void model_of(const py::handle& pk_h, const py::handle& hold_h, SlotModes& modes,
+              Arr1<double, kSlots>& start) {
+  if (py::isinstance<py::str>(pk_h) || !py::isinstance<py::sequence>(pk_h))
+    raise("RefusedError", "wrong_type", "pk must be a list of numbers");
+  const py::sequence pk = py::reinterpret_borrow<py::sequence>(pk_h);
+  if (pk.size() == 0 || pk.size() > kSlots)
+    raise("RefusedError", "too_many_constants", "pk takes 1..5 values");
+  const std::vector<int> hold = slot_list(hold_h, "hold");
+  for (const py::handle& v : pk)
+    if (v.is_none() || py::isinstance<py::str>(v) || py::isinstance<py::bytes>(v))
+      raise("RefusedError", "wrong_type", "pk must be numbers");
+  for (int k = 1; k <= kSlots; ++k) {
+    modes[k] = SlotMode::Removed;
+    start[k] = NAN;
+    if (k > static_cast<int>(pk.size())) continue;
+    const std::string text = pk_text(pk[k - 1], "pk");
+    start[k] = static_cast<float>(std::strtod(text.c_str(), nullptr));
+    modes[k] =
+        std::find(hold.begin(), hold.end(), k) != hold.end() ? SlotMode::Held : SlotMode::Fitted;
+  }
+  for (int k : hold)
+    if (k > static_cast<int>(pk.size()))
+      raise("RefusedError", "slot_out_of_range",
+            "hold names slot " + std::to_string(k) + ", which pk gives no value");
+}
+
+Refined refine_result(Result& r, const FitArgs& a) {
+  Refined out;
+  SlotModes modes{};
+  Arr1<double, kSlots> start{};
+  for (int k = 1; k <= kSlots; ++k) {
+    const cli::SlotResult& s = r.file->per_slot[k];
+    modes[k] = !s.state || s.state[0] == 'r' ? SlotMode::Removed
+               : s.state[0] == 'h'           ? SlotMode::Held
+                                             : SlotMode::Fitted;
+    start[k] = s.pka.value_or(NAN);
+    if (s.pka) out.search_pk.push_back(*s.pka);
+  }
+  {
+    py::gil_scoped_release unlocked;
+    out.fit = analysis::refine(*r.data, modes, start, a.refine);
+    if (analysis::refine_has_result(out.fit.status))
+      bootstrap_into(out, {analysis::titration_of(*r.data)}, modes, {}, a);
+  }
+  refuse_unless_result(out.fit);
+  return out;
+}
+
+Refined refine_data(const std::shared_ptr<Dataset>& ds, const py::handle& pk,
+                    const py::handle& hold, const FitArgs& a) {
+  Refined out;
+  SlotModes modes{};
+  Arr1<double, kSlots> start{};
+  model_of(pk, hold, modes, start);
+  {
+    std::lock_guard lock(ds->fit_mutex);
+    if (auto p = data_problem(imported(*ds)))
+      raise("DataError", message_code(p->msg), message_english(p->msg, p->slot));
+  }
+  const std::vector<analysis::Titration> ts{titration_of(*ds)};
+  analysis::JointOptions jo;
+  jo.refine = a.refine;
+  {
+    py::gil_scoped_release unlocked;
+    out.fit = analysis::refine_joint(ts, modes, start, jo);
+    if (analysis::refine_has_result(out.fit.status)) bootstrap_into(out, ts, modes, jo, a);
+  }
+  refuse_unless_result(out.fit);
+  return out;
+}
+
+std::string titration_name(const Dataset& ds, size_t i) {
+  return ds.source.empty() ? "array " + std::to_string(i + 1) : ds.source;
+}
+
+Refined global(const py::handle& list, const py::dict& search_kw, bool shared, bool factors,
+               const py::handle& pk, const py::handle& hold, const FitArgs& a) {
+  const auto t0 = std::chrono::steady_clock::now();
+  if (py::isinstance<py::str>(list) || py::isinstance<Dataset>(list) ||
+      !py::isinstance<py::sequence>(list))
+    raise("DataError", "wrong_type", "global_fit takes a list of ferolan.Dataset");
+  std::vector<std::shared_ptr<Dataset>> sets;
+  for (const py::handle& h : py::reinterpret_borrow<py::sequence>(list)) {
+    if (!py::isinstance<Dataset>(h))
+      raise("DataError", "wrong_type",
+            "titration " + std::to_string(sets.size() + 1) + " is no ferolan.Dataset");
+    sets.push_back(h.cast<std::shared_ptr<Dataset>>());
+  }
+  if (sets.empty()) raise("DataError", "no_titration", "global_fit needs at least one data set");
+  if (sets.size() > 1000)
+    raise("DataError", "too_many_titrations", "global_fit takes 1000 data sets at most");
+
+  auto run = std::make_shared<cli::GlobalRun>();
+  run->sample = "all";
+  SlotModes modes{};
+  Arr1<double, kSlots> start{};
+  if (!pk.is_none()) {
+    model_of(pk, hold, modes, start);
+  } else {
+    // Each titration's own automatic grid; the fit starts from their median.
+    for (size_t i = 0; i < sets.size(); ++i) {
+      Result own;
+      try {
+        own = analyse(*sets[i], "auto", search_kw, true);
+      } catch (py::error_already_set& e) {
+        if (!e.matches(module_ref().attr("RefusedError")) &&
+            !e.matches(module_ref().attr("DataError")))
+          throw;
+        const py::object v = e.value();
+        raise(py::str(py::type::handle_of(v).attr("__name__")).cast<std::string>().c_str(),
+              py::str(v.attr("code")),
+              "titration " + std::to_string(i + 1) + ": " +
+                  py::str(v.attr("message")).cast<std::string>());
+      }
+      Arr1<double, kSlots> mine{};
+      SlotModes m{};
+      for (int k = 1; k <= kSlots; ++k) {
+        const cli::SlotResult& s = own.file->per_slot[k];
+        m[k] = !s.state || s.state[0] == 'r' ? SlotMode::Removed
+               : s.state[0] == 'h'           ? SlotMode::Held
+                                             : SlotMode::Fitted;
+        mine[k] = s.pka.value_or(NAN);
+      }
+      if (i == 0) modes = m;
+      if (m != modes)
+        raise("RefusedError", "models_differ",
+              "titration " + std::to_string(i + 1) +
+                  " has another model than the first (give "
+                  "constants= or pk= so that all have the same)");
+      run->own.push_back(mine);
+    }
+    start = analysis::median_start(run->own);
+    for (int k = 1; k <= kSlots; ++k)
+      if (modes[k] == SlotMode::Held) start[k] = run->own[0][k];
+  }
+  std::vector<analysis::Titration> ts;
+  for (size_t i = 0; i < sets.size(); ++i) {
+    ts.push_back(titration_of(*sets[i]));
+    run->files.push_back(titration_name(*sets[i], i));
+  }
+  analysis::JointOptions jo;
+  jo.refine = a.refine;
+  jo.sharing = shared ? analysis::SpectraSharing::Shared : analysis::SpectraSharing::PerTitration;
+  jo.fit_factors = factors;
+  {
+    py::gil_scoped_release unlocked;
+    run->fit = analysis::global_fit(ts, modes, start, jo);
+    const analysis::RefineResult& f = run->fit->fit;
+    if (analysis::refine_has_result(f.status) && a.bootstrap > 0) {
+      analysis::common_points(ts);
+      analysis::BootstrapOptions bo;
+      bo.replicates = a.bootstrap;
+      bo.seed = a.seed;
+      bo.threads = a.threads;
+      run->boot = analysis::bootstrap(ts, modes, f, jo, bo);
+      if (ts.size() > 1) {
+        bo.titrations = true;
+        run->boot_t = analysis::bootstrap(ts, modes, f, jo, bo);
+      }
+    }
+  }
+  refuse_unless_result(run->fit->fit);
+  run->elapsed_s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  Refined out;
+  out.fit = run->fit->fit;
+  out.global = std::move(run);
+  return out;
+}
+
+struct GlobalRefined : Refined {
+  explicit GlobalRefined(Refined&& r) : Refined(std::move(r)) {}
+};
+
+std::string refined_json(const Refined& r) {
+  cli::Json j;
+  if (r.global)
+    cli::json_global(j, {}, r.global.get());
+  else
+    cli::json_refined(j, {}, &r.fit, boot_of(r));
+  return j.str();
+}
+
+// The constants of the model, pKa1 first (removed ones left out).
+std::vector<int> refined_slots(const Refined& r) {
+  std::vector<int> out;
+  for (int k = 1; k <= kSlots; ++k)
+    if (r.fit.modes[k] != SlotMode::Removed) out.push_back(k);
+  return out;
+}
+
+py::array_t<double> refined_values(const Refined& r, const Arr1<double, kSlots>& v) {
+  const std::vector<int> slots = refined_slots(r);
+  py::array_t<double> out(static_cast<py::ssize_t>(slots.size()));
+  auto o = out.mutable_unchecked<1>();
+  for (size_t i = 0; i < slots.size(); ++i) o(static_cast<py::ssize_t>(i)) = v[slots[i]];
+  return out;
+}
+
+py::array_t<double> square(const std::vector<double>& v) {
+  const auto q = static_cast<py::ssize_t>(std::lround(std::sqrt(static_cast<double>(v.size()))));
+  py::array_t<double> out({q, q});
+  std::copy(v.begin(), v.end(), out.mutable_data());
+  return out;
+}
+
+std::string printed(const char* fmt, double a, double b = 0, double c = 0) {
+  char buf[160];
+  std::snprintf(buf, sizeof buf, fmt, a, b, c);
+  return buf;
+}
+
+// As a chemist writes it: "pKa1 = 4.1992 ± 0.0003", the bootstrap interval beside it.
+std::string refined_repr(const Refined& r) {
+  const analysis::RefineResult& f = r.fit;
+  const analysis::BootstrapResult* b = boot_of(r);
+  std::string out;
+  if (r.global) out += "global fit of " + std::to_string(r.global->files.size()) + " titrations\n";
+  for (int k : refined_slots(r)) {
+    out += "pKa" + std::to_string(k) + " = " + printed("%.4f", f.pk[k]);
+    if (f.modes[k] == SlotMode::Held) {
+      out += " (held)\n";
+      continue;
+    }
+    out += printed(" ± %.4f", f.se[k]);
+    if (b && b->ok) out += printed("  (95 %% bootstrap %.4f … %.4f)", b->lo[k], b->hi[k]);
+    out += "\n";
+  }
+  out += printed("s(A) = %.2e", f.s_a);
+  if (f.s_a_titration.size() > 1) {
+    out += " pooled (";
+    for (size_t t = 0; t < f.s_a_titration.size(); ++t)
+      out += (t ? ", " : "") + printed("%.2e", f.s_a_titration[t]);
+    out += ")";
+  }
+  out += printed(", %.0f degrees of freedom, ", static_cast<double>(f.dof));
+  out += analysis::refine_status_name(f.status);
+  out += printed(" after %.0f iterations", f.iterations);
+  if (!f.message.empty()) out += "\n(" + f.message + ")";
   return out;
 }
 
@@ -888,8 +1277,13 @@ PYBIND11_MODULE(ferolan, m) {
       .def_property_readonly("absorbance", &absorbance_array,
                              "Absorbances, spectra x points (the values stored: singles).")
       .def_property_readonly(
-          "conc", [](const Dataset& d) { return static_cast<double>(data_of(d).acid_conc); },
-          "Total acid concentration, mol/L.")
+          "conc",
+          [](const Dataset& d) -> py::object {
+            if (!d.conc_spectra.empty()) return py::array_t<double>(py::cast(d.conc_spectra));
+            return py::float_(static_cast<double>(data_of(d).acid_conc));
+          },
+          "Total acid concentration, mol/L: a number, or an array of one per spectrum (in\n"
+          "the order given) when they differ.")
       .def_property_readonly(
           "path_len", [](const Dataset& d) { return d.path_len; }, "Cuvette path length, cm.")
       .def_property_readonly(
@@ -928,13 +1322,180 @@ PYBIND11_MODULE(ferolan, m) {
       .def("__repr__", [](const Dataset& d) {
         const DataSet& s = data_of(d);
         return "<ferolan.Dataset " + std::to_string(s.n_spectra) + " spectra x " +
-               std::to_string(s.n_wavelengths) + " points, C = " + cli::acid_conc_text(s) +
-               " mol/L" + (d.source.empty() ? std::string() : ", " + d.source) +
+               std::to_string(s.n_wavelengths) + " points, " +
+               (d.conc_spectra.empty() ? "C = " + cli::acid_conc_text(s) + " mol/L"
+                                       : std::string("C per spectrum")) +
+               (d.source.empty() ? std::string() : ", " + d.source) +
                (d.input.warnings.empty()
                     ? std::string()
                     : ", " + std::to_string(d.input.warnings.size()) + " warnings") +
                ">";
       });
+
+  auto refined_class = [&m](auto& c) {
+    using T = typename std::remove_reference_t<decltype(c)>::type;
+    c.def_property_readonly(
+         "pKa", [](const T& r) { return refined_values(r, r.fit.pk); },
+         "Refined pKa of each constant of the model (fitted and held), pKa1 first.")
+        .def_property_readonly(
+            "Ka", [](const T& r) { return refined_values(r, r.fit.ka); },
+            "Ka = 10^-pKa of each constant, mol/L.")
+        .def_property_readonly(
+            "se", [](const T& r) { return refined_values(r, r.fit.se); },
+            "Standard error of each fitted pKa: s_a_dof² (JᵀJ)⁻¹ at the minimum (NaN: held).")
+        .def_property_readonly(
+            "start", [](const T& r) { return refined_values(r, r.fit.pk_start); },
+            "Where the refinement started.")
+        .def_property_readonly(
+            "slots", [](const T& r) { return refined_slots(r); },
+            "Slot numbers (1..5) of the model's constants.")
+        .def_property_readonly(
+            "states",
+            [](const T& r) {
+              std::vector<std::string> out;
+              for (int k : refined_slots(r)) out.push_back(slot_mode_name(r.fit.modes[k]));
+              return out;
+            },
+            "\"fitted\" or \"held\" for each constant of the model.")
+        .def_property_readonly(
+            "status", [](const T& r) { return analysis::refine_status_name(r.fit.status); },
+            "\"converged\", \"iteration_limit\" or \"off_range\" (a constant more than 2 pH\n"
+            "units beyond the measured range: reported, not hidden).")
+        .def_property_readonly(
+            "message", [](const T& r) { return r.fit.message; },
+            "Why the status is not converged (English), empty otherwise.")
+        .def_property_readonly(
+            "iterations", [](const T& r) { return r.fit.iterations; }, "Iterations made.")
+        .def_property_readonly(
+            "s_a", [](const T& r) { return r.fit.s_a; },
+            "s(A) at the minimum: sqrt(rss / observations), pooled over the titrations.")
+        .def_property_readonly(
+            "s_a_start", [](const T& r) { return r.fit.s_a_start; }, "s(A) at the start.")
+        .def_property_readonly(
+            "s_a_dof", [](const T& r) { return r.fit.s_a_dof; },
+            "sqrt(rss / dof): the sigma behind the standard errors.")
+        .def_property_readonly(
+            "rss", [](const T& r) { return r.fit.rss; }, "Sum of squared residuals.")
+        .def_property_readonly(
+            "dof", [](const T& r) { return r.fit.dof; },
+            "Degrees of freedom: observations - parameters.")
+        .def_property_readonly(
+            "observations", [](const T& r) { return r.fit.observations; },
+            "Absorbances fitted (spectra x points over every titration).")
+        .def_property_readonly(
+            "parameters", [](const T& r) { return r.fit.parameters; },
+            "Forms' spectra values, constants and concentration factors fitted.")
+        .def_property_readonly(
+            "covariance", [](const T& r) { return square(r.fit.covariance); },
+            "Covariance of the fitted pKa (then ln of the concentration factors), q x q.")
+        .def_property_readonly(
+            "correlation", [](const T& r) { return square(r.fit.correlation); },
+            "The covariance normalised to correlations.")
+        .def_property_readonly(
+            "seconds", [](const T& r) { return r.global ? r.global->elapsed_s : r.fit.elapsed_s; },
+            "Seconds taken (monotonic clock).")
+        .def_property_readonly(
+            "ci",
+            [](const T& r) -> py::object {
+              const analysis::BootstrapResult* b = boot_of(r);
+              if (!b || !b->ok) return py::none();
+              return py::make_tuple(refined_values(r, b->lo), refined_values(r, b->hi));
+            },
+            "(lo, hi): the 2.5 and 97.5 percentiles of each pKa over the bootstrap's refits\n"
+            "(NaN for held ones); None without bootstrap=.")
+        .def(
+            "to_json", [](const T& r) { return refined_json(r); },
+            "The batch tool's JSON object of this fit (docs/json.md), as text.")
+        .def("__repr__", [](const T& r) { return refined_repr(r); });
+  };
+  py::class_<Refined, std::shared_ptr<Refined>> refinement(m, "Refinement");
+  refined_class(refinement);
+  py::class_<GlobalRefined, std::shared_ptr<GlobalRefined>> global_class(m, "GlobalFit");
+  refined_class(global_class);
+  global_class
+      .def_property_readonly(
+          "s_a_titrations",
+          [](const GlobalRefined& r) { return py::array_t<double>(py::cast(r.fit.s_a_titration)); },
+          "s(A) of each titration at the joint minimum.")
+      .def_property_readonly(
+          "factors",
+          [](const GlobalRefined& r) { return py::array_t<double>(py::cast(r.fit.factor)); },
+          "Concentration factor of each titration (the first 1; all 1 unless conc_factors).")
+      .def_property_readonly(
+          "factor_se",
+          [](const GlobalRefined& r) { return py::array_t<double>(py::cast(r.fit.factor_se)); },
+          "Standard error of each factor (the first 0).")
+      .def_property_readonly(
+          "own",
+          [](const GlobalRefined& r) {
+            const std::vector<int> slots = refined_slots(r);
+            py::array_t<double> out({static_cast<py::ssize_t>(r.global->own.size()),
+                                     static_cast<py::ssize_t>(slots.size())});
+            auto o = out.mutable_unchecked<2>();
+            for (size_t t = 0; t < r.global->own.size(); ++t)
+              for (size_t i = 0; i < slots.size(); ++i)
+                o(static_cast<py::ssize_t>(t), static_cast<py::ssize_t>(i)) =
+                    r.global->own[t][slots[i]];
+            return out;
+          },
+          "Each titration's own automatic-grid pKa (titrations x constants; none when pk=\n"
+          "gave the start).")
+      .def_property_readonly(
+          "wavelengths",
+          [](const GlobalRefined& r) {
+            return py::array_t<double>(py::cast(r.global->fit->wavelengths));
+          },
+          "The wavelengths common to all titrations, which were fitted.")
+      .def_property_readonly(
+          "dropped",
+          [](const GlobalRefined& r) {
+            return py::array_t<double>(py::cast(r.global->fit->dropped));
+          },
+          "Wavelengths of some titrations but not of all, left out.")
+      .def_property_readonly(
+          "warnings", [](const GlobalRefined& r) { return r.global->fit->warnings; },
+          "Warnings of the fit (the points left out), English sentences.")
+      .def_property_readonly(
+          "ci_titrations",
+          [](const GlobalRefined& r) -> py::object {
+            const auto& b = r.global->boot_t;
+            if (!b || !b->ok) return py::none();
+            return py::make_tuple(refined_values(r, b->lo), refined_values(r, b->hi));
+          },
+          "(lo, hi) percentiles from refits of whole titrations drawn with replacement\n"
+          "(two or more titrations and bootstrap=), else None.");
+
+  m.def(
+      "_refine",
+      [](const py::object& source, const py::object& pk, const py::object& hold,
+         const py::object& bootstrap, const py::object& seed, const py::object& threads,
+         const py::object& max_iterations) {
+        const FitArgs a = fit_args(bootstrap, seed, threads, max_iterations);
+        if (py::isinstance<Result>(source)) {
+          if (!pk.is_none() || !hold.is_none())
+            raise("RefusedError", "wrong_type",
+                  "a Result is refined from its own constants: give no pk or hold");
+          return std::make_shared<Refined>(refine_result(source.cast<Result&>(), a));
+        }
+        if (!py::isinstance<Dataset>(source))
+          raise("DataError", "wrong_type", "refine takes a ferolan.Dataset or a ferolan.Result");
+        return std::make_shared<Refined>(
+            refine_data(source.cast<std::shared_ptr<Dataset>>(), pk, hold, a));
+      },
+      py::arg("source"), py::arg("pk"), py::arg("hold"), py::arg("bootstrap"), py::arg("seed"),
+      py::arg("threads"), py::arg("max_iterations"));
+  m.def(
+      "_global_fit",
+      [](const py::object& sets, const py::dict& search_kw, bool shared, bool factors,
+         const py::object& pk, const py::object& hold, const py::object& bootstrap,
+         const py::object& seed, const py::object& threads, const py::object& max_iterations) {
+        const FitArgs a = fit_args(bootstrap, seed, threads, max_iterations);
+        return std::make_shared<GlobalRefined>(
+            global(sets, search_kw, shared, factors, pk, hold, a));
+      },
+      py::arg("sets"), py::arg("search_kw"), py::arg("shared"), py::arg("factors"), py::arg("pk"),
+      py::arg("hold"), py::arg("bootstrap"), py::arg("seed"), py::arg("threads"),
+      py::arg("max_iterations"));
 
   m.def("_read", &read_file, py::arg("path"), py::arg("format"), py::arg("path_len"));
 
@@ -1026,7 +1587,10 @@ PYBIND11_MODULE(ferolan, m) {
       "_analyse",
       [](const std::shared_ptr<Dataset>& ds, const std::string& mode, const py::kwargs& kw) {
         if (!ds) raise("DataError", "wrong_type", "the first argument must be a ferolan.Dataset");
-        return std::make_shared<Result>(analyse(*ds, mode, kw));
+        // refine()'s start of a data set with a concentration per spectrum.
+        const bool mean_conc_ok = kw.contains("_mean_conc_ok");
+        if (mean_conc_ok) PyDict_DelItemString(kw.ptr(), "_mean_conc_ok");
+        return std::make_shared<Result>(analyse(*ds, mode, kw, mean_conc_ok));
       },
       py::arg("ds"), py::arg("mode"));
   m.def(

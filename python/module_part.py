@@ -67,7 +67,10 @@ Dataset(ph, wavelengths, absorbance, conc, path_len=1)
 
 ph: 1-D array of the spectra's pH; wavelengths: 1-D array in nm (stored as whole numbers,
 as the window stores them); absorbance: 2-D array shaped (spectra, points); conc: the total
-acid concentration in mol/L; path_len: the cuvette's path length in cm (1, 2, 3 or 5).
+acid concentration in mol/L, one number or a 1-D array of one per spectrum (dilution during
+the titration); path_len: the cuvette's path length in cm (1, 2, 3 or 5). The searches take
+one concentration; a data set with a concentration per spectrum is fitted by refine(ds,
+pk=...) and global_fit, and the searches refuse it (RefusedError "conc_per_spectrum").
 Any real dtype, any memory order; values are stored as singles, as the readers store them.
 Wrong shapes or dtypes, NaN, infinities and values beyond a single raise DataError.
 
@@ -351,3 +354,87 @@ def analyse_many(paths, plan=None, jobs=None, client=None, search="opt", **setti
     header = parts[0].split("\r\n", 1)[0]
     body = "".join(p.split("\r\n", 1)[1] for p in parts)
     return _frame(header + "\r\n" + body)
+
+
+def refine(source, pk=None, hold=None, constants=None, bootstrap=0, seed=1, threads=None,
+           max_iterations=100):
+    """The least-squares minimum of s(A) over the fitted constants (Levenberg-Marquardt, the
+    forms' spectra solved linearly at every step, in double): returns a Refinement.
+
+    source: a Result (refined from its constants, with its held and removed slots and its
+    spectra; equal to ferolan-cli --refine after the same search), or a Dataset: from pk
+    (start values of pKa1, pKa2, ...; hold: slots held at their pk value) or, without pk,
+    from the automatic grid's result (constants: how many; None: the factor analysis
+    decides). bootstrap: replicates of a residual bootstrap (0: none, else 10..100000),
+    seeded by seed and the same for every threads (None: one per core); its intervals are
+    Refinement.ci. max_iterations: 1..10000.
+
+    Bad arguments raise RefusedError (code "wrong_type", "out_of_range", ...); a fit that
+    cannot be made (too few data, nothing fitted) raises RefusedError with the refinement's
+    status as its code. A refinement that stops at max_iterations or with a constant more than
+    2 units beyond the measured pH is returned with that status.
+    """
+    if not isinstance(source, (Result, Dataset)):
+        raise DataError("refine takes a ferolan.Dataset or a ferolan.Result", "wrong_type")
+    if isinstance(source, Dataset) and pk is None:
+        if hold is not None:
+            raise RefusedError("hold needs the held values: give pk", "wrong_type")
+        start = _analyse(source, "auto", _mean_conc_ok=True,
+                         **{k: v for k, v in dict(constants=constants, threads=threads).items()
+                            if v is not None})
+        pk = start.pKa.tolist()
+    elif constants is not None:
+        raise RefusedError("constants is for a Dataset without pk", "wrong_type")
+    return _refine(source, pk, hold, bootstrap, seed, threads, max_iterations)
+
+
+def global_fit(datasets, constants=None, pk=None, hold=None, shared_spectra=True,
+               conc_factors=False, bootstrap=0, seed=1, threads=None, max_iterations=100):
+    """Several titrations of one acid fitted at once: shared constants, each titration with
+    its own pH values, concentrations and path length, refined to the pooled least-squares
+    minimum over the wavelengths all of them have. Returns a GlobalFit.
+
+    datasets: a list of Dataset (one is that titration's refinement). Without pk each
+    titration's own automatic grid runs first (constants: how many; None: the factor analysis
+    decides, and all must agree) and the fit starts from their median; pk (and hold) give the
+    start instead. shared_spectra: one set of forms' spectra for all (same compound, same
+    cell) or False for one per titration (different instruments). conc_factors: fit a
+    concentration factor per titration after the first (stated concentrations that are not
+    exact). bootstrap, seed, threads, max_iterations: as for refine; with two or more
+    titrations the bootstrap also draws whole titrations (GlobalFit.ci_titrations).
+
+    to_dict() is the "global" object of ferolan-cli --global --json for the same files and
+    settings (names of array data sets: "array 1", ...). Every data set given takes part: one
+    that its own search refuses raises RefusedError naming it.
+    """
+    kw = {k: v for k, v in dict(constants=constants, threads=threads).items() if v is not None}
+    if pk is None and hold is not None:
+        raise RefusedError("hold needs the held values: give pk", "wrong_type")
+    for name, flag in (("shared_spectra", shared_spectra), ("conc_factors", conc_factors)):
+        if not isinstance(flag, bool):
+            raise RefusedError(name + " must be True or False", "wrong_type")
+    return _global_fit(datasets, kw, shared_spectra, conc_factors, pk, hold, bootstrap, seed,
+                       threads, max_iterations)
+
+
+def _refined_to_dict(self):
+    """The batch tool's JSON object of this fit as a dict (docs/json.md): the "refined" object
+    of ferolan-cli --refine, or the "global" object of --global (times aside)."""
+    return _json.loads(self.to_json())
+
+
+Refinement.to_dict = _refined_to_dict
+GlobalFit.to_dict = _refined_to_dict
+Refinement.__doc__ = """The least-squares refinement of one data set (see refine()).
+
+pKa, Ka, se, start: numpy arrays over the model's constants (slots, states); status,
+message, iterations; s_a (at the minimum), s_a_start, s_a_dof, rss, dof, observations,
+parameters; covariance and correlation (numpy, q x q); ci: the bootstrap's (lo, hi) or None;
+seconds. to_dict(): the "refined" object of ferolan-cli --refine --json.
+"""
+GlobalFit.__doc__ = """A global fit of several titrations (see global_fit()).
+
+As a Refinement (pKa, se, ci, s_a pooled, ...), and s_a_titrations, factors, factor_se, own
+(each titration's own pKa), wavelengths (the common ones fitted), dropped, warnings,
+ci_titrations. to_dict(): the "global" object of ferolan-cli --global --json.
+"""

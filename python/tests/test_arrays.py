@@ -50,7 +50,7 @@ HOSTILE = [
     ("conc 0", [PH, WL, A], 0.0, "conc_not_positive"),
     ("conc negative", [PH, WL, A], -1e-4, "conc_not_positive"),
     ("conc text", [PH, WL, A], "1e-4", "wrong_type"),
-    ("conc array", [PH, WL, A], np.array([1e-4, 2e-4]), "wrong_type"),
+    ("conc array of the wrong length", [PH, WL, A], np.array([1e-4, 2e-4]), "wrong_shape"),
 ]
 
 
