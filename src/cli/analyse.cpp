@@ -320,9 +320,19 @@ FileResult analyse_data(const FileJob& job, const DataFile& input,
   // The result's constants, not those of the last trial scored.
   Arr1<double, kSlots> ka{};
   int constants = 0;
+  // With every slot removed the searches still set slot 1 in each trial (the window then
+  // shows slot 1 at the value tried, 1.00 in the manual grid): the result is that model.
+  const bool all_removed = searched && s.setup.slot[1].mode == SlotMode::Removed;
   for (int k = 1; k <= kSlots; ++k) {
     SlotResult& sr = r.per_slot[k];
     sr.state = slot_mode_name(s.setup.slot[k].mode);
+    if (k == 1 && all_removed && s.shown.ka[1] > 0) {
+      ka[1] = s.shown.ka[1];
+      sr.pka = s.shown.pk1;
+      sr.ka = ka[1];
+      sr.pka_text = s.pk_text[1];
+      sr.ka_text = format_mask(ka[1], "0.00e+00");
+    }
     if (sr.state[0] == 'r') continue;
     ++constants;
     // After --evaluate the session holds the evaluated set.
@@ -351,6 +361,11 @@ FileResult analyse_data(const FileJob& job, const DataFile& input,
   } else {
     r.s_a = searched ? std::optional<double>(searched->s_a) : diag.s_a_full;
     r.s_a_thinned = searched ? std::optional<double>(searched->s_a_thinned) : std::nullopt;
+    if (all_removed) {
+      // Of the set shown, not of the last trial's fit.
+      r.s_a = s.shown.s_a;
+      r.s_a_thinned = s.shown.s_a_thinned;
+    }
     r.s_a_text = s.s_a_text;
     r.trials = s.trials;
     r.fits = diag.fits;
@@ -371,6 +386,17 @@ FileResult analyse_data(const FileJob& job, const DataFile& input,
     if (!o.evaluate && s.setup.slot[k].mode == SlotMode::Fitted) facts.fitted.push_back(k);
   }
   r.warnings = fit_warnings(d, facts);
+  if (all_removed)
+    r.warnings.insert(r.warnings.begin(),
+                      {"all_constants_removed",
+                       ka[1] > 0 ? "every constant is removed from the model, but the search sets "
+                                   "slot 1 in every trial, as the window does: the result is slot "
+                                   "1 alone at pKa " +
+                                       s.pk_text[1] + " and its s(A)"
+                                 : std::string("every constant is removed from the model; the "
+                                               "search tried slot 1 all the same, as the window "
+                                               "does, and kept the model without constants, "
+                                               "whose s(A) is given")});
   text();
   if (o.refine) {
     SlotModes modes{};

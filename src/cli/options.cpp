@@ -401,7 +401,8 @@ Status of each file (JSON "status" and "code", summary columns status and code)
                          it with the warning's code): not_a_number, row_not_read (cells read
                          as 0, rows cut); lack_of_fit (s(A) above 3 x the factor analysis'
                          noise); more_constants_than_forms; pka_outside_ph_range;
-                         negative_uncertainty; pictures_not_written
+                         negative_uncertainty; pictures_not_written; all_constants_removed
+                         (--zero 1: slot 1 is tried all the same, as in the window)
   refused                read but not analysed, with a code:
     2: too_large, not_text, empty, no_spectra, no_wavelengths, too_many_columns, no_ph,
        truncated, non_finite, value_out_of_range, wavelength_out_of_range,

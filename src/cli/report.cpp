@@ -140,14 +140,16 @@ void Report::print(std::ostream& out, const std::string& file) const {
   for (int k = 1; k <= kSlots; ++k) {
     out << "pKa" << k << " = ";
     const SlotMode mode = s_.setup.slot[k].mode;
-    if (mode == SlotMode::Removed) {
+    const std::string& text = s_.pk_text[k];
+    // Slot 1 removed with a value: the searches tried it all the same.
+    if (mode == SlotMode::Removed && (k > 1 || text.empty() || o_.evaluate)) {
       out << "removed\n";
       continue;
     }
-    const std::string& text = s_.pk_text[k];
+    const double ka = mode == SlotMode::Removed ? s_.shown.ka[1] : ka_of(s_.st->search.pk_best[k]);
     out << text << std::string(std::max<size_t>(1, 14 - std::min<size_t>(14, chars(text))), ' ')
-        << "Ka" << k << " = " << format_mask(ka_of(s_.st->search.pk_best[k]), "0.00e+00") << "   "
-        << slot_mode_name(mode);
+        << "Ka" << k << " = " << format_mask(ka, "0.00e+00") << "   "
+        << (mode == SlotMode::Removed ? "removed, tried all the same" : slot_mode_name(mode));
     d_->print_slot(out, k);
     out << "\n";
   }

@@ -149,13 +149,17 @@ void BatchObserver::scored(const TrialScore& t) {
 }
 
 void BatchObserver::best(BestKind kind, double s_a_sq_thinned) {
-  if (kind != BestKind::AutoFinalStart)
-    s_.s_a_text = format_mask(std::sqrt(s_a_sq_thinned), "0.00e+00");
+  if (kind == BestKind::AutoFinalStart) return;
+  s_.s_a_text = format_mask(std::sqrt(s_a_sq_thinned), "0.00e+00");
+  // Told after the best set's fit at full resolution.
+  const CalcState& c = s_.st->calc;
+  s_.shown = {c.ka, s_.st->search.pk[1], std::sqrt(c.s_a_sq), std::sqrt(s_a_sq_thinned)};
 }
 
 SearchResult run_search(Session& s, Search search, int threads, OutputFile* trace,
                         SearchWatch* watch) {
   read_values(s, search);
+  s.shown = {};
   if (threads <= 0) threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   BatchObserver obs(s, threads, trace, watch);
   SearchResult r;
@@ -180,6 +184,9 @@ void show_result(Session& s, Search search, const SearchResult& r) {
   for (int k = 1; k <= kSlots; ++k) {
     if (r.modes[k] == SlotMode::Removed) {
       s.pk_text[k].clear();
+      // Slot 1 is set in every trial, removed or not: its box shows the value tried.
+      if (k == 1 && s.shown.ka[1] > 0)
+        s.pk_text[1] = format_single(s.shown.pk1, search == Search::Manual ? "0.00" : "#0.00");
       continue;
     }
     const float pk = r.pk_best[k];

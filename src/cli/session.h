@@ -2,12 +2,11 @@
 // options as the window would read its boxes, the search, and what the window would show.
 #pragma once
 
-#include "cli/layer.h"
-
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "cli/layer.h"
 #include "cli/options.h"
 #include "cli/output_file.h"
 #include "cli/stop_signal.h"
@@ -24,6 +23,14 @@ struct Session {
   Arr1<std::string, kSlots> range_start, range_end, range_step;
   std::string s_a_text;  // the window's s(A) label
   long trials = 0;
+  // The set the window shows as the best of the last search, with its s(A) at full
+  // resolution and on the searches' grid: with every slot removed, the searches still try
+  // slot 1, and this is what the window then shows.
+  struct Shown {
+    Arr1<double, kSlots> ka{};
+    float pk1 = 0;
+    double s_a = 0, s_a_thinned = 0;
+  } shown;
 
   bool stopped = false;                 // a search was cut short
   const CancelToken* cancel = nullptr;  // ends the searches; none: the stop signal's token
