@@ -39,6 +39,8 @@ std::optional<Refusal> check_setup(SearchKind kind, const ModelSetup& setup, Cal
   for (int k = 1; k <= kSlots; ++k) {
     const SlotSetup& s = setup.slot[k];
     if (kind == SearchKind::Optimisation) {
+      // No start value at all (an empty box) is refused before the slot is touched.
+      if (s.mode != SlotMode::Removed && std::isnan(s.value)) return Refusal{Msg::StartValues, 0};
       search.pk_free[k] = s.mode == SlotMode::Fitted ? 1 : 0;
       if (s.mode == SlotMode::Removed) {
         calc.ka[k] = 0;

@@ -156,8 +156,9 @@ class SearchObserver {
 // v rounded to two decimals as the mask "0.00" writes it, read back as a float.
 float round_to_box(float v);
 
-// Checks the setup as the given search reads it and writes the trial state it implies
-// (ka, pk, pk_free); the first problem in slot order is returned.
+// The one judge of a setup, for every client: checks it as the given search reads it and
+// writes the trial state it implies (ka, pk, pk_free); the first problem in slot order is
+// returned. A start value that is NaN (none given) is refused before its slot is touched.
 enum class SearchKind { Optimisation, ManualGrid, AutoGrid };
 std::optional<Refusal> check_setup(SearchKind kind, const ModelSetup& setup, CalcState& calc,
                                    SearchState& search);

@@ -1,5 +1,4 @@
 // "Ручн. перебір": the manual grid over the ranges typed into the range boxes.
-#include "engine/import/number.h"
 #include "engine/model/fit.h"
 #include "window/search/run_control.h"
 #include "window/search/searches.h"
@@ -10,37 +9,6 @@ namespace {
 
 constexpr const char* kNoTrialText = " Жодної комбінації рКа не розраховано: перевірте діапазони.";
 constexpr const char* kStoppedText = " Розрахунок зупинено до першої комбінації рКа.";
-
-// Reads the slot boxes in slot order, stopping at the first problem with its message.
-bool read_slots(Module& m, ModelSetup& setup) {
-  Controls& ui = m.ui;
-  int16_t ok = 0;
-  auto fail = [&](Msg msg, int k) {
-    show_message(m, msg, k);
-    return false;
-  };
-  for (int k = 1; k <= kSlots; ++k) {
-    SlotSetup& slot = setup.slot[k];
-    if (ui.Check2[k].checked) {
-      m.state.calc.ka[k] = 0;
-      continue;
-    }
-    m.state.calc.ka[k] = 1;
-    if (!ui.Check1[k].checked) {
-      slot.value = parse_number(ui.txt_pK[k].text, ok);
-      if (ok == -1 || !start_value_ok(slot.value)) return fail(Msg::HeldValue, k);
-      continue;
-    }
-    slot.start = parse_number(ui.txt_poch[k].text, ok);
-    if (ok == -1 || !range_start_ok(slot.start)) return fail(Msg::RangeStart, k);
-    slot.end = parse_number(ui.txt_kin[k].text, ok);
-    if (ok == -1 || !range_end_ok(slot.end)) return fail(Msg::RangeEnd, k);
-    if (slot.end <= slot.start) return fail(Msg::RangeOrder, k);
-    slot.step = parse_number(ui.txt_krok[k].text, ok);
-    if (ok == -1 || !range_step_ok(slot.start, slot.end, slot.step)) return fail(Msg::Step, k);
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -56,8 +24,7 @@ void Command6_Click(Module& m) {
   s.step_factor = 1.5f;
   m.run_start_time = static_cast<float>(m.platform.clock_seconds());
   const Arr1<double, kSlots> ka_before = c.ka;
-  ModelSetup setup = window_setup(m);
-  if (!read_slots(m, setup)) return run_unlock(m);
+  const ModelSetup setup = read_setup(m, SearchKind::ManualGrid);
   WindowObserver obs(m);
   const SearchResult r = manual_grid(workspace(m), setup, obs);
   obs.flush();

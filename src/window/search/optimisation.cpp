@@ -8,8 +8,7 @@ namespace ferolan {
 void Command2_Click(Module& m) {
   run_lock(m);
   m.run_start_time = static_cast<float>(m.platform.clock_seconds());
-  ModelSetup setup = window_setup(m);
-  if (!read_start_values(m, setup)) return finish_block(m);
+  const ModelSetup setup = read_setup(m, SearchKind::Optimisation);
   WindowObserver obs(m);
   const SearchResult r = optimise(workspace(m), setup, obs);
   obs.flush();

@@ -1,6 +1,7 @@
 #include "window/search/run_control.h"
 
 #include <cmath>
+#include <limits>
 #include <utility>
 
 #include "engine/format/format.h"
@@ -155,6 +156,36 @@ ModelSetup window_setup(Module& m) {
   return setup;
 }
 
+ModelSetup read_setup(Module& m, SearchKind kind) {
+  const Controls& ui = m.ui;
+  ModelSetup setup = window_setup(m);
+  // A text the strict reader rejects stands for a value that fails the same test.
+  auto strict = [](const std::string& text, float rejected) {
+    int16_t ok = 0;
+    const float v = parse_number(text, ok);
+    return ok == -1 ? rejected : v;
+  };
+  for (int k = 1; k <= kSlots; ++k) {
+    SlotSetup& slot = setup.slot[k];
+    const std::string& pk = ui.txt_pK[k].text;
+    if (slot.mode == SlotMode::Removed) continue;
+    if (kind == SearchKind::Optimisation) {
+      slot.value = pk.empty() ? std::numeric_limits<float>::quiet_NaN() : start_value_of(pk);
+    } else if (slot.mode == SlotMode::Held) {
+      slot.value = strict(pk, 0);
+    } else if (kind == SearchKind::ManualGrid) {
+      slot.start = strict(ui.txt_poch[k].text, -1);
+      slot.end = strict(ui.txt_kin[k].text, 0);
+      slot.step = strict(ui.txt_krok[k].text, 0);
+    }
+  }
+  return setup;
+}
+
+float start_value_of(const std::string& text) {
+  return static_cast<float>(leading_number(text));
+}
+
 Workspace workspace(Module& m) {
   return Workspace{m.state.data, m.state.calc, m.state.search};
 }
@@ -249,38 +280,9 @@ Arr1<float, kSlots> WindowObserver::final_start_values(const Arr1<float, kSlots>
   for (int k = 1; k <= kSlots; ++k) {
     if (m.ui.Check2[k].checked) continue;
     const std::string& text = m.ui.txt_pK[k].text;
-    if (text != format_single(best[k], "0.00", m.decimal()))
-      from[k] = static_cast<float>(leading_number(text));
+    if (text != format_single(best[k], "0.00", m.decimal())) from[k] = start_value_of(text);
   }
   return from;
-}
-
-bool read_start_values(Module& m, ModelSetup& setup) {
-  SearchState& s = m.state.search;
-  CalcState& c = m.state.calc;
-  for (int k = 1; k <= kSlots; ++k) {
-    const std::string& text = m.ui.txt_pK[k].text;
-    const bool zeroed = m.ui.Check2[k].checked;
-    if (text.empty() && !zeroed) {
-      show_message(m, Msg::StartValues);
-      return false;
-    }
-    s.pk_free[k] = m.ui.Check1[k].checked ? 1 : 0;
-    if (zeroed) {
-      c.ka[k] = 0;
-      s.pk[k] = 50;
-      s.pk_free[k] = 0;
-      continue;
-    }
-    s.pk[k] = static_cast<float>(leading_number(text));
-    setup.slot[k].value = s.pk[k];
-    c.ka[k] = ka_of(s.pk[k]);
-    if (!start_value_ok(s.pk[k])) {
-      show_message(m, Msg::StartValues);
-      return false;
-    }
-  }
-  return true;
 }
 
 void vyvid_pohybky(const SearchResult& r, Controls& ui, char dec) {

@@ -46,9 +46,16 @@ void refuse_unscorable(Module& m, const Refusal& r);
 
 // The slot states as the boxes say: "Обнулити?" removes, else "Розраховувати?" fits, else held.
 SlotModes slot_modes(const Controls& ui);
-// A setup with the boxes' slot states and the chosen level; the
-// values are filled by the reader of each search.
+// A setup with the boxes' slot states and the chosen level, without values.
 ModelSetup window_setup(Module& m);
+// The setup as the given search reads the boxes: the pKa box of a slot that is not removed
+// (the start value, or the held value of a grid) and the range boxes of a slot the manual
+// grid scans. Only turns texts into values; the engine's check_setup judges them. A text the
+// strict reader rejects becomes a value that fails the same test, and an empty start value
+// box none at all (NaN).
+ModelSetup read_setup(Module& m, SearchKind kind);
+// A pKa box read as a start value is read (also one the user changed during a search).
+float start_value_of(const std::string& text);
 Workspace workspace(Module& m);
 
 // The window's side of a running search: every moment the search reports becomes what the
@@ -80,12 +87,6 @@ class WindowObserver : public SearchObserver {
   void draw_best();
   bool draw_pending_ = false;
 };
-
-// Reads the pKa boxes as the optimisation does (also for the automatic grid's final stage):
-// pk, ka and pk_free, and the start values into setup. On an empty box of a slot that is not
-// removed, or a value that reads as 0 or whose constant is no double, shows the start-value
-// message and returns false.
-bool read_start_values(Module& m, ModelSetup& setup);
 
 // "value ± uncertainty" into the fitted slots' pKa boxes ("?" for an undetermined one).
 void vyvid_pohybky(const SearchResult& r, Controls& ui, char dec);

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -109,6 +110,21 @@ TEST(EngineSearch, RefusalsNameTheMessageAndTheSlot) {
     EXPECT_EQ(r.refusal.slot, c.msg_slot);
     EXPECT_EQ(r.trials, 0);
     EXPECT_NE(std::string(message_code(c.msg)), "");
+  }
+  // No start value at all is refused before its slot's trial state is written; a value that
+  // fails (0) is refused after, as the window shows it.
+  for (float start : {std::numeric_limits<float>::quiet_NaN(), 0.0f}) {
+    SCOPED_TRACE(start);
+    Engine e(make_acid_data(recovery_acid(2)));
+    e.search.pk[2] = 7;
+    e.calc->ka[2] = 123;
+    ModelSetup setup = two_constants();
+    setup.slot[2].value = start;
+    Counter obs;
+    EXPECT_EQ(optimise(e.ws(), setup, obs).refusal.msg, Msg::StartValues);
+    EXPECT_EQ(e.search.pk[1], setup.slot[1].value);
+    EXPECT_EQ(e.search.pk[2], std::isnan(start) ? 7.0f : 0.0f);
+    EXPECT_EQ(e.calc->ka[2], std::isnan(start) ? 123.0 : 1.0);
   }
   Engine few(make_acid_data(recovery_acid(2)));
   for (int s = 4; s <= few.data->n_spectra; ++s) few.data->spectrum_used[s] = 0;

@@ -224,6 +224,27 @@ TEST(Optimisation, RefusedStartsEndWithTheFinishBlock) {
   }
 }
 
+// An empty box is refused before its slot is read; a box that reads as 0 after: the slots'
+// state shows which.
+TEST(Optimisation, AnEmptyStartBoxLeavesItsSlotAsItWas) {
+  for (const char* text : {"", "0"}) {
+    SCOPED_TRACE(text);
+    TestModule t;
+    load_data(*t, make_flat_data(5, 10));
+    t->state.search.pk[2] = 7;
+    t->state.calc.ka[2] = 123;
+    set_slots(*t, {{'f', "3"}, {'f', text}});
+    Command2_Click(*t);
+    ASSERT_EQ(t.pf.messages.size(), 1u);
+    EXPECT_EQ(t->state.search.pk[1], 3.0f);
+    EXPECT_EQ(t->state.search.pk_free[1], 1);
+    const bool empty = *text == 0;
+    EXPECT_EQ(t->state.search.pk[2], empty ? 7.0f : 0.0f);
+    EXPECT_EQ(t->state.calc.ka[2], empty ? 123.0 : 1.0);
+    EXPECT_EQ(t->state.search.pk_free[2], empty ? 0 : 1);
+  }
+}
+
 TEST(Optimisation, ZeroedSlotsMayBeEmpty) {
   TestModule t;
   load_data(*t, make_flat_data(5, 10));
