@@ -36,8 +36,11 @@ struct Problem {
 struct Eval {
   double rss = 0;
   std::vector<double> rss_t;
-  std::vector<double> jac;  // jac[p * n * points + w * n + i] = ∂r/∂θ_p
-  std::vector<double> r;    // r[w * n + i]
+  std::vector<double> r;  // r[w * n + i]
+  // With the Jacobian J (∂r/∂θ, never stored whole: it would be q × n × points): JᵀJ (lower
+  // triangle, q × q) and Jᵀr, summed in the order of r's elements.
+  std::vector<double> jtj, jtr;
+  std::vector<double> jw;  // J's rows of one point, jw[p * n + i]
 };
 
 // Inverse of a normal matrix over the forms it determines. The columns are scaled to a unit
@@ -80,8 +83,10 @@ void points_pass(const Problem& pb, int i0, int i1, const std::vector<double>& c
                  const std::vector<double>& dconc, const std::vector<double>& minv,
                  const std::vector<double>& kp, bool jac, Eval& out, std::vector<double>& ru) {
   const int n = pb.n, q = pb.q();
-  const size_t np = static_cast<size_t>(n) * pb.points;
   double b[kForms], eu[kForms], ec[kForms], v[kForms], de[kForms];
+  double* jw = out.jw.data();
+  double* jtj = out.jtj.data();
+  double* jtr = out.jtr.data();
   for (int w = 0; w < pb.points; ++w) {
     const double* aw = &pb.at[static_cast<size_t>(w) * n];
     std::fill(b, b + F, 0.0);
@@ -123,11 +128,25 @@ void points_pass(const Problem& pb, int i0, int i1, const std::vector<double>& c
         for (int c = 0; c < F; ++c) x += minv[a * F + c] * v[c];
         de[a] = free_a[a] ? x : 0;
       }
-      double* jp = &out.jac[static_cast<size_t>(p) * np + static_cast<size_t>(w) * n];
+      double* jp = &jw[static_cast<size_t>(p) * n];
       for (int i = i0; i < i1; ++i) {
         double x = 0;
         for (int a = 0; a < F; ++a) x += dc[i * F + a] * ec[a] + conc[i * F + a] * de[a];
         jp[i] = -x;
+      }
+    }
+    // Each sum runs over the rows in order, point after point, as over r's elements.
+    const double* rw = &out.r[static_cast<size_t>(w) * n];
+    for (int p = 0; p < q; ++p) {
+      const double* jp = &jw[static_cast<size_t>(p) * n];
+      double g = jtr[p];
+      for (int i = i0; i < i1; ++i) g += jp[i] * rw[i];
+      jtr[p] = g;
+      for (int c = 0; c <= p; ++c) {
+        const double* jc = &jw[static_cast<size_t>(c) * n];
+        double x = jtj[p * q + c];
+        for (int i = i0; i < i1; ++i) x += jp[i] * jc[i];
+        jtj[p * q + c] = x;
       }
     }
   }
@@ -174,8 +193,12 @@ bool evaluate(const Problem& pb, const std::vector<double>& theta, bool jac, Eva
 
   out.rss = 0;
   out.rss_t.assign(pb.titrations, 0.0);
-  out.r.assign(np, 0.0);
-  if (jac) out.jac.assign(static_cast<size_t>(q) * np, 0.0);
+  out.r.resize(np);  // every element is written
+  if (jac) {
+    out.jw.resize(static_cast<size_t>(q) * n);
+    out.jtj.assign(static_cast<size_t>(q) * q, 0.0);
+    out.jtr.assign(q, 0.0);
+  }
   std::vector<double> ru(n), m(f * f), kp;
   for (const std::vector<int>& rows : pb.groups) {
     std::fill(m.begin(), m.end(), 0.0);
@@ -218,20 +241,12 @@ bool evaluate(const Problem& pb, const std::vector<double>& theta, bool jac, Eva
   return std::isfinite(out.rss);
 }
 
-// JᵀJ (q × q) and Jᵀr.
-void normal_of(const Eval& e, int q, long np, std::vector<double>& a, std::vector<double>& g) {
+// JᵀJ (q × q, both triangles) and Jᵀr.
+void normal_of(const Eval& e, int q, std::vector<double>& a, std::vector<double>& g) {
   a.assign(static_cast<size_t>(q) * q, 0.0);
-  g.assign(q, 0.0);
-  for (int p = 0; p < q; ++p) {
-    const double* jp = &e.jac[static_cast<size_t>(p) * np];
-    for (long i = 0; i < np; ++i) g[p] += jp[i] * e.r[i];
-    for (int s = 0; s <= p; ++s) {
-      const double* js = &e.jac[static_cast<size_t>(s) * np];
-      double x = 0;
-      for (long i = 0; i < np; ++i) x += jp[i] * js[i];
-      a[p * q + s] = a[s * q + p] = x;
-    }
-  }
+  g = e.jtr;
+  for (int p = 0; p < q; ++p)
+    for (int s = 0; s <= p; ++s) a[p * q + s] = a[s * q + p] = e.jtj[p * q + s];
 }
 
 std::string format(const char* fmt, double a, double b = 0, double c = 0, double d = 0) {
@@ -379,22 +394,24 @@ void fill_constants(const Problem& pb, const std::vector<double>& theta, RefineR
 RefineResult minimise(const Problem& pb, std::vector<double> theta, const RefineOptions& o,
                       RefineResult r) {
   const int q = pb.q(), ns = static_cast<int>(pb.slots.size());
-  const long np = static_cast<long>(pb.n) * pb.points;
   std::vector<double> lo(q), hi(q);
   for (int p = 0; p < q; ++p) {
     lo[p] = p < ns ? r.ph_min - kBox : std::log(0.02);
     hi[p] = p < ns ? r.ph_max + kBox : std::log(50.0);
     theta[p] = std::clamp(theta[p], lo[p], hi[p]);
   }
-  Eval cur;
+  // Kept between calls on this thread: fresh residual arrays of this size come from the
+  // system zeroed, page by page, which costs as much as several iterations.
+  thread_local Eval kept[2];
+  Eval& cur = kept[0];
+  Eval& trial = kept[1];
   if (!evaluate(pb, theta, true, cur))
     return fail(r, RefineStatus::InvalidSetup, "the start values cannot be scored");
   r.rss_start = cur.rss;
   std::vector<double> a, g;
-  normal_of(cur, q, np, a, g);
+  normal_of(cur, q, a, g);
   double lambda = 1e-3, nu = 2;
   bool converged = false;
-  Eval trial;
   while (r.iterations < o.max_iterations) {
     // The cosine between the residuals and each column: 0 at a stationary point.
     double cosine = 0;
@@ -440,7 +457,7 @@ RefineResult minimise(const Problem& pb, std::vector<double> theta, const Refine
       const double drop = (cur.rss - trial.rss) / cur.rss;
       std::swap(cur, trial);
       theta = next;
-      normal_of(cur, q, np, a, g);
+      normal_of(cur, q, a, g);
       lambda *= std::max(1.0 / 3, 1 - std::pow(2 * rho - 1, 3));
       nu = 2;
       if (moved < 1e-9 && drop < 1e-12) {
@@ -559,7 +576,9 @@ Titration titration_of(const DataSet& data, double path_len) {
   t.path_len = path_len;
   const int points = std::clamp<int>(data.n_wavelengths, 0, kMaxPoints);
   for (int w = 1; w <= points; ++w) t.wavelengths.push_back(data.wavelengths[w]);
-  for (int s = 1; s <= std::clamp<int>(data.n_spectra, 0, kMaxSpectra); ++s) {
+  const int spectra = std::clamp<int>(data.n_spectra, 0, kMaxSpectra);
+  t.absorbance.reserve(static_cast<size_t>(spectra) * points);
+  for (int s = 1; s <= spectra; ++s) {
     if (data.spectrum_used[s] == 0) continue;
     t.ph.push_back(data.ph_values[s]);
     t.conc.push_back(data.acid_conc);
