@@ -162,7 +162,7 @@ std::vector<FileJob> jobs_of(const Options& o, std::istream& in, std::vector<std
     FileJob job;
     job.settings = o;
     job.path = input;
-    job.sample = stem_of(input);
+    job.sample = sample_of(input);
     std::error_code ec;
     if (input == "-") {
       job.bytes = read_stdin(in);
@@ -184,7 +184,7 @@ std::vector<FileJob> jobs_of(const Options& o, std::istream& in, std::vector<std
       for (const fs::path& p : names) {
         FileJob f = job;
         f.path = p.string();
-        f.sample = stem_of(f.path);
+        f.sample = sample_of(f.path);
         jobs.push_back(std::move(f));
       }
       continue;
@@ -353,7 +353,10 @@ FileResult slim(const FileResult& r, bool keep_texts) {
   s.sample = r.sample;
   s.status = r.status;
   s.exit_status = r.exit_status;
-  for (int k = 1; k <= kSlots; ++k) s.per_slot[k].pka = r.per_slot[k].pka;
+  for (int k = 1; k <= kSlots; ++k) {
+    s.per_slot[k].state = r.per_slot[k].state;
+    s.per_slot[k].pka = r.per_slot[k].pka;
+  }
   s.s_a = r.s_a;
   if (keep_texts) {
     s.forms_text = r.forms_text;
@@ -578,10 +581,15 @@ int run_batch(const Options& o, std::istream& in, std::ostream& out, std::ostrea
     write(o.calc_file, kept[0].calc_text);
   }
   if (o.global) write(o.global_summary_file, global_rows);
-  if (o.by_sample_file == "-")
-    out << by_sample_csv(kept);
-  else
-    write(o.by_sample_file, by_sample_csv(kept));
+  if (!o.by_sample_file.empty()) {
+    std::vector<std::string> pooled;
+    const std::string table = by_sample_csv(kept, &pooled);
+    for (const std::string& w : pooled) err << "ferolan-cli: --by-sample: " << w << "\n";
+    if (o.by_sample_file == "-")
+      out << table;
+    else
+      write(o.by_sample_file, table);
+  }
   if (const int sig = stop_signal()) {
     err << "ferolan-cli: stopped by " << signal_name(sig) << " after " << passed << " of "
         << jobs.size() << " files; the results of those are written\n";

@@ -58,6 +58,11 @@ std::string stem_of(const std::string& path) {
   return std::filesystem::path(path).stem().string();
 }
 
+std::string sample_of(const std::string& path) {
+  if (path == "-") return "-";
+  return std::filesystem::path(path).replace_extension().string();
+}
+
 namespace {
 
 std::string trimmed(std::string s) {
@@ -135,7 +140,7 @@ bool plan_jobs(std::string_view text, const std::string& plan_dir, const Options
     if (file.empty()) return error = at + "the column 'file' is empty", false;
     const std::filesystem::path p(file);
     job.path = p.is_absolute() || plan_dir.empty() ? file : (plan_dir + "/" + file);
-    job.sample = cell(1).empty() ? stem_of(file) : cell(1);
+    job.sample = cell(1).empty() ? sample_of(file) : cell(1);
     if (const std::string v = cell(2); !v.empty()) {
       int n = 0;
       if (!small_int(v, 1, kSlots, n))

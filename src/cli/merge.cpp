@@ -1,5 +1,6 @@
 #include "cli/merge.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <ostream>
 
@@ -27,11 +28,16 @@ std::vector<FileResult> rows_of(const std::vector<std::vector<std::string>>& rec
       if (head[i] == name) return static_cast<int>(i);
     return -1;
   };
-  const int sample = column("sample"), status = column("status"), s_a = column("s_a");
-  int pka[6] = {-1, -1, -1, -1, -1, -1};
-  for (int k = 1; k <= kSlots; ++k) pka[k] = column("pKa" + std::to_string(k));
-  if (sample < 0 || status < 0 || s_a < 0 || pka[5] < 0) {
-    error = "the summary has no sample, status, pKa1..pKa5 or s_a column";
+  const int file = column("file"), sample = column("sample"), status = column("status"),
+            s_a = column("s_a");
+  int pka[6] = {-1, -1, -1, -1, -1, -1}, mode[6] = {-1, -1, -1, -1, -1, -1};
+  for (int k = 1; k <= kSlots; ++k) {
+    pka[k] = column("pKa" + std::to_string(k));
+    mode[k] = column("mode" + std::to_string(k));
+  }
+  if (file < 0 || sample < 0 || status < 0 || s_a < 0 ||
+      std::count(pka + 1, pka + 6, -1) + std::count(mode + 1, mode + 6, -1) > 0) {
+    error = "the summary has no file, sample, status, mode1..mode5, pKa1..pKa5 or s_a column";
     return {};
   }
   for (size_t i = 1; i < records.size(); ++i) {
@@ -42,10 +48,27 @@ std::vector<FileResult> rows_of(const std::vector<std::vector<std::string>>& rec
       return {};
     }
     FileResult r;
+    r.file = c[file];
     r.sample = c[sample];
     r.status = c[status] == "ok" ? Status::Ok : Status::Refused;
-    for (int k = 1; k <= kSlots; ++k)
+    for (int k = 1; k <= kSlots; ++k) {
+      const std::string& m = c[mode[k]];
+      r.per_slot[k].state = m == "fitted"    ? "fitted"
+                            : m == "held"    ? "held"
+                            : m == "removed" ? "removed"
+                                             : nullptr;
+      if (!m.empty() && !r.per_slot[k].state) {
+        error = "row " + std::to_string(i + 1) + ": mode" + std::to_string(k) +
+                " is fitted, held or removed, not '" + m + "'";
+        return {};
+      }
       if (!c[pka[k]].empty()) r.per_slot[k].pka = std::strtof(c[pka[k]].c_str(), nullptr);
+    }
+    // An ok row names every slot's mode: a part cut or edited is no summary of ours.
+    if (r.status == Status::Ok && !r.per_slot[1].state) {
+      error = "row " + std::to_string(i + 1) + " is ok but has no slot modes";
+      return {};
+    }
     if (!c[s_a].empty()) r.s_a = std::strtod(c[s_a].c_str(), nullptr);
     rows.push_back(std::move(r));
   }
@@ -127,7 +150,9 @@ int run_merge(const std::vector<std::string>& args, std::ostream& err) {
       err << "ferolan-cli: " << out_path << ": " << error << "\n";
       return kInput;
     }
-    by_sample = by_sample_csv(rows);
+    std::vector<std::string> pooled;
+    by_sample = by_sample_csv(rows, &pooled);
+    for (const std::string& w : pooled) err << "ferolan-cli: --by-sample: " << w << "\n";
   }
   std::string why;
   if (!write_whole_file(out_path, merged, why)) {

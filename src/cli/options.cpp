@@ -318,8 +318,13 @@ Many files
   --shard K/N            analyse only the K-th of N consecutive parts of the inputs (or of
                          the plan's rows); join the parts with: ferolan-cli merge OUT PART...
                          [--by-sample FILE] (docs/scale-out.md)
-  --by-sample FILE.csv   one row per sample over its ok replicates: n, mean, sd (n - 1) and
-                         sem of each pKa (sd and sem empty when n < 2), the largest s_a
+  --by-sample FILE.csv   one row per sample and model over its ok replicates (files of one
+                         sample fitted with the same constants, mode1..5): sample, n,
+                         constants, mode1..5, then per fitted pKa its n, mean, sd (n - 1) and
+                         sem (sd and sem empty when n < 2), and the largest s_a. A sample
+                         without a plan's sample column is the path without extension; one
+                         name over several folders, or fitted with several models, is
+                         said in a warning
 
 Constants (slots 1..5 stand for pKa1..pKa5)
   --pk 4.2,8.9           start values of the optimisation, values of held slots;

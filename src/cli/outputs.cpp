@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <unordered_map>
 
 #include "cli/global.h"
 #include "cli/json.h"
@@ -280,40 +283,101 @@ Spread spread_of(const std::vector<double>& values) {
   return s;
 }
 
-std::vector<SampleRow> by_sample(const std::vector<FileResult>& results) {
-  std::vector<SampleRow> rows;
+SampleTable by_sample(const std::vector<FileResult>& results) {
+  SampleTable t;
+  std::vector<SampleRow>& rows = t.rows;
+  std::vector<std::array<std::vector<double>, 6>> values;
+  // Each sample's rows (one per model) and the folders of its files, in order.
+  struct Seen {
+    std::vector<size_t> rows;
+    std::vector<std::string> folders;
+  };
+  std::unordered_map<std::string, Seen> seen;
+  std::vector<std::string> order;
+  auto same_model = [](const SampleRow& row, const FileResult& r) {
+    for (int k = 1; k <= kSlots; ++k)
+      if (std::strcmp(row.modes[k], r.per_slot[k].state) != 0) return false;
+    return true;
+  };
   for (const FileResult& r : results) {
-    auto it = std::find_if(rows.begin(), rows.end(),
-                           [&](const SampleRow& s) { return s.sample == r.sample; });
-    if (it == rows.end()) {
+    auto [at, is_new] = seen.try_emplace(r.sample);
+    Seen& e = at->second;
+    if (is_new) order.push_back(r.sample);
+    const std::string folder = std::filesystem::path(r.file).parent_path().string();
+    if (std::find(e.folders.begin(), e.folders.end(), folder) == e.folders.end())
+      e.folders.push_back(folder);
+    const bool pooled = r.status == Status::Ok && r.per_slot[1].state != nullptr;
+    // The sample's row of this model, or its row still without one.
+    size_t i = rows.size();
+    for (size_t j : e.rows)
+      if (!rows[j].modes[1] || (pooled && same_model(rows[j], r))) i = j;
+    if (i == rows.size()) {
+      if (!e.rows.empty() && !pooled) continue;
       rows.push_back({});
+      values.emplace_back();
       rows.back().sample = r.sample;
+      e.rows.push_back(i);
     }
-  }
-  for (SampleRow& row : rows) {
-    std::array<std::vector<double>, 6> values;
-    for (const FileResult& r : results) {
-      if (r.sample != row.sample || r.status != Status::Ok) continue;
-      ++row.n;
-      for (int k = 1; k <= kSlots; ++k)
-        if (r.per_slot[k].pka) values[k].push_back(*r.per_slot[k].pka);
-      if (r.s_a) row.s_a_max = std::max(row.s_a_max.value_or(*r.s_a), *r.s_a);
+    if (!pooled) continue;
+    SampleRow& row = rows[i];
+    if (!row.modes[1]) {
+      row.constants = 0;
+      for (int k = 1; k <= kSlots; ++k) {
+        row.modes[k] = r.per_slot[k].state;
+        row.constants += std::strcmp(row.modes[k], "removed") != 0;
+      }
     }
-    for (int k = 1; k <= kSlots; ++k) row.pka[k] = spread_of(values[k]);
+    ++row.n;
+    for (int k = 1; k <= kSlots; ++k)
+      if (std::strcmp(row.modes[k], "fitted") == 0 && r.per_slot[k].pka)
+        values[i][k].push_back(*r.per_slot[k].pka);
+    if (r.s_a) row.s_a_max = std::max(row.s_a_max.value_or(*r.s_a), *r.s_a);
   }
-  return rows;
+  for (size_t i = 0; i < rows.size(); ++i)
+    for (int k = 1; k <= kSlots; ++k) rows[i].pka[k] = spread_of(values[i][k]);
+  // A sample's models stay in the order they appeared, next to each other.
+  std::vector<SampleRow> sorted;
+  sorted.reserve(rows.size());
+  for (const std::string& sample : order) {
+    const Seen& e = seen[sample];
+    for (size_t i : e.rows) sorted.push_back(std::move(rows[i]));
+    if (e.folders.size() > 1) {
+      std::string list;
+      for (const std::string& w : e.folders)
+        list += (list.empty() ? "" : ", ") + (w.empty() ? "." : w);
+      t.warnings.push_back("sample " + sample + " has files in " +
+                           std::to_string(e.folders.size()) + " folders (" + list +
+                           "): they are pooled as replicates of one acid; name the samples apart "
+                           "if they are not");
+    }
+    if (e.rows.size() > 1)
+      t.warnings.push_back("sample " + sample + " was fitted with " +
+                           std::to_string(e.rows.size()) +
+                           " different models (constants, held or removed slots): each has a row "
+                           "of its own, as only fits of one model are replicates");
+  }
+  rows = std::move(sorted);
+  return t;
 }
 
-std::string by_sample_csv(const std::vector<FileResult>& results) {
-  std::vector<std::string> head = {"sample", "n"};
+std::string by_sample_csv(const std::vector<FileResult>& results,
+                          std::vector<std::string>* warnings) {
+  std::vector<std::string> head = {"sample", "n", "constants"};
+  for (int k = 1; k <= kSlots; ++k) head.push_back("mode" + std::to_string(k));
   for (int k = 1; k <= kSlots; ++k)
-    for (const char* p : {"_mean", "_sd", "_sem"}) head.push_back("pKa" + std::to_string(k) + p);
+    for (const char* p : {"_n", "_mean", "_sd", "_sem"})
+      head.push_back("pKa" + std::to_string(k) + p);
   head.push_back("s_a_max");
   std::string out = row(head);
-  for (const SampleRow& s : by_sample(results)) {
-    std::vector<std::string> c = {csv_field(s.sample), std::to_string(s.n)};
+  SampleTable t = by_sample(results);
+  for (const SampleRow& s : t.rows) {
+    std::vector<std::string> c = {csv_field(s.sample), std::to_string(s.n),
+                                  s.modes[1] ? std::to_string(s.constants) : ""};
+    for (int k = 1; k <= kSlots; ++k) c.push_back(s.modes[k] ? s.modes[k] : "");
     // The constants are single precision; so are their statistics.
     for (int k = 1; k <= kSlots; ++k) {
+      const bool fitted = s.modes[k] && std::strcmp(s.modes[k], "fitted") == 0;
+      c.push_back(fitted ? std::to_string(s.pka[k].n) : "");
       c.push_back(csv_number(as_float(s.pka[k].mean)));
       c.push_back(csv_number(as_float(s.pka[k].sd)));
       c.push_back(csv_number(as_float(s.pka[k].sem)));
@@ -321,6 +385,7 @@ std::string by_sample_csv(const std::vector<FileResult>& results) {
     c.push_back(csv_number(s.s_a_max));
     out += row(c);
   }
+  if (warnings) *warnings = std::move(t.warnings);
   return out;
 }
 

@@ -2,14 +2,13 @@
 // replicate statistics, all from the files' results alone.
 #pragma once
 
-#include "cli/layer.h"
-
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "cli/analyse.h"
+#include "cli/layer.h"
 
 namespace ferolan::cli {
 
@@ -42,14 +41,24 @@ struct Spread {
 };
 Spread spread_of(const std::vector<double>& values);
 
+// Replicates are the ok files of one sample fitted with one model (the same fitted, held and
+// removed slots): each such group is a row. Only fitted constants have statistics, each with
+// its own n.
 struct SampleRow {
   std::string sample;
-  int n = 0;                  // ok replicates
-  std::array<Spread, 6> pka;  // 1..5
+  int n = 0;                           // ok replicates of this model
+  int constants = 0;                   // of the model (held ones included)
+  std::array<const char*, 6> modes{};  // 1..5: "fitted", "held", "removed"; null: n = 0
+  std::array<Spread, 6> pka;           // 1..5, fitted slots only
   std::optional<double> s_a_max;
 };
-// Samples in the order they first appear.
-std::vector<SampleRow> by_sample(const std::vector<FileResult>& results);
-std::string by_sample_csv(const std::vector<FileResult>& results);
+struct SampleTable {
+  std::vector<SampleRow> rows;        // in the order the samples first appear
+  std::vector<std::string> warnings;  // a sample over several folders or several models
+};
+SampleTable by_sample(const std::vector<FileResult>& results);
+// The table; its warnings, when asked, go to warnings.
+std::string by_sample_csv(const std::vector<FileResult>& results,
+                          std::vector<std::string>* warnings = nullptr);
 
 }  // namespace ferolan::cli

@@ -223,7 +223,7 @@ TEST(Manifest, ColumnsBecomeEachFilesSettings) {
   EXPECT_EQ(jobs[0].settings.ionic_strength, 0.1);
   EXPECT_EQ(jobs[0].settings.exclude_ph, (std::vector<std::string>{"7.00", "8.5"}));
   EXPECT_EQ(jobs[1].path, "/abs/b.mdf");
-  EXPECT_EQ(jobs[1].sample, "b");
+  EXPECT_EQ(jobs[1].sample, "/abs/b");  // no sample: the path without its extension
   EXPECT_EQ(jobs[1].settings.search, Search::Manual);
   EXPECT_EQ(jobs[1].settings.pk, base.pk);
   EXPECT_EQ(jobs[1].settings.zero, base.zero);
@@ -271,11 +271,19 @@ TEST(Csv, FieldsFollowRfc4180) {
   EXPECT_EQ(csv_number(std::optional<double>(NAN)), "");
 }
 
-FileResult ok_result(const std::string& sample, std::vector<double> pk, double s_a) {
+// An ok result of the given constants; modes "ffhrr" (fitted, held, removed) when not all
+// given slots are fitted.
+FileResult ok_result(const std::string& sample, std::vector<double> pk, double s_a,
+                     std::string modes = "", std::string file = "") {
   FileResult r;
-  r.file = sample + ".txt";
+  r.file = file.empty() ? sample + ".txt" : file;
   r.sample = sample;
-  for (size_t k = 0; k < pk.size(); ++k) r.per_slot[k + 1].pka = pk[k];
+  if (modes.empty()) modes = std::string(pk.size(), 'f') + std::string(5 - pk.size(), 'r');
+  for (int k = 1; k <= 5; ++k) {
+    const char m = modes[k - 1];
+    r.per_slot[k].state = m == 'f' ? "fitted" : m == 'h' ? "held" : "removed";
+    if (m != 'r') r.per_slot[k].pka = pk[k - 1];
+  }
   r.s_a = s_a;
   return r;
 }
@@ -302,16 +310,19 @@ TEST(Replicates, StatisticsAgainstHandComputedValues) {
     }
   }
 
-  std::vector<FileResult> results = {
-      ok_result("A", {4.70, 8.1}, 0.002), ok_result("B", {5.0}, 0.003),
-      ok_result("A", {4.80, 8.3}, 0.004), ok_result("A", {}, 0), ok_result("C", {}, 0)};
+  std::vector<FileResult> results = {ok_result("A", {4.70, 8.1}, 0.002),
+                                     ok_result("B", {5.0}, 0.003),
+                                     ok_result("A", {4.80, 8.3}, 0.004),
+                                     ok_result("A", {4.7, 8.2}, 0), ok_result("C", {4.7, 8.2}, 0)};
   results[3].status = Status::Refused;  // not a replicate that counts
   results[3].s_a.reset();
   results[4].status = Status::Unreadable;
-  const auto rows = by_sample(results);
+  results[4].per_slot = {};
+  const auto rows = by_sample(results).rows;
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows[0].sample, "A");
   EXPECT_EQ(rows[0].n, 2);
+  EXPECT_EQ(rows[0].constants, 2);
   EXPECT_NEAR(*rows[0].pka[1].mean, 4.75, 1e-12);
   EXPECT_NEAR(*rows[0].pka[1].sd, 0.070710678118654752, 1e-12);
   EXPECT_NEAR(*rows[0].pka[2].sem, 0.1, 1e-12);
@@ -320,10 +331,71 @@ TEST(Replicates, StatisticsAgainstHandComputedValues) {
   EXPECT_EQ(rows[2].n, 0);
   const std::string csv = by_sample_csv(results);
   EXPECT_EQ(csv.substr(0, csv.find("\r\n")),
-            "sample,n,pKa1_mean,pKa1_sd,pKa1_sem,pKa2_mean,pKa2_sd,pKa2_sem,pKa3_mean,pKa3_sd,"
-            "pKa3_sem,pKa4_mean,pKa4_sd,pKa4_sem,pKa5_mean,pKa5_sd,pKa5_sem,s_a_max");
-  EXPECT_NE(csv.find("\r\nB,1,5,,,,,,,,,,,,,,,0.003\r\n"), std::string::npos) << csv;
-  EXPECT_NE(csv.find("\r\nC,0,,,,,,,,,,,,,,,,\r\n"), std::string::npos) << csv;
+            "sample,n,constants,mode1,mode2,mode3,mode4,mode5,pKa1_n,pKa1_mean,pKa1_sd,pKa1_sem,"
+            "pKa2_n,pKa2_mean,pKa2_sd,pKa2_sem,pKa3_n,pKa3_mean,pKa3_sd,pKa3_sem,pKa4_n,"
+            "pKa4_mean,pKa4_sd,pKa4_sem,pKa5_n,pKa5_mean,pKa5_sd,pKa5_sem,s_a_max");
+  EXPECT_NE(
+      csv.find("\r\nB,1,1,fitted,removed,removed,removed,removed,1,5,,,,,,,,,,,,,,,,,,,0.003\r\n"),
+      std::string::npos)
+      << csv;
+  EXPECT_NE(csv.find("\r\nC,0,,,,,,,,,,,,,,,,,,,,,,,,,,,\r\n"), std::string::npos) << csv;
+}
+
+// What are not replicates is not pooled: fits of other models, held and removed slots,
+// samples of one name in several folders (said in a warning).
+TEST(Replicates, OnlyFitsOfOneModelPoolAndOnlyFittedConstants) {
+  struct Case {
+    const char* what;
+    std::vector<FileResult> results;
+    std::vector<std::string> rows;  // sample,n,constants,modes,pKa1_n,pKa1_mean,...,pKa3_n
+    int warnings;
+  } cases[] = {
+      {"two and three constants are two models",
+       {ok_result("A", {4.7, 8.2}, 0.001), ok_result("A", {4.7, 8.2, 11.0}, 0.002),
+        ok_result("A", {4.8, 8.4}, 0.003)},
+       {"A,2,2,ffrrr,2,4.75,2,8.3,,", "A,1,3,fffrr,1,4.7,1,8.2,1,11"},
+       1},
+      {"a held slot is no statistic, and a model of its own",
+       {ok_result("A", {4.7, 8.2}, 0.001, "fhrrr"), ok_result("A", {4.8, 8.2}, 0.001, "fhrrr"),
+        ok_result("A", {4.9, 8.3}, 0.001)},
+       {"A,2,2,fhrrr,2,4.75,,,,", "A,1,2,ffrrr,1,4.9,1,8.3,,"},
+       1},
+      {"a sample of one name in two folders is pooled, and said",
+       {ok_result("A", {4.7}, 0.001, "", "run1/data.mdf"),
+        ok_result("A", {4.9}, 0.001, "", "run2/data.mdf")},
+       {"A,2,1,frrrr,2,4.8,,,,"},
+       1},
+      {"a refused file first, its sample's model after",
+       {[] {
+          FileResult r = ok_result("A", {}, 0, "rrrrr");
+          r.status = Status::Refused;
+          r.per_slot = {};
+          return r;
+        }(),
+        ok_result("A", {4.7}, 0.001)},
+       {"A,1,1,frrrr,1,4.7,,,,"},
+       0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const SampleTable t = by_sample(c.results);
+    std::vector<std::string> got;
+    for (const SampleRow& r : t.rows) {
+      std::string modes;
+      for (int k = 1; k <= 5; ++k) modes += r.modes[k] ? r.modes[k][0] : '-';
+      std::ostringstream row;
+      row << r.sample << "," << r.n << "," << r.constants << "," << modes;
+      for (int k = 1; k <= 3; ++k) {
+        row << ",";
+        if (r.pka[k].n) row << r.pka[k].n;
+        row << ",";
+        if (r.pka[k].mean) row << static_cast<float>(*r.pka[k].mean);
+      }
+      got.push_back(row.str());
+    }
+    EXPECT_EQ(got, c.rows);
+    EXPECT_EQ(static_cast<int>(t.warnings.size()), c.warnings);
+  }
 }
 
 // ---- whole runs of the tool ----
@@ -406,13 +478,15 @@ TEST(Batch, MixedFolderNamesEveryProblemAndExitsWithTheHighestStatus) {
                                          records[i][0] == "acids/r2.txt")
         << records[i][3];
   }
-  EXPECT_EQ(status, (std::vector<std::string>{"acids/b.txt b ok", "acids/c.txt c ok_with_warnings",
-                                              "acids/d.txt d refused", "acids/e.mdf e refused",
-                                              "acids/f.mdf f unreadable", "acids/r1.txt r1 ok",
-                                              "acids/r2.txt r2 ok"}));
+  // Without a plan the sample is the path without its extension.
+  EXPECT_EQ(status, (std::vector<std::string>{
+                        "acids/b.txt acids/b ok", "acids/c.txt acids/c ok_with_warnings",
+                        "acids/d.txt acids/d refused", "acids/e.mdf acids/e refused",
+                        "acids/f.mdf acids/f unreadable", "acids/r1.txt acids/r1 ok",
+                        "acids/r2.txt acids/r2 ok"}));
   // b.txt was made with pKa 5.
   const std::string b =
-      "acids/b.txt,b,ok,,,0,21,21,121,1,opt,fitted,removed,removed,removed,removed,";
+      "acids/b.txt,acids/b,ok,,,0,21,21,121,1,opt,fitted,removed,removed,removed,removed,";
   const size_t at = s.find(b);
   ASSERT_NE(at, std::string::npos) << s;
   EXPECT_NEAR(std::stod(s.substr(at + b.size(), 12)), 5.0, 0.02) << s;
@@ -474,9 +548,10 @@ TEST(Batch, PlanAndReplicatesGiveTheSameTablesForAnyNumberOfJobs) {
   EXPECT_EQ(one.err, two.err);
   const std::string r = slurp(lab / "r1.csv");
   // Two replicates of pKa 4 and 7.
-  const size_t at = r.find("\r\nR,2,");
+  const std::string two_fits = "\r\nR,2,2,fitted,fitted,removed,removed,removed,2,";
+  const size_t at = r.find(two_fits);
   ASSERT_NE(at, std::string::npos) << r;
-  EXPECT_NEAR(std::stod(r.substr(at + 6, 12)), 4.0, 0.02) << r;
+  EXPECT_NEAR(std::stod(r.substr(at + two_fits.size(), 12)), 4.0, 0.02) << r;
   EXPECT_NE(r.find("\r\nD,0,,"), std::string::npos) << r;
 
   const Outcome j1 = run("--manifest plan.csv --json --jobs 1 --trace t1", lab);

@@ -285,7 +285,7 @@ TEST(Folders, OnlyRegularDataFilesAreReadAndTheRestIsSaid) {
   // The summary went to standard output: a header and the two tables.
   EXPECT_EQ(r.out.rfind("file,sample,status,", 0), 0u) << r.out;
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 3) << r.out;
-  EXPECT_NE(r.out.find("\r\nin/001.txt,001,ok,"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\r\nin/001.txt,in/001,ok,"), std::string::npos) << r.out;
 
   const Outcome named = run("in/pipe.txt in/zero.mdf in/000.txt --pk 4 --json", dir);
   EXPECT_EQ(named.status, 2);
@@ -325,11 +325,12 @@ TEST(Shards, MergedShardsAreTheWholeRun) {
   for (int plan = 0; plan < 3; ++plan) {
     SCOPED_TRACE(plan);
     std::ofstream p(dir / "plan.csv");
-    p << "file,sample\n";
+    // Replicates of one or two constants: a sample may hold fits of two models.
+    p << "file,sample,constants\n";
     const int rows = 3 + static_cast<int>(random() % 5);
     for (int i = 0; i < rows; ++i)
       p << "in/00" << random() % 7 << ".txt,"
-        << "S" << random() % 3 << "\n";
+        << "S" << random() % 3 << "," << 1 + random() % 2 << "\n";
     p.close();
     const std::string base = "--manifest plan.csv --pk 4 --no-timing --quiet ";
     ASSERT_EQ(run(base + "--summary s.csv --by-sample r.csv --json-lines j.jsonl", dir).status, 0);
