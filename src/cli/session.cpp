@@ -148,7 +148,7 @@ void BatchObserver::scored(const TrialScore& t) {
   if (trace_) trace_->write(trace_line(t));
 }
 
-void BatchObserver::best(BestKind kind, double s_a_sq_thinned) {
+void BatchObserver::best(BestKind kind, double s_a_sq_thinned, const Shown&) {
   if (kind == BestKind::AutoFinalStart) return;
   s_.s_a_text = format_mask(std::sqrt(s_a_sq_thinned), "0.00e+00");
   // Told after the best set's fit at full resolution.

@@ -77,7 +77,7 @@ class BatchObserver : public SearchObserver {
       : s_(s), threads_(threads), trace_(trace), watch_(watch) {}
   void yield() override;
   void scored(const TrialScore& t) override;
-  void best(BestKind kind, double s_a_sq_thinned) override;
+  void best(BestKind kind, double s_a_sq_thinned, const Shown& at) override;
   bool plan_sweeps() const override { return true; }
   int sweep_threads() const override { return threads_; }
 

@@ -49,7 +49,7 @@ void AutoScan::trial() {
     s.pk = p;
     const double thinned = w.calc.s_a_sq;
     full_fit(w.data, w.calc);
-    obs.best(BestKind::AutoGrid, thinned);
+    obs.best(BestKind::AutoGrid, thinned, Shown{s.pk, w.calc.ka, w.calc});
   }
 }
 
@@ -58,7 +58,7 @@ void AutoScan::end_of_pass() {
   for (int k = 1; k <= kSlots; ++k)
     if (c.ka[k] > 0) c.ka[k] = ka_of(best[k]);
   full_fit(w.data, c);
-  obs.grid_best_fitted(best);
+  obs.grid_best_fitted(Shown{best, c.ka, c});
   grow_bar();
   yield_to(w, obs);
 }
@@ -130,7 +130,7 @@ SearchResult auto_grid(Workspace w, const ModelSetup& setup, SearchObserver& obs
   s.step_factor = 1.1f;
   c.s_a_sq_best = static_cast<float>(c.s_a_sq);
   full_fit(w.data, c);
-  obs.best(BestKind::AutoFinalStart, 0);
+  obs.best(BestKind::AutoFinalStart, 0, Shown{s.pk, c.ka, c});
   const bool stopped = optimisation_sweeps(w, obs, base_pk, 1.0f, 3);
   s.pk_best = base_pk;
   pohybka(w.data, c, s, modes);

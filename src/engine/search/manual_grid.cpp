@@ -40,7 +40,7 @@ void ManualScan::trial() {
     return;
   }
   s.pk = p;
-  obs.trying(s, w.calc);
+  obs.trying(Shown{s.pk, w.calc.ka, w.calc});
   ++done;
   const int len = static_cast<int>(std::floor(28.0 * done / planned));
   if (len > progress_len) {
@@ -54,7 +54,7 @@ void ManualScan::trial() {
     have_best = true;
     const double thinned = w.calc.s_a_sq;
     full_fit(w.data, w.calc);
-    obs.best(BestKind::ManualGrid, thinned);
+    obs.best(BestKind::ManualGrid, thinned, Shown{w.search.pk, w.calc.ka, w.calc});
   }
 }
 
@@ -95,7 +95,7 @@ SearchResult manual_grid(Workspace w, const ModelSetup& setup, SearchObserver& o
   for (int k = 1; k <= kSlots; ++k)
     if (c.ka[k] > 0) c.ka[k] = ka_of(g.best[k]);
   full_fit(w.data, c);
-  obs.grid_best_fitted(g.best);
+  obs.grid_best_fitted(Shown{g.best, c.ka, c});
   s.pk_best = g.best;
   pohybka(w.data, c, s, modes);
   return run.finished(g.stopped, modes);

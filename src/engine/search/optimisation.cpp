@@ -206,7 +206,7 @@ bool optimisation_sweeps(Workspace w, SearchObserver& obs, Arr1<float, kSlots>& 
       rozrah(w.data, c);
       const double thinned = c.s_a_sq;
       full_fit(w.data, c);
-      obs.best(BestKind::Optimisation, thinned);
+      obs.best(BestKind::Optimisation, thinned, Shown{s.pk, c.ka, c});
       continue;
     }
     s.step_factor = (s.step_factor - 1.0f) / 2.0f + 1.0f;
@@ -231,7 +231,7 @@ SearchResult optimise(Workspace w, const ModelSetup& setup, SearchObserver& obs)
   s.step_factor = s.step_factor_start;
   const double thinned = c.s_a_sq;
   full_fit(w.data, c);
-  obs.best(BestKind::OptimisationStart, thinned);
+  obs.best(BestKind::OptimisationStart, thinned, Shown{s.pk, c.ka, c});
   static constexpr float kExponentStep[] = {1.0f, 1.0f, 0.5f, 0.25f};
   const float h = kExponentStep[setup.level >= 1 && setup.level <= 3 ? setup.level : 1];
   const bool stopped = optimisation_sweeps(w, obs, base_pk, h, 2);

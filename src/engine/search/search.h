@@ -103,6 +103,15 @@ enum class BestKind {
   AutoFinalStart,  // the start of the automatic grid's final optimisation
 };
 
+// What a search shows at a moment, read-only: the pKa set tried or found best, its constants
+// (0 for a removed one) and the fit they were last scored with (at full resolution for a best
+// set). Valid only during the call that hands it over.
+struct Shown {
+  const Arr1<float, kSlots>& pk;
+  const Arr1<double, kSlots>& ka;
+  const CalcState& fit;
+};
+
 class SearchObserver {
  public:
   virtual ~SearchObserver() = default;
@@ -120,16 +129,14 @@ class SearchObserver {
   // turn, with a yield before it.
   virtual bool plan_sweeps() const { return sweep_threads() > 1; }
   virtual int sweep_threads() const { return 1; }
-  // The manual grid is about to score search.pk.
-  virtual void trying(const SearchState& search, const CalcState& calc) {
-    (void)search;
-    (void)calc;
-  }
+  // The manual grid is about to score at.pk (at.ka: the constants as the last trial left them).
+  virtual void trying(const Shown& at) { (void)at; }
   // A new best set after its display fit at full resolution; s_a_sq_thinned is the score
   // that made it the best (for AutoFinalStart: none, 0).
-  virtual void best(BestKind kind, double s_a_sq_thinned) {
+  virtual void best(BestKind kind, double s_a_sq_thinned, const Shown& at) {
     (void)kind;
     (void)s_a_sq_thinned;
+    (void)at;
   }
   virtual void progress(int length) { (void)length; }  // the progress bar's new length
   virtual void elapsed() {}                            // time to refresh the elapsed time
@@ -140,9 +147,9 @@ class SearchObserver {
     (void)end;
     (void)step;
   }
-  // A grid's best set (of the whole manual grid, or of a pass of the automatic grid) with
-  // calc holding its fit at full resolution.
-  virtual void grid_best_fitted(const Arr1<float, kSlots>& best) { (void)best; }
+  // A grid's best set at.pk (of the whole manual grid, or of a pass of the automatic grid)
+  // with its fit at full resolution.
+  virtual void grid_best_fitted(const Shown& at) { (void)at; }
   // The automatic grid's final stage starts from start: the grid's best set rounded to two
   // decimals, as the pKa boxes show it. A window whose boxes the user changed meanwhile returns
   // what they hold instead (0 for a box it cannot read: the stage is then refused).

@@ -199,10 +199,10 @@ bool WindowObserver::stop_delivered() {
   return std::exchange(m.stop_request, false);
 }
 
-void WindowObserver::draw_best() {
+void WindowObserver::draw_best(const CalcState& fit) {
   if (!m.shown_fit) m.shown_fit = std::make_unique<CalcState>();
-  m.shown_fit->eps_forms = m.state.calc.eps_forms;
-  m.shown_fit->form_conc = m.state.calc.form_conc;
+  m.shown_fit->eps_forms = fit.eps_forms;
+  m.shown_fit->form_conc = fit.form_conc;
   draw_pending_ = true;
 }
 
@@ -218,30 +218,30 @@ void WindowObserver::scored(const TrialScore& trial) {
   if (m.on_trial) m.on_trial(trial);
 }
 
-void WindowObserver::trying(const SearchState& search, const CalcState& calc) {
-  vyvid_K(search, calc, m.ui, m.decimal());
+void WindowObserver::trying(const Shown& at) {
+  vyvid_K(at.pk, at.ka, m.ui, m.decimal());
 }
 
-void WindowObserver::best(BestKind kind, double s_a_sq_thinned) {
+void WindowObserver::best(BestKind kind, double s_a_sq_thinned, const Shown& at) {
   switch (kind) {
     case BestKind::OptimisationStart:
     case BestKind::Optimisation:
       show_s_a(m, s_a_sq_thinned);
-      draw_best();
-      vyvid_K(m.state.search, m.state.calc, m.ui, m.decimal());
+      draw_best(at.fit);
+      vyvid_K(at.pk, at.ka, m.ui, m.decimal());
       break;
     case BestKind::ManualGrid:
       show_s_a(m, s_a_sq_thinned);
-      draw_best();
+      draw_best(at.fit);
       break;
     case BestKind::AutoGrid:
       show_s_a(m, s_a_sq_thinned);
-      vyvid_K(m.state.search, m.state.calc, m.ui, m.decimal());
-      draw_best();
+      vyvid_K(at.pk, at.ka, m.ui, m.decimal());
+      draw_best(at.fit);
       break;
     case BestKind::AutoFinalStart:
-      draw_best();
-      vyvid_K(m.state.search, m.state.calc, m.ui, m.decimal());
+      draw_best(at.fit);
+      vyvid_K(at.pk, at.ka, m.ui, m.decimal());
       break;
   }
 }
@@ -266,10 +266,9 @@ void WindowObserver::grid_ranges(const Arr1<float, kSlots>& start, const Arr1<fl
   }
 }
 
-void WindowObserver::grid_best_fitted(const Arr1<float, kSlots>& best) {
+void WindowObserver::grid_best_fitted(const Shown& at) {
   for (int k = 1; k <= kSlots; ++k)
-    if (m.state.calc.ka[k] > 0)
-      m.ui.set_text(m.ui.txt_pK[k], format_single(best[k], "0.00", m.decimal()));
+    if (at.ka[k] > 0) m.ui.set_text(m.ui.txt_pK[k], format_single(at.pk[k], "0.00", m.decimal()));
 }
 
 Arr1<float, kSlots> WindowObserver::final_start_values(const Arr1<float, kSlots>& best,

@@ -66,13 +66,13 @@ class WindowObserver : public SearchObserver {
   void yield() override;
   bool stop_delivered() override;
   void scored(const TrialScore& trial) override;
-  void trying(const SearchState& search, const CalcState& calc) override;
-  void best(BestKind kind, double s_a_sq_thinned) override;
+  void trying(const Shown& at) override;
+  void best(BestKind kind, double s_a_sq_thinned, const Shown& at) override;
   void progress(int length) override;
   void elapsed() override;
   void grid_ranges(const Arr1<float, kSlots>& start, const Arr1<float, kSlots>& end,
                    const Arr1<float, kSlots>& step) override;
-  void grid_best_fitted(const Arr1<float, kSlots>& best) override;
+  void grid_best_fitted(const Shown& at) override;
   Arr1<float, kSlots> final_start_values(const Arr1<float, kSlots>& best,
                                          const Arr1<float, kSlots>& start) override;
 
@@ -84,7 +84,7 @@ class WindowObserver : public SearchObserver {
  private:
   // A new best is drawn when a frame is due: its forms' spectra and concentrations wait
   // in the module's shown_fit, since the next trial's fit overwrites them.
-  void draw_best();
+  void draw_best(const CalcState& fit);
   bool draw_pending_ = false;
 };
 

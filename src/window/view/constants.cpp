@@ -37,22 +37,23 @@ ShownSlot& kept(int slot, float pk) {
 
 }  // namespace
 
-void vyvid_K(const SearchState& search, const CalcState& calc, Controls& ui, char dec) {
+void vyvid_K(const Arr1<float, kSlots>& pk, const Arr1<double, kSlots>& ka, Controls& ui,
+             char dec) {
   for (int i = 1; i <= kSlots; ++i) {
     // Each control is set once to its final text: the manual grid shows every trial.
-    if (!(calc.ka[i] > 0)) {
+    if (!(ka[i] > 0)) {
       ui.set_text(ui.txt_pK[i], "");
       ui.set_text(ui.Lab_K[i], "0");
       continue;
     }
-    ShownSlot& s = kept(i, search.pk[i]);
-    if (!s.holds(search.pk[i], calc.ka[i], dec)) {
+    ShownSlot& s = kept(i, pk[i]);
+    if (!s.holds(pk[i], ka[i], dec)) {
       s = {true,
-           search.pk[i],
-           calc.ka[i],
+           pk[i],
+           ka[i],
            dec,
-           format_single(search.pk[i], "#0.00", dec),
-           format_mask(calc.ka[i], "0.00e+00", dec)};
+           format_single(pk[i], "#0.00", dec),
+           format_mask(ka[i], "0.00e+00", dec)};
     }
     ui.set_text(ui.txt_pK[i], s.pk_text);
     ui.set_text(ui.Lab_K[i], s.ka_text);

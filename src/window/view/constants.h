@@ -1,14 +1,13 @@
 #pragma once
 
-#include "window/layer.h"
-
 #include "engine/data/state.h"
+#include "window/layer.h"
 #include "window/ui/controls.h"
 
 namespace ferolan {
 
 // Shows pk / ka in the pKa boxes ("#0.00") and Ka labels ("0.00e+00"); a removed constant
 // gets an empty box and the label "0".
-void vyvid_K(const SearchState& search, const CalcState& calc, Controls& ui, char dec);
+void vyvid_K(const Arr1<float, kSlots>& pk, const Arr1<double, kSlots>& ka, Controls& ui, char dec);
 
 }  // namespace ferolan

@@ -45,7 +45,7 @@ struct Counter : SearchObserver {
   long scored_n = 0, yields = 0, bests = 0;
   void scored(const TrialScore&) override { ++scored_n; }
   void yield() override { ++yields; }
-  void best(BestKind, double) override { ++bests; }
+  void best(BestKind, double, const Shown&) override { ++bests; }
 };
 
 using SearchFn = SearchResult (*)(Workspace, const ModelSetup&, SearchObserver&);
@@ -283,7 +283,7 @@ struct CancelAt : SearchObserver {
     if (++seen == at)
       while (!cancelled) std::this_thread::yield();
   }
-  void best(BestKind, double thinned) override { last_best = thinned; }
+  void best(BestKind, double thinned, const Shown&) override { last_best = thinned; }
   bool plan_sweeps() const override { return plan; }
   int sweep_threads() const override { return plan ? 2 : 1; }
 };

@@ -16,19 +16,19 @@ TEST(VyvidK, MasksAndRemovedConstants) {
   CalcState& c = t->state.calc;
   s.pk = {0, 4.5612f, 10, 7, 3.005f, 12};
   c.ka = {0, 2.746e-5, 1e-10, 0, 9.886e-4, 0};
-  vyvid_K(s, c, t->ui, '.');
+  vyvid_K(s.pk, c.ka, t->ui, '.');
   const char* pk[] = {"", "4.56", "10.00", "", "3.01", ""};
   const char* ka[] = {"", "2.75e-05", "1.00e-10", "0", "9.89e-04", "0"};
   for (int i = 1; i <= 5; ++i) {
     EXPECT_EQ(pk[i], t->ui.txt_pK[i].text) << i;
     EXPECT_EQ(ka[i], t->ui.Lab_K[i].text) << i;
   }
-  vyvid_K(s, c, t->ui, ',');
+  vyvid_K(s.pk, c.ka, t->ui, ',');
   EXPECT_EQ("4,56", t->ui.txt_pK[1].text);
   EXPECT_EQ("2,75e-05", t->ui.Lab_K[1].text);
   // A constant removed after being shown is emptied again.
   c.ka[1] = 0;
-  vyvid_K(s, c, t->ui, '.');
+  vyvid_K(s.pk, c.ka, t->ui, '.');
   EXPECT_EQ("", t->ui.txt_pK[1].text);
   EXPECT_EQ("0", t->ui.Lab_K[1].text);
 }
@@ -46,7 +46,7 @@ TEST(Display, ConstantsTextsFollowRepeatedValues) {
         s.pk[k] = 2.0f + 0.05f * static_cast<float>((step * k) % 150);
         c.ka[k] = ka_of(s.pk[k]);
       }
-      vyvid_K(s, c, t->ui, dec);
+      vyvid_K(s.pk, c.ka, t->ui, dec);
       for (int k = 1; k <= 5; ++k) {
         ASSERT_EQ(format_single(s.pk[k], "#0.00", dec), t->ui.txt_pK[k].text) << step << " " << k;
         ASSERT_EQ(format_mask(c.ka[k], "0.00e+00", dec), t->ui.Lab_K[k].text) << step << " " << k;
