@@ -5,7 +5,9 @@ and the module in BUILD_DIR/python). Prints:
   1. one fit on 50 spectra x 1000 points x 5 constants at fit_step 10 (as a search scores a
      trial): Dataset.score() from Python against the same fit repeated inside C++ (the
      engine's own time), and the binding's overhead;
-  2. the same searches from Python and from ferolan-cli (wall time of the whole call).
+  2. ferolan.evaluate (the engine's evaluate behind a Result) against the same engine call
+     repeated in C++;
+  3. the same searches from Python and from ferolan-cli (wall time of the whole call).
 """
 import os
 import statistics
@@ -55,6 +57,29 @@ with tempfile.TemporaryDirectory() as tmp:
               f" engine {en_med * 1e6:8.2f} us (best {en_best * 1e6:.2f}),"
               f" overhead {100 * (py_med - en_med) / en_med:+.1f} % of the median"
               f" ({(py_med - en_med) * 1e6:.2f} us per call)")
+
+    # ferolan.evaluate (the engine's evaluate: a thinned and a full fit and the fit's arrays,
+    # with the Result around it) against the same call repeated in C++. The batches of the
+    # two alternate, so that a change of the machine's load meets both.
+    assert ferolan.evaluate(ds, pk=PK).s_a == ferolan._evaluate_repeat(ds, PK, 2)
+
+    def evaluate_from_python(n):
+        evaluate = ferolan.evaluate
+        for _ in range(n):
+            evaluate(ds, pk=PK)
+
+    py_t, en_t = [], []
+    for _ in range(40):
+        for fn, out in ((evaluate_from_python, py_t),
+                        (lambda n: ferolan._evaluate_repeat(ds, PK, n), en_t)):
+            t0 = time.perf_counter()
+            fn(100)
+            out.append((time.perf_counter() - t0) / 100)
+    py_med, en_med = statistics.median(py_t), statistics.median(en_t)
+    print(f"ferolan.evaluate {py_med * 1e6:8.2f} us (best {min(py_t) * 1e6:.2f}),"
+          f" engine's evaluate {en_med * 1e6:8.2f} us (best {min(en_t) * 1e6:.2f}),"
+          f" overhead {100 * (py_med - en_med) / en_med:+.1f} % of the median"
+          f" ({(py_med - en_med) * 1e6:.2f} us per call)")
 
     cli = os.path.join(build, "ferolan-cli")
     searches = [

@@ -1616,6 +1616,28 @@ PYBIND11_MODULE(ferolan, m) {
   m.def("_score_repeat", [](Dataset& d, const std::vector<double>& pk, int fit_step, long n) {
     return score(d, pk, fit_step, n);
   });
+  // For the benchmark: ferolan.evaluate's engine call n times in C++, without the binding.
+  m.def("_evaluate_repeat", [](Dataset& d, const std::vector<double>& pk, long n) {
+    refuse_conc_per_spectrum(d);
+    if (pk.empty() || pk.size() > kSlots)
+      raise("RefusedError", "too_many_constants", "pk takes 1..5 values");
+    Arr1<float, kSlots> p{};
+    SlotModes modes{};
+    for (int k = 1; k <= kSlots; ++k) {
+      modes[k] = k <= static_cast<int>(pk.size()) ? SlotMode::Fitted : SlotMode::Removed;
+      if (modes[k] == SlotMode::Fitted) p[k] = static_cast<float>(pk[k - 1]);
+    }
+    std::shared_ptr<const DataSet> data;
+    {
+      std::lock_guard lock(d.fit_mutex);
+      imported(d);
+      data = d.imported;
+    }
+    py::gil_scoped_release unlocked;
+    double s_a = 0;
+    for (long i = 0; i < n; ++i) s_a = evaluate(*data, p, modes).s_a;
+    return s_a;
+  });
   m.def("_scale", &scale, py::arg("pk"), py::arg("step"), py::arg("ionic_strength"),
         py::arg("charge_form1") = 0);
 
