@@ -231,8 +231,8 @@ std::shared_ptr<Dataset> dataset_from_arrays(const py::handle& ph_h, const py::h
 void refuse_conc_per_spectrum(const Dataset& ds) {
   if (!ds.conc_spectra.empty())
     raise("RefusedError", "conc_per_spectrum",
-          "the searches take one concentration for every spectrum; refine(ds, pk=...) and "
-          "global_fit fit a concentration per spectrum");
+          "the searches take one concentration for every spectrum; refine() and global_fit() "
+          "fit a concentration per spectrum");
 }
 
 std::shared_ptr<Dataset> read_file(const std::string& path, const std::string& format,
@@ -456,8 +456,12 @@ const FitArrays& fit_of(Result& r) {
                                                : SlotMode::Fitted;
       pk[k] = static_cast<float>(s.pka.value_or(0));
     }
-    py::gil_scoped_release unlocked;
-    r.fit = std::make_shared<const FitArrays>(evaluate(*r.data, pk, modes).fit);
+    std::shared_ptr<const FitArrays> fit;
+    {
+      py::gil_scoped_release unlocked;
+      fit = std::make_shared<const FitArrays>(evaluate(*r.data, pk, modes).fit);
+    }
+    if (!r.fit) r.fit = std::move(fit);  // with the GIL: another thread may have made it
   }
   return *r.fit;
 }

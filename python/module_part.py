@@ -18,6 +18,13 @@ A Result has pKa, u, Ka, se, s_a, trials, fits, numpy arrays of the fit (forms_s
 concentrations, calculated, residuals), to_dict() (the JSON of ferolan-cli --json) and
 plot(). Its repr shows the constants as a chemist writes them: "pKa1 = 4.20 ± 0.01".
 
+The least-squares minimum (each returns a Refinement or GlobalFit, to_dict() the JSON of
+ferolan-cli --refine / --global)
+    refine(result)                    from a search's result
+    refine(ds, pk=[4.3, 8.8])         from start values (or constants=2: the automatic grid's)
+    global_fit([ds1, ds2, ds3], constants=2)   titrations of one acid, shared constants
+    bootstrap=200, seed=1             resampling intervals (Refinement.ci) for both
+
 Diagnostics
     factor_analysis(ds)               how many absorbing forms the data support
     compare_models(ds)                models with 1..k constants by AIC and BIC
@@ -154,6 +161,9 @@ def evaluate(ds, pk, hold=None, exclude=None, exclude_ph=None, ionic_strength=No
     s_a_thinned on the searches' grid, the fit's arrays, standard errors).
 
     pk: pKa1, pKa2, ... of the set; exclude / exclude_ph: spectra left out.
+    The score and the arrays are the engine's evaluation alone; the batch tool's
+    diagnostics (se, to_dict(), repr, trials) are computed the first time one is asked for,
+    so a loop over many constant sets pays for the fits only.
     """
     kw = dict(pk=pk, hold=hold, exclude=exclude, exclude_ph=exclude_ph,
               ionic_strength=ionic_strength, noise=noise)

@@ -144,13 +144,15 @@ def test_no_leak_over_a_thousand_calls():
 def test_help_is_useful():
     doc = ferolan.__doc__
     for name in ("read", "Dataset", "optimise", "manual_grid", "auto_grid", "evaluate",
-                 "analyse_many", "DataError", "KeyboardInterrupt"):
+                 "analyse_many", "refine", "global_fit", "bootstrap", "DataError",
+                 "KeyboardInterrupt"):
         assert name in doc
     public = [n for n in dir(ferolan) if not n.startswith("_")]
     for name in public:
         obj = getattr(ferolan, name)
         if callable(obj) or isinstance(obj, type):
             assert obj.__doc__ and len(obj.__doc__) > 30, name
-    for name in dir(ferolan.Result):
-        if not name.startswith("_"):
-            assert getattr(ferolan.Result, name).__doc__, name
+    for cls in (ferolan.Result, ferolan.Refinement, ferolan.GlobalFit, ferolan.Dataset):
+        for name in dir(cls):
+            if not name.startswith("_"):
+                assert getattr(cls, name).__doc__, (cls.__name__, name)
