@@ -126,6 +126,16 @@ def test_no_leak_over_a_thousand_calls():
         for _ in range(n):
             r = ferolan.evaluate(ds, pk=[6.5])
             r.residuals, r.forms_spectra, r.to_dict(), repr(r)
+            lean = ferolan.evaluate(ds, pk=[6.4])
+            lean.calculated, lean.s_a
+            f = ferolan.refine(r)
+            f.pKa, f.covariance, f.to_dict(), repr(f)
+            g = ferolan.global_fit([ds, ds], pk=[6.4])
+            g.own, g.s_a_titrations, g.to_dict(), repr(g)
+            try:
+                ferolan.refine(ds, pk=[6.5], bootstrap="many")
+            except ferolan.RefusedError:
+                pass
             try:
                 ferolan.Dataset(ph, [1, 2], np.ones((8, 3)), 1e-4)
             except ferolan.DataError:
