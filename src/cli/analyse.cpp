@@ -148,6 +148,7 @@ FileResult begin_result(const FileJob& job) {
   FileResult r;
   r.file = job.path;
   r.sample = job.sample;
+  r.plan_cells = job.plan_cells;
   r.settings = std::make_shared<const Options>(o);
   r.mode = mode_name(o);
   if (o.search == Search::Optimisation && !o.evaluate && !o.compare && !o.factors_only)

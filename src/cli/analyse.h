@@ -33,6 +33,10 @@ struct FileJob {
   std::string trace_path;            // where one line per scored trial goes; empty: none
   CancelToken* cancel = nullptr;     // ends the search from any thread; none: the stop signal's
   SearchWatch* watch = nullptr;      // told of the search's yields
+  // A plan's other columns (compound, operator, date): their names, shared by every job of
+  // the plan, and this row's cells, passed through to the summary.
+  std::shared_ptr<const std::vector<std::string>> plan_columns;
+  std::vector<std::string> plan_cells;
 };
 
 // ok_with_warnings: a result, with something a chemist should look at before using it.
@@ -54,6 +58,7 @@ struct RunRecord;  // factor analysis, standard errors, speciation, residuals, m
 
 struct FileResult {
   std::string file, sample;
+  std::vector<std::string> plan_cells;  // the job's, for the summary
   Status status = Status::Ok;
   int exit_status = kOk;
   std::string code, message;    // stable code and English sentence unless ok

@@ -204,6 +204,7 @@ FileResult analyse_or_refuse(const FileJob& job) {
         refusal.emplace();
         refusal->file = job.path;
         refusal->sample = job.sample;
+        refusal->plan_cells = job.plan_cells;
         refusal->status = Status::Refused;
         refusal->exit_status = kInput;
         refusal->code = "out_of_memory";
@@ -380,6 +381,9 @@ int run_batch(const Options& o, std::istream& in, std::ostream& out, std::ostrea
   if (status == kUsage) return status;
 
   bool several = jobs.size() > 1 || !o.manifest.empty() || o.shards > 0;
+  // Before sharding: an empty part's summary has the columns of the others.
+  const std::vector<std::string> plan_columns =
+      jobs.empty() || !jobs[0].plan_columns ? std::vector<std::string>() : *jobs[0].plan_columns;
   if (o.shards > 0) {
     // Consecutive parts, so that the parts' tables in order are the whole run's.
     const size_t n = jobs.size(), k = static_cast<size_t>(o.shard), parts = o.shards;
@@ -449,7 +453,7 @@ int run_batch(const Options& o, std::istream& in, std::ostream& out, std::ostrea
   if (!summary.open(err)) output_failed();
   TableOutput json_lines(o.json_lines_file, out);
   if (!json_lines.open(err)) output_failed();
-  summary.write(summary_head(o.refine));
+  summary.write(summary_head(o.refine, plan_columns));
 
   const bool progress = err_is_terminal && !o.quiet;
   const auto t0 = std::chrono::steady_clock::now();

@@ -4,6 +4,9 @@
 #include <cctype>
 #include <charconv>
 #include <filesystem>
+#include <memory>
+
+#include "cli/outputs.h"
 
 namespace ferolan::cli {
 
@@ -104,23 +107,50 @@ const char* const kColumns[] = {
 
 bool plan_jobs(std::string_view text, const std::string& plan_dir, const Options& base,
                std::vector<FileJob>& jobs, std::string& error) {
-  const auto records = read_csv(text);
+  auto records = read_csv(text);
+  const auto blank = [](const std::vector<std::string>& rec) {
+    return std::all_of(rec.begin(), rec.end(),
+                       [](const std::string& c) { return trimmed(c).empty(); });
+  };
+  // A spreadsheet saves the empty rows it once had as rows of empty cells.
+  std::erase_if(records, blank);
   if (records.empty()) return error = "the plan is empty (it needs a header row)", false;
+  // Trailing columns without a name are empty ones a spreadsheet kept.
+  std::vector<std::string>& header = records[0];
+  while (!header.empty() && trimmed(header.back()).empty()) header.pop_back();
   std::vector<int> column_of(std::size(kColumns), -1);
-  for (size_t c = 0; c < records[0].size(); ++c) {
+  auto names = std::make_shared<std::vector<std::string>>();
+  std::vector<int> passed;  // the other columns' indices, in the plan's order
+  std::vector<std::string> seen;
+  for (size_t c = 0; c < header.size(); ++c) {
     // A spreadsheet's header may be capitalised or padded.
-    std::string name = trimmed(records[0][c]);
+    const std::string written = trimmed(header[c]);
+    std::string name = written;
     for (char& ch : name) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    if (name.empty())
+      return error = "column " + std::to_string(c + 1) + " has no name in the header row", false;
+    if (std::find(seen.begin(), seen.end(), name) != seen.end())
+      return error = "the column '" + written + "' appears twice", false;
+    seen.push_back(name);
     const auto it = std::find_if(std::begin(kColumns), std::end(kColumns),
                                  [&](const char* k) { return name == k; });
-    if (it == std::end(kColumns))
-      return error = "unknown column '" + name +
-                     "' (the columns are file, sample, constants, search, pk1..pk5, hold, "
-                     "ionic_strength, exclude_ph)",
-             false;
-    if (column_of[it - std::begin(kColumns)] >= 0)
-      return error = "the column '" + name + "' appears twice", false;
-    column_of[it - std::begin(kColumns)] = static_cast<int>(c);
+    if (it != std::end(kColumns)) {
+      column_of[it - std::begin(kColumns)] = static_cast<int>(c);
+      continue;
+    }
+    // Any other column (compound, operator, date) goes to the summary as it is; one named as
+    // a column of the summary would make two of that name there.
+    for (std::string own : summary_columns(true)) {
+      for (char& ch : own) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+      if (own == name)
+        return error = "the column '" + written +
+                       "' is one the summary writes itself (a plan's columns are file, sample, "
+                       "constants, search, pk1..pk5, hold, ionic_strength, exclude_ph, and any "
+                       "other column is passed to the summary)",
+               false;
+    }
+    names->push_back(written);
+    passed.push_back(static_cast<int>(c));
   }
   if (column_of[0] < 0) return error = "the plan has no column 'file'", false;
   if (records.size() < 2)
@@ -133,8 +163,16 @@ bool plan_jobs(std::string_view text, const std::string& plan_dir, const Options
       const int c = column_of[col];
       return c >= 0 && c < static_cast<int>(rec.size()) ? trimmed(rec[c]) : std::string();
     };
+    for (size_t c = header.size(); c < rec.size(); ++c)
+      if (!trimmed(rec[c]).empty())
+        return error = at + "column " + std::to_string(c + 1) +
+                       " holds a value but the header row names no column there",
+               false;
     FileJob job;
     job.settings = base;
+    job.plan_columns = names;
+    for (int c : passed)
+      job.plan_cells.push_back(c < static_cast<int>(rec.size()) ? trimmed(rec[c]) : "");
     Options& o = job.settings;
     const std::string file = cell(0);
     if (file.empty()) return error = at + "the column 'file' is empty", false;

@@ -303,7 +303,12 @@ Many files
                          and the columns file (required, relative to the plan's folder),
                          sample, constants, search (opt|manual|auto), pk1..pk5, hold (slot
                          numbers separated by spaces), ionic_strength, exclude_ph (pH values
-                         separated by spaces); an empty cell keeps the command line's setting
+                         separated by spaces); an empty cell keeps the command line's setting.
+                         Names are matched whatever their case and blanks; any other column
+                         (compound id, operator, date) is passed to the summary after its own
+                         columns, in the plan's order; a column named twice, a cell under no
+                         column name, or a column named as one of the summary's is refused;
+                         empty rows and trailing empty columns are ignored
   --summary FILE.csv     one row per file, written as files finish ('-': to standard
                          output): file, sample, status (ok|ok_with_warnings|refused|
                          unreadable), code, message, warnings (count), counts, constants,

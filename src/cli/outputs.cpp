@@ -209,13 +209,20 @@ std::string row(const std::vector<std::string>& cells) {
 
 }  // namespace
 
-std::string summary_csv(const std::vector<FileResult>& results, bool refined) {
-  std::string out = summary_head(refined);
+std::string summary_csv(const std::vector<FileResult>& results, bool refined,
+                        const std::vector<std::string>& plan_columns) {
+  std::string out = summary_head(refined, plan_columns);
   for (const FileResult& r : results) out += summary_row(r, refined);
   return out;
 }
 
-std::string summary_head(bool refined) {
+std::string summary_head(bool refined, const std::vector<std::string>& plan_columns) {
+  std::vector<std::string> head = summary_columns(refined);
+  for (const std::string& c : plan_columns) head.push_back(csv_field(c));
+  return row(head);
+}
+
+std::vector<std::string> summary_columns(bool refined) {
   std::vector<std::string> head = {"file",    "sample",    "status",  "code",
                                    "message", "warnings",  "spectra", "spectra_used",
                                    "points",  "constants", "search"};
@@ -230,7 +237,7 @@ std::string summary_head(bool refined) {
     for (const char* p : {"pKa", "se"})
       for (int k = 1; k <= kSlots; ++k) head.push_back(p + std::to_string(k) + "_refined");
   }
-  return row(head);
+  return head;
 }
 
 std::string summary_row(const FileResult& r, bool refined) {
@@ -264,6 +271,7 @@ std::string summary_row(const FileResult& r, bool refined) {
     for (int k = 1; k <= kSlots; ++k)
       c.push_back(has ? csv_number(std::optional<double>(f->se[k])) : "");
   }
+  for (const std::string& cell : r.plan_cells) c.push_back(csv_field(cell));
   return row(c);
 }
 

@@ -28,9 +28,13 @@ std::string csv_number(std::optional<float> v);
 
 // With refined, the refinement's columns follow: refine_status, pKa1_refined..pKa5_refined,
 // se1_refined..se5_refined.
-std::string summary_csv(const std::vector<FileResult>& results, bool refined = false);
+// A plan's other columns (plan_columns) follow last, in the plan's order.
+std::string summary_csv(const std::vector<FileResult>& results, bool refined = false,
+                        const std::vector<std::string>& plan_columns = {});
+// The summary's own columns.
+std::vector<std::string> summary_columns(bool refined = false);
 // The summary's header and one file's row, for writing it as files finish.
-std::string summary_head(bool refined = false);
+std::string summary_head(bool refined = false, const std::vector<std::string>& plan_columns = {});
 std::string summary_row(const FileResult& r, bool refined = false);
 
 // Mean, standard deviation (n − 1) and standard error of the mean of one pKa over a sample's

@@ -241,7 +241,11 @@ TEST(Manifest, ColumnsBecomeEachFilesSettings) {
   } bad[] = {
       {"", "the plan is empty"},
       {"sample\nx\n", "no column 'file'"},
-      {"file,note\na.txt,x\n", "unknown column 'note'"},
+      {"file,note,Note\na.txt,x,y\n", "the column 'Note' appears twice"},
+      {"file,Status\na.txt,x\n", "the column 'Status' is one the summary writes itself"},
+      {"file,,note\na.txt,,x\n", "column 2 has no name in the header row"},
+      {"file\na.txt,x\n", "row 2: column 2 holds a value but the header row names no column"},
+      {"file,note\n,,\n\n,\n", "the plan names no file (it has only its header row)"},
       {"file,search\na.txt,fast\n", "row 2: search takes opt, manual or auto, got 'fast'"},
       {"file,hold\na.txt,1 6\n", "row 2: hold takes slot numbers 1 to 5, got '6'"},
       {"file,constants\na.txt,0\n", "row 2: constants takes 1 to 5"},
@@ -255,6 +259,41 @@ TEST(Manifest, ColumnsBecomeEachFilesSettings) {
     EXPECT_FALSE(plan_jobs(b.plan, "", base, jobs, error)) << b.plan;
     EXPECT_NE(error.find(b.error), std::string::npos) << error;
   }
+}
+
+// Columns of the lab's own (compound, operator, date) go to the summary in the plan's order;
+// the empty rows and columns a spreadsheet leaves at the end are no part of the plan.
+TEST(Manifest, OtherColumnsArePassedThroughAndEmptyEndsIgnored) {
+  std::vector<FileJob> jobs;
+  std::string error;
+  ASSERT_TRUE(
+      plan_jobs("file,Compound ID,sample, operator ,date,,,\r\n"
+                "a.txt,C-17,S1,=cmd,2026-12-08,,,\r\n"
+                "b.txt,,S1,\"Kovalenko, O.\",,\r\n"
+                ",,,,,,,\r\n,,\r\n",
+                "", Options(), jobs, error))
+      << error;
+  ASSERT_EQ(jobs.size(), 2u);
+  ASSERT_TRUE(jobs[0].plan_columns);
+  EXPECT_EQ(*jobs[0].plan_columns, (std::vector<std::string>{"Compound ID", "operator", "date"}));
+  EXPECT_EQ(jobs[0].plan_cells, (std::vector<std::string>{"C-17", "=cmd", "2026-12-08"}));
+  EXPECT_EQ(jobs[1].plan_cells, (std::vector<std::string>{"", "Kovalenko, O.", ""}));
+
+  FileResult r;
+  r.file = "a.txt";
+  r.plan_cells = jobs[0].plan_cells;
+  FileResult q;
+  q.file = "b.txt";
+  q.plan_cells = jobs[1].plan_cells;
+  const std::string csv = summary_csv({r, q}, false, *jobs[0].plan_columns);
+  const auto records = read_csv(csv);
+  ASSERT_EQ(records.size(), 3u);
+  const size_t own = summary_columns().size();
+  ASSERT_EQ(records[0].size(), own + 3);
+  EXPECT_EQ(records[0][own], "Compound ID");
+  EXPECT_EQ(records[1][own + 1], "'=cmd");  // not a formula in a spreadsheet
+  EXPECT_EQ(records[2][own + 1], "Kovalenko, O.");
+  for (const auto& rec : records) EXPECT_EQ(rec.size(), own + 3);
 }
 
 TEST(Csv, FieldsFollowRfc4180) {

@@ -366,5 +366,23 @@ TEST(WrongAnswer, PlansWithAHeaderOnlyOrATwiceNamedColumnAreRefused) {
   }
 }
 
+// A plan's own columns reach every part's summary, an empty part's too, so that the parts
+// merge into one table.
+TEST(WrongAnswer, PlanColumnsOfTheLabReachEverySummary) {
+  write("plan/a.txt", joined(good_rows(), "\t"));
+  write("plan/plan.csv", "file,pk1,pk2,compound,operator,,\na.txt,4,7,X-1,=2+2,,\n,,,,,,\n");
+  for (const char* part : {"1/2", "2/2"}) {
+    SCOPED_TRACE(part);
+    const CliRun r =
+        run(std::string("--manifest plan/plan.csv --quiet --summary - --shard ") + part);
+    EXPECT_EQ(r.exit, 0) << r.err;
+    const std::string head = r.out.substr(0, r.out.find("\r\n"));
+    EXPECT_TRUE(head.ends_with(",pKa5_conc,compound,operator")) << head;
+    if (std::string(part) == "2/2") {
+      EXPECT_NE(r.out.find(",X-1,'=2+2\r\n"), std::string::npos) << r.out;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace ferolan
