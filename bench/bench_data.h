@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "engine/import/import.h"
 #include "support/acid_spectra.h"
 
 namespace ferolan::bench {
@@ -12,10 +13,10 @@ namespace ferolan::bench {
 inline testing::AcidRecipe five_constant_recipe() {
   testing::AcidRecipe recipe;
   recipe.pka = {2.5, 4.5, 6.5, 8.5, 10.5};
-  recipe.n_spectra = kMaxSpectra;
+  recipe.n_spectra = kWindowSpectra;
   recipe.ph_first = 1;
   recipe.ph_last = 14;
-  recipe.n_points = kMaxPoints;
+  recipe.n_points = kWindowPoints;
   recipe.wl_first = 200;
   recipe.wl_step = 1;
   recipe.noise = 0.002;

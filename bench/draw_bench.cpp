@@ -7,6 +7,8 @@
 #include <memory>
 
 #include "engine/data/state.h"
+#include "engine/import/import.h"
+#include "engine/model/fit.h"
 #include "window/platform/canvas.h"
 #include "window/view/plots.h"
 
@@ -26,16 +28,16 @@ struct CountingCanvas : Canvas {
 std::unique_ptr<State> full_state() {
   auto st = std::make_unique<State>();
   DataSet& d = st->data;
-  d.n_spectra = kMaxSpectra;
-  d.n_wavelengths = kMaxPoints;
-  for (int w = 1; w <= kMaxPoints; ++w) {
+  d.resize(kWindowSpectra, kWindowPoints);
+  size_fit(d, st->calc);
+  for (int w = 1; w <= kWindowPoints; ++w) {
     d.wavelengths[w] = static_cast<int16_t>(199 + w);
-    for (int s = 1; s <= kMaxSpectra; ++s)
+    for (int s = 1; s <= kWindowSpectra; ++s)
       d.absorbance[w][s] = static_cast<float>(0.5 + 0.4 * std::sin(w * 0.01 + s * 0.1));
     for (int j = 1; j <= kForms; ++j)
       st->calc.eps_forms[w][j] = static_cast<float>(8000 + 5000 * std::cos(w * 0.004 * j));
   }
-  for (int s = 1; s <= kMaxSpectra; ++s) {
+  for (int s = 1; s <= kWindowSpectra; ++s) {
     d.spectrum_used[s] = 1;
     for (int j = 1; j <= kForms; ++j) st->calc.form_conc[s][j] = 1e-5f / j;
   }

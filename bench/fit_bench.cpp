@@ -24,6 +24,9 @@ namespace {
 
 using namespace ferolan;
 
+// The largest data set the window reads.
+constexpr int kSpectra = 50, kPoints = 1000;
+
 struct Bench {
   std::unique_ptr<DataSet> data = std::make_unique<DataSet>();
   std::unique_ptr<CalcState> calc = std::make_unique<CalcState>();
@@ -33,20 +36,19 @@ struct Bench {
     std::mt19937 rng(1);
     std::normal_distribution<double> noise(0, 0.002);
     data->acid_conc = 1e-4f;
-    data->n_spectra = kMaxSpectra;
-    data->n_wavelengths = kMaxPoints;
-    for (int s = 1; s <= kMaxSpectra; ++s) {
+    data->resize(kSpectra, kPoints);
+    for (int s = 1; s <= kSpectra; ++s) {
       data->ph_values[s] = 1.0f + 0.24f * static_cast<float>(s - 1);
       data->spectrum_used[s] = 1;
     }
-    calc->used_spectra_count = kMaxSpectra;
+    calc->used_spectra_count = kSpectra;
     const double pk[6] = {0, 2.5, 4.5, 6.5, 8.5, 10.5};
     for (int k = 1; k <= kSlots; ++k) calc->ka[k] = std::pow(10.0, -pk[k]);
     calc->fit_step = 1;
     rozrah(*data, *calc);  // concentrations of the true set
-    for (int w = 1; w <= kMaxPoints; ++w) {
+    for (int w = 1; w <= kPoints; ++w) {
       data->wavelengths[w] = static_cast<int16_t>(200 + w / 2);
-      for (int s = 1; s <= kMaxSpectra; ++s) {
+      for (int s = 1; s <= kSpectra; ++s) {
         double a = noise(rng);
         for (int j = 1; j <= kForms; ++j) {
           const double x = (w - 150.0 * j) / 120.0;

@@ -24,8 +24,8 @@ const DataSet& largest() {
   static const std::unique_ptr<DataSet> d = [] {
     AcidRecipe recipe;
     recipe.pka = {4.2, 7.1};
-    recipe.n_spectra = kMaxSpectra;
-    recipe.n_points = kMaxPoints;
+    recipe.n_spectra = kWindowSpectra;
+    recipe.n_points = kWindowPoints;
     recipe.wl_first = 200;
     recipe.wl_step = 1;
     recipe.noise = 0.002;

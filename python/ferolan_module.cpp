@@ -141,13 +141,14 @@ std::shared_ptr<Dataset> dataset_from_arrays(const py::handle& ph_h, const py::h
           "absorbance must be shaped spectra x points = (" + std::to_string(n_sp) + ", " +
               std::to_string(n_wl) + ") to match ph and wavelengths, not (" +
               std::to_string(a.shape(0)) + ", " + std::to_string(a.shape(1)) + ")");
-  if (n_sp > kMaxSpectra)
-    raise(
-        "DataError", "too_many_spectra",
-        std::to_string(n_sp) + " spectra: the engine holds at most " + std::to_string(kMaxSpectra));
-  if (n_wl > kMaxPoints)
+  if (n_sp > kWindowSpectra)
+    raise("DataError", "too_many_spectra",
+          std::to_string(n_sp) + " spectra: the engine holds at most " +
+              std::to_string(kWindowSpectra));
+  if (n_wl > kWindowPoints)
     raise("DataError", "too_many_points",
-          std::to_string(n_wl) + " points: the engine holds at most " + std::to_string(kMaxPoints));
+          std::to_string(n_wl) + " points: the engine holds at most " +
+              std::to_string(kWindowPoints));
   if (path_len != 1 && path_len != 2 && path_len != 3 && path_len != 5)
     raise("DataError", "path_len",
           "path_len takes 1, 2, 3 or 5 (cm), not " + std::to_string(path_len));
@@ -198,8 +199,7 @@ std::shared_ptr<Dataset> dataset_from_arrays(const py::handle& ph_h, const py::h
         static_cast<float>(std::accumulate(per_spectrum.begin(), per_spectrum.end(), 0.0) /
                            static_cast<double>(per_spectrum.size()));
   }
-  d.n_spectra = static_cast<int16_t>(n_sp);
-  d.n_wavelengths = static_cast<int16_t>(n_wl);
+  d.resize(static_cast<int>(n_sp), static_cast<int>(n_wl));
   auto p = ph.unchecked<1>();
   for (long i = 0; i < n_sp; ++i) single(p(i), index_text("ph", i), d.ph_values[i + 1]);
   auto w = wl.unchecked<1>();

@@ -82,9 +82,11 @@ void print_fit(const DataSet& d, const SearchResult& r) {
 
 }  // namespace
 
+using SearchFn = SearchResult (*)(Workspace, const ModelSetup&, SearchObserver&);
+
 int main() {
   std::vector<double> ph, wl, a;
-  make_arrays(kMaxSpectra, 200, ph, wl, a);
+  make_arrays(150, 200, ph, wl, a);
   const DataSetResult made = make_data_set(ph, wl, a, 1e-4);
   if (!made) {
     std::fprintf(stderr, "%s: %s\n", made.problem.code.c_str(), made.problem.english.c_str());
@@ -98,14 +100,15 @@ int main() {
   for (int k = 3; k <= kSlots; ++k) setup.slot[k].mode = SlotMode::Removed;
 
   int status = 0;
-  for (const auto& [name, search] :
-       {std::pair{"manual grid", &manual_grid}, std::pair{"automatic grid", &auto_grid},
-        std::pair{"optimisation, cancelled from a second thread", &optimise}}) {
+  for (const auto& [name, search] : {std::pair{"manual grid", static_cast<SearchFn>(&manual_grid)},
+                                     std::pair{"automatic grid", static_cast<SearchFn>(&auto_grid)},
+                                     std::pair{"optimisation, cancelled from a second thread",
+                                               static_cast<SearchFn>(&optimise)}}) {
     auto calc = std::make_unique<CalcState>();
     SearchState state;
     CancelToken token;
     Watch watch;
-    const bool cancel = search == &optimise;
+    const bool cancel = search == static_cast<SearchFn>(&optimise);
     if (cancel) {
       setup.level = 3;
       watch.hold_at = 20;

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "cli/text.h"
+#include "engine/import/import.h"
 #include "engine/import/import_common.h"
 #include "engine/import/mdf_fields.h"
 #include "engine/import/number.h"
@@ -36,8 +37,8 @@ std::string located(const CellWarning& w) {
 
 namespace {
 
-constexpr int kMaxColumns = kMaxSpectra + 1;
-constexpr int kMaxTableRows = kMaxPoints;  // the pH row and 999 points
+constexpr int kMaxColumns = kWindowSpectra + 1;
+constexpr int kMaxTableRows = kWindowPoints;  // the pH row and 999 points
 
 // Only the exact words refuse a cell, as in the window's paste: "info" or "nanoM" is text.
 bool names_non_finite(std::string_view cell) {
@@ -398,8 +399,7 @@ bool read_table(std::string_view text, DataFile& f) {
   const auto c = r.number(cell(1), 1, 1, Cell::Absorbance, true);
   if (!c || !r.single(*c, 1, 1, conc)) return false;
   d->acid_conc = conc == 0 ? 10.0f : conc;
-  d->n_spectra = static_cast<int16_t>(columns - 1);
-  d->n_wavelengths = static_cast<int16_t>(rows - 1);
+  d->resize(columns - 1, rows - 1);
   for (int s = 1; s <= d->n_spectra; ++s) {
     const auto v = r.number(cell(s + 1), 1, s + 1, Cell::Ph);
     if (!v || !r.single(*v, 1, s + 1, d->ph_values[s])) return false;
@@ -430,6 +430,7 @@ bool read_mdf(std::string_view text, DataFile& f) {
   MdfFields in(text);
   if (in.at_end()) return r.refuse("empty", "the file is empty");
   auto d = std::make_unique<DataSet>();
+  d->reserve(kWindowSpectra, kWindowPoints);
   std::string missing = "the file ends before the first wavelength";
   auto value = [&](Cell kind) -> std::optional<double> {
     if (in.at_end()) {
@@ -450,8 +451,8 @@ bool read_mdf(std::string_view text, DataFile& f) {
   float conc = 0;
   if (!single(conc, Cell::Absorbance)) return false;
   d->acid_conc = conc == 0 ? 10.0f : conc;
-  int n = kMaxSpectra;
-  for (int i = 1; i <= kMaxSpectra; ++i) {
+  int n = kWindowSpectra;
+  for (int i = 1; i <= kWindowSpectra; ++i) {
     if (!single(d->ph_values[i], Cell::Ph)) return false;
     if (d->ph_values[i] > 20) {
       n = i - 1;
@@ -462,11 +463,11 @@ bool read_mdf(std::string_view text, DataFile& f) {
   }
   if (n == 0)
     return r.refuse("no_ph", "no pH values: the first number after the concentration is above 20");
-  if (n == kMaxSpectra) {
+  if (n == kWindowSpectra) {
     const auto v = value(Cell::Wavelength);
     if (!v || !wavelength(*v, d->wavelengths[1])) return false;
   }
-  d->n_spectra = static_cast<int16_t>(n);
+  d->n_spectra = n;
   auto row = [&](int w) {
     missing = "the file ends in the middle of the row of wavelength " +
               std::to_string(d->wavelengths[w]) + " nm";
@@ -475,17 +476,17 @@ bool read_mdf(std::string_view text, DataFile& f) {
     return true;
   };
   if (!row(1)) return false;
-  d->n_wavelengths = kMaxPoints;
-  for (int w = 2; w <= kMaxPoints; ++w) {
+  d->n_wavelengths = kWindowPoints;
+  for (int w = 2; w <= kWindowPoints; ++w) {
     if (in.at_end()) {
-      d->n_wavelengths = static_cast<int16_t>(w - 1);
+      d->n_wavelengths = w - 1;
       break;
     }
     missing = "the file ends before the wavelength of point " + std::to_string(w);
     const auto v = value(Cell::Wavelength);
     if (!v || !wavelength(*v, d->wavelengths[w]) || !row(w)) return false;
   }
-  if (d->n_wavelengths == kMaxPoints && !in.at_end())
+  if (d->n_wavelengths == kWindowPoints && !in.at_end())
     f.warnings.push_back(
         {in.line(), 0, "this row and those after it not read: data.mdf holds at most 1000 points"});
   if (r.mostly_text()) return false;

@@ -35,7 +35,7 @@ void load_data(Session& s, const DataSet& parsed) {
   d = parsed;
   sort_by_ph(d);
   find_a_max(d);
-  for (int i = 1; i <= kMaxSpectra; ++i) d.spectrum_used[i] = i <= d.n_spectra ? 1 : 0;
+  for (int i = 1; i <= d.spectra_capacity(); ++i) d.spectrum_used[i] = i <= d.n_spectra ? 1 : 0;
 }
 
 std::string acid_conc_text(const DataSet& d) {

@@ -25,6 +25,33 @@ template <typename T>
 bool same_bits(const T& a, const T& b) {
   return std::memcmp(&a, &b, sizeof a) == 0;
 }
+template <typename T>
+bool same_bits(const std::vector<T>& a, const std::vector<T>& b) {
+  return a.size() == b.size() &&
+         (a.empty() || std::memcmp(a.data(), b.data(), sizeof(T) * a.size()) == 0);
+}
+template <typename T>
+bool same_bits(const RowMatrix<T>& a, const RowMatrix<T>& b) {
+  const size_t n = static_cast<size_t>(a.rows()) * static_cast<size_t>(a.pitch());
+  return a.rows() == b.rows() && a.cols() == b.cols() && a.pitch() == b.pitch() &&
+         (n == 0 || std::memcmp(a.data(), b.data(), sizeof(T) * n) == 0);
+}
+inline bool same_bits(const DataSet& a, const DataSet& b) {
+  return same_bits(a.acid_conc, b.acid_conc) && a.n_spectra == b.n_spectra &&
+         same_bits(a.ph_values, b.ph_values) && a.n_wavelengths == b.n_wavelengths &&
+         same_bits(a.wavelengths, b.wavelengths) && same_bits(a.absorbance, b.absorbance) &&
+         same_bits(a.a_max, b.a_max) && same_bits(a.spectrum_used, b.spectrum_used);
+}
+// The fit's results (its scratch is no result).
+inline bool same_bits(const CalcState& a, const CalcState& b) {
+  return same_bits(a.ka, b.ka) && same_bits(a.form_conc, b.form_conc) &&
+         same_bits(a.eps_forms, b.eps_forms) && same_bits(a.norm_matrix, b.norm_matrix) &&
+         same_bits(a.norm_rhs, b.norm_rhs) && same_bits(a.lsq_solution, b.lsq_solution) &&
+         a.system_size == b.system_size && same_bits(a.s_a_sq, b.s_a_sq) &&
+         same_bits(a.s_a_sq_best, b.s_a_sq_best) && a.fit_step == b.fit_step &&
+         a.used_spectra_count == b.used_spectra_count && a.active_ka_count == b.active_ka_count &&
+         a.fits == b.fits;
+}
 
 // One module that has imported a small table and had a spectrum unticked by the user; every
 // input starts from a copy of that moment (a fresh module per input would spend its time
@@ -97,8 +124,8 @@ inline void check_committed(Start& b, ImportParser parse, std::string_view text)
   const DataSet& old = b.st->data;
   const int n = d.n_spectra, nw = d.n_wavelengths;
   // A data.mdf may hold no spectrum at all (its pH list ends at once); a table holds one.
-  FUZZ_CHECK(n >= (parse == parse_mdf ? 0 : 1) && n <= kMaxSpectra);
-  FUZZ_CHECK(nw >= 1 && nw <= kMaxPoints);
+  FUZZ_CHECK(n >= (parse == parse_mdf ? 0 : 1) && n <= kWindowSpectra);
+  FUZZ_CHECK(nw >= 1 && nw <= kWindowPoints);
   FUZZ_CHECK(std::isfinite(d.acid_conc) && d.acid_conc != 0);
 
   double top = 0;
@@ -111,7 +138,7 @@ inline void check_committed(Start& b, ImportParser parse, std::string_view text)
     }
   }
   FUZZ_CHECK(same_bits(top, d.a_max));
-  for (int s = 1; s <= kMaxSpectra; ++s) {
+  for (int s = 1; s <= kWindowSpectra; ++s) {
     const bool in = s <= n;
     FUZZ_CHECK(d.spectrum_used[s] == (in ? 1 : 0));
     FUZZ_CHECK(t->ui.Check3[s].enabled == in && t->ui.Check3[s].checked == in);
@@ -119,12 +146,12 @@ inline void check_committed(Start& b, ImportParser parse, std::string_view text)
   }
   // Entries beyond the new counts keep what the earlier data set left there; only the slot
   // after the last pH of a file held the first wavelength on the way and reads 0.
-  for (int w = 0; w <= kMaxPoints; ++w)
-    for (int s = 0; s <= kMaxSpectra; ++s)
+  for (int w = 0; w <= kWindowPoints; ++w)
+    for (int s = 0; s <= kWindowSpectra; ++s)
       if (w == 0 || s == 0 || w > nw || s > n)
         FUZZ_CHECK(same_bits(old.absorbance[w][s], d.absorbance[w][s]));
-  for (int w = nw + 1; w <= kMaxPoints; ++w) FUZZ_CHECK(old.wavelengths[w] == d.wavelengths[w]);
-  for (int s = n + 1; s <= kMaxSpectra; ++s)
+  for (int w = nw + 1; w <= kWindowPoints; ++w) FUZZ_CHECK(old.wavelengths[w] == d.wavelengths[w]);
+  for (int s = n + 1; s <= kWindowSpectra; ++s)
     FUZZ_CHECK(same_bits(old.ph_values[s], d.ph_values[s]) || (s == n + 1 && d.ph_values[s] == 0));
 
   DataSet* parsed = b.scratch.get();

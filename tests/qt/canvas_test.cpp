@@ -6,6 +6,8 @@
 #include <cmath>
 
 #include "engine/data/state.h"
+#include "engine/import/import.h"
+#include "engine/model/fit.h"
 #include "qt/pictures.h"
 #include "qt/qt_canvas.h"
 #include "window/view/plots.h"
@@ -28,25 +30,25 @@ int count(const QImage& img, QRgb colour, QRect area) {
 
 // A full data set: 50 spectra × 1000 points of two shifting bands.
 void fill(DataSet& d, CalcState& calc) {
-  d.n_spectra = kMaxSpectra;
-  d.n_wavelengths = kMaxPoints;
-  for (int w = 1; w <= kMaxPoints; ++w) d.wavelengths[w] = static_cast<int16_t>(250 + w / 2);
-  for (int s = 1; s <= kMaxSpectra; ++s) {
+  d.resize(kWindowSpectra, kWindowPoints);
+  size_fit(d, calc);
+  for (int w = 1; w <= kWindowPoints; ++w) d.wavelengths[w] = static_cast<int16_t>(250 + w / 2);
+  for (int s = 1; s <= kWindowSpectra; ++s) {
     d.ph_values[s] = 1 + 0.22f * s;
     d.spectrum_used[s] = 1;
     const double f = s / 50.0;
-    for (int w = 1; w <= kMaxPoints; ++w) {
+    for (int w = 1; w <= kWindowPoints; ++w) {
       const double x = w / 1000.0;
       d.absorbance[w][s] = static_cast<float>((1 - f) * std::exp(-std::pow((x - 0.3) / 0.1, 2)) +
                                               f * std::exp(-std::pow((x - 0.6) / 0.12, 2)));
     }
   }
   d.a_max = 1.0;
-  for (int s = 1; s <= kMaxSpectra; ++s) {
+  for (int s = 1; s <= kWindowSpectra; ++s) {
     const double f = s / 50.0;
     for (int j = 1; j <= kForms; ++j) calc.form_conc[s][j] = j == 1 ? 1 - f : j == 2 ? f : 0;
   }
-  for (int w = 1; w <= kMaxPoints; ++w) {
+  for (int w = 1; w <= kWindowPoints; ++w) {
     const double x = w / 1000.0;
     calc.eps_forms[w][1] = static_cast<float>(std::exp(-std::pow((x - 0.3) / 0.1, 2)));
     calc.eps_forms[w][2] = static_cast<float>(std::exp(-std::pow((x - 0.6) / 0.12, 2)));

@@ -237,7 +237,7 @@ class WindowTest : public QObject {
       const bool expected = c == &ui.Command5 || c == &ui.load;
       QVERIFY2(f->w(*c)->isEnabled() == expected, c->display_name().c_str());
     }
-    for (int i = 1; i <= kMaxSpectra; ++i) {
+    for (int i = 1; i <= kWindowSpectra; ++i) {
       auto* b = static_cast<QCheckBox*>(f->w(ui.Check3[i]));
       QVERIFY(!b->isEnabled() && !b->isChecked() && b->text().isEmpty());
     }

@@ -33,10 +33,8 @@ double acid_eps(int j, double wl, const AcidRecipe& recipe) {
 }
 
 DataSet make_acid_data(const AcidRecipe& recipe) {
-  DataSet d;
+  DataSet d(recipe.n_spectra, recipe.n_points);
   d.acid_conc = static_cast<float>(recipe.acid_conc);
-  d.n_spectra = static_cast<int16_t>(recipe.n_spectra);
-  d.n_wavelengths = static_cast<int16_t>(recipe.n_points);
   for (int w = 1; w <= recipe.n_points; ++w)
     d.wavelengths[w] = static_cast<int16_t>(recipe.wl_first + recipe.wl_step * (w - 1));
   const int forms = static_cast<int>(recipe.pka.size()) + 1;
@@ -83,7 +81,8 @@ DataSet make_flat_data(int n_spectra, int n_points) {
   recipe.n_spectra = n_spectra;
   recipe.n_points = n_points;
   DataSet d = make_acid_data(recipe);
-  for (auto& row : d.absorbance) row.fill(0.0f);
+  for (int w = 0; w < d.absorbance.rows(); ++w)
+    for (float& a : d.absorbance[w]) a = 0.0f;
   d.a_max = 0;
   return d;
 }

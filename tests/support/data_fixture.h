@@ -101,9 +101,9 @@ inline void expect_import_invariants(TestModule& t, int min_spectra = 1) {
   const DataSet& d = t->state.data;
   const Controls& ui = t->ui;
   ASSERT_GE(d.n_spectra, min_spectra);
-  ASSERT_LE(d.n_spectra, kMaxSpectra);
+  ASSERT_LE(d.n_spectra, kWindowSpectra);
   ASSERT_GE(d.n_wavelengths, 1);
-  ASSERT_LE(d.n_wavelengths, kMaxPoints);
+  ASSERT_LE(d.n_wavelengths, kWindowPoints);
   double top = 0;
   for (int s = 1; s <= d.n_spectra; ++s) {
     if (s > 1) {
@@ -115,7 +115,7 @@ inline void expect_import_invariants(TestModule& t, int min_spectra = 1) {
     }
   }
   EXPECT_EQ(top, d.a_max);
-  for (int s = 1; s <= kMaxSpectra; ++s) {
+  for (int s = 1; s <= kWindowSpectra; ++s) {
     const bool in = s <= d.n_spectra;
     EXPECT_EQ(in ? 1 : 0, d.spectrum_used[s]) << s;
     EXPECT_EQ(in, ui.Check3[s].enabled) << s;

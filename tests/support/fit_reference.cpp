@@ -10,8 +10,9 @@ namespace ferolan::testing {
 
 void rozrah_reference(const DataSet& data, CalcState& calc) {
   ++calc.fits;
-  const int ns = std::clamp<int>(data.n_spectra, 0, kMaxSpectra);
-  const int nw = std::clamp<int>(data.n_wavelengths, 0, kMaxPoints);
+  size_fit(data, calc);
+  const int ns = std::clamp(data.n_spectra, 0, data.spectra_capacity());
+  const int nw = std::clamp(data.n_wavelengths, 0, data.points_capacity());
   const int step = std::max<int>(calc.fit_step, 1);
   const auto& ka = calc.ka;
   auto& c = calc.form_conc;

@@ -62,7 +62,7 @@ inline void expect_unlocked(TestModule& t) {
   EXPECT_FALSE(t->ui.Command1.enabled);
   EXPECT_TRUE(t->ui.Command2.enabled && t->ui.Command6.enabled && t->ui.Command9.enabled);
   for (int k = 1; k <= kSlots; ++k) EXPECT_TRUE(t->ui.Check1[k].enabled);
-  for (int s = 1; s <= kMaxSpectra; ++s)
+  for (int s = 1; s <= kWindowSpectra; ++s)
     EXPECT_EQ(t->ui.Check3[s].enabled, s <= t->state.data.n_spectra) << s;
 }
 

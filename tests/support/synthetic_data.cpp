@@ -40,13 +40,11 @@ analysis::KaSet ka_of(const std::vector<double>& pk) {
 
 Synthetic make_synthetic(const SyntheticRecipe& recipe) {
   Synthetic out;
-  out.data = std::make_unique<DataSet>();
+  out.data = std::make_unique<DataSet>(recipe.spectra, recipe.points);
   DataSet& d = *out.data;
   out.ka = ka_of(recipe.pk);
   const int forms = static_cast<int>(recipe.pk.size()) + 1;
   d.acid_conc = static_cast<float>(recipe.acid_conc);
-  d.n_spectra = static_cast<int16_t>(recipe.spectra);
-  d.n_wavelengths = static_cast<int16_t>(recipe.points);
   for (int w = 1; w <= recipe.points; ++w)
     d.wavelengths[w] = static_cast<int16_t>(recipe.wl_first + (w - 1) * recipe.wl_step);
 

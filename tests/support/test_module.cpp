@@ -8,8 +8,9 @@ TestModule::TestModule() : m(std::make_unique<Module>(pf, spectrs, pict_e, pictu
 
 void load_data(Module& m, const DataSet& data) {
   m.state.data = data;
+  m.state.data.reserve(kWindowSpectra, kWindowPoints);  // as the window's own data set
   Controls& ui = m.ui;
-  for (int s = 1; s <= kMaxSpectra; ++s) {
+  for (int s = 1; s <= kWindowSpectra; ++s) {
     const bool held = s <= data.n_spectra;
     ui.set_checked(ui.Check3[s], held);
     ui.set_enabled(ui.Check3[s], held);

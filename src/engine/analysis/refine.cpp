@@ -574,9 +574,9 @@ bool refine_has_result(RefineStatus s) {
 Titration titration_of(const DataSet& data, double path_len) {
   Titration t;
   t.path_len = path_len;
-  const int points = std::clamp<int>(data.n_wavelengths, 0, kMaxPoints);
+  const int points = std::clamp(data.n_wavelengths, 0, data.points_capacity());
   for (int w = 1; w <= points; ++w) t.wavelengths.push_back(data.wavelengths[w]);
-  const int spectra = std::clamp<int>(data.n_spectra, 0, kMaxSpectra);
+  const int spectra = std::clamp(data.n_spectra, 0, data.spectra_capacity());
   t.absorbance.reserve(static_cast<size_t>(spectra) * points);
   for (int s = 1; s <= spectra; ++s) {
     if (data.spectrum_used[s] == 0) continue;

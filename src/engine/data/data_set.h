@@ -27,7 +27,8 @@ struct DataSetResult {
 // even, as the window stores them), absorbances spectrum by spectrum
 // (absorbance[s * points + w]) and the acid concentration (mol/L). Refuses anything not
 // finite, a pH the fit cannot take, a wavelength outside the 16-bit range, sizes that do
-// not agree, no spectrum or point, more than the data set holds. The result is sorted by pH
+// not agree, no spectrum or point, counts beyond an int, and sizes there is no memory for
+// ("out_of_memory"); any size that fits in memory is taken whole. The result is sorted by pH
 // as the imports sort (spectra of equal pH keep their order), has its a_max, and includes
 // every spectrum.
 DataSetResult make_data_set(std::span<const double> ph, std::span<const double> wavelengths,

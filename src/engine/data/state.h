@@ -1,15 +1,16 @@
-// The module state: every variable of the program, with its fixed capacity.
-// Arrays are indexed from 1 as the chemistry is (spectra, points, slots, forms);
-// index 0 is never used.
+// The module state: every variable of the program. Arrays are indexed from 1 as the chemistry
+// is (spectra, points, slots, forms); index 0 is never used. The data set and the fit's arrays
+// are as large as the data (the window's imports keep their own capacity, engine/import).
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <vector>
+
+#include "engine/data/storage.h"
 
 namespace ferolan {
 
-constexpr int kMaxSpectra = 50;
-constexpr int kMaxPoints = 1000;
 constexpr int kSlots = 5;
 constexpr int kForms = 6;
 
@@ -27,50 +28,66 @@ inline const char* slot_mode_name(SlotMode mode) {
   return mode == SlotMode::Removed ? "removed" : mode == SlotMode::Fitted ? "fitted" : "held";
 }
 
-// The measured data set and the spectrum selection; replaced whole by an import.
+// The measured data set and the spectrum selection; replaced whole by an import. Its arrays
+// have room for spectra 1..spectra_capacity() and points 1..points_capacity(), at least the
+// counts; an entry beyond the counts is kept but takes no part.
 struct DataSet {
   float acid_conc = 0;  // mol/L
-  int16_t n_spectra = 0;
-  Arr1<float, kMaxSpectra> ph_values{};
-  int16_t n_wavelengths = 0;
-  Arr1<int16_t, kMaxPoints> wavelengths{};            // nm, in source order
-  Arr2<float, kMaxPoints, kMaxSpectra> absorbance{};  // absorbance[w][s]
+  int n_spectra = 0;
+  std::vector<float> ph_values;
+  int n_wavelengths = 0;
+  std::vector<int16_t> wavelengths;  // nm, in source order
+  // absorbance[w][s]. Rows are at least 16 floats apart: the fit's kernels compare whole
+  // vectors of a row.
+  RowMatrix<float> absorbance;
   double a_max = 0;
-  Arr1<int16_t, kMaxSpectra> spectrum_used{};  // 1 = takes part in the fit
+  std::vector<int16_t> spectrum_used;  // 1 = takes part in the fit
+
+  DataSet() = default;
+  // spectra × points, every entry 0.
+  DataSet(int spectra, int points) { resize(spectra, points); }
+  // Room for at least spectra × points, entries kept, new ones 0; the counts stay.
+  void reserve(int spectra, int points);
+  // reserve, and the counts set to spectra and points.
+  void resize(int spectra, int points);
+  int spectra_capacity() const { return static_cast<int>(ph_values.size()) - 1; }
+  int points_capacity() const { return static_cast<int>(wavelengths.size()) - 1; }
 };
 
 struct Settings {
   float path_len = 1;  // cm: 1, 2, 3 or 5
 };
 
-// Scratch of the fast fit, sized for the largest data set so that a trial never allocates.
-// Included spectra are numbered u = 0..n-1 here, forms j and equations k 0..5, grid points
-// g = 0..n-1 (point w = 1 + g * fit_step). Rows are padded and 64-byte aligned for the
-// vector kernels, which read whole vectors of eight.
+// Scratch of the fast fit, sized when a run starts for its data set so that a trial never
+// allocates (see size_fit, engine/model/fit.h). Included spectra are numbered u = 0..n-1 here,
+// forms j and equations k 0..5, grid points g = 0..n-1 (point w = 1 + g * fit_step). Rows are
+// padded and 64-byte aligned for the vector kernels, which read whole vectors of eight.
 struct FitWork {
-  static constexpr int kRows = 64;  // included spectra, rounded up, and one row to spare
+  int spectra = 0, points = 0;  // what it has room for
+  int row_pitch = 0;            // of the data set's absorbance rows, which a_rows copies
+  int pitch = 0;                // doubles per grid row: points rounded up to 8
 
-  std::array<int16_t, kMaxSpectra> used{};  // spectrum index of each included spectrum
+  std::vector<int32_t> used;  // spectrum index of each included spectrum
   // [H+] of each spectrum's pH, kept while the pH stays the same (the power is slow).
-  Arr1<float, kMaxSpectra> h_ph{};
-  Arr1<double, kMaxSpectra> h_of{};
-  Arr1<uint8_t, kMaxSpectra> h_known{};
-  alignas(64) std::array<double, kRows> h{};                    // [H+] of included spectrum u
-  alignas(64) std::array<std::array<double, 8>, kRows> conc{};  // conc[u][j]
-  alignas(64) std::array<std::array<double, kMaxPoints>, kForms> rhs{};  // rhs[k][g]
-  alignas(64) std::array<std::array<double, kMaxPoints>, kForms> sol{};  // unknowns sol[j][g]
-  alignas(64) std::array<std::array<double, kMaxPoints>, kForms> eps{};  // clamped eps[j][g]
+  std::vector<float> h_ph;
+  std::vector<double> h_of;
+  std::vector<uint8_t> h_known;
+  AlignedArray<double> h;     // [H+] of included spectrum u, up to spectra rounded up to 8
+  AlignedArray<double> conc;  // conc[u * 8 + j], one row to spare
+  AlignedArray<double> rhs;   // rhs[k * pitch + g]
+  AlignedArray<double> sol;   // unknowns sol[j * pitch + g]
+  AlignedArray<double> eps;   // clamped eps[j * pitch + g]
   // Absorbances of the included spectra at the grid points (laid out by the fit kernels).
-  alignas(64) std::array<double, kMaxSpectra * kMaxPoints> a{};
+  AlignedArray<double> a;
   // The absorbance rows `a` was gathered from and its grid (see the fit kernels).
-  std::array<std::array<float, kMaxSpectra + 1>, kMaxPoints> a_rows{};
-  std::array<int32_t, 3 + kMaxSpectra> a_key{};
+  std::vector<float> a_rows;
+  std::vector<int32_t> a_key;
 };
 
 struct CalcState {
-  Arr1<double, kSlots> ka{};                     // 10^-pKa, exactly 0 for a removed constant
-  Arr2<float, kMaxSpectra, kForms> form_conc{};  // form_conc[s][j], mol/L
-  Arr2<float, kMaxPoints, kForms> eps_forms{};   // eps_forms[w][j], absorbance per mol/L
+  Arr1<double, kSlots> ka{};   // 10^-pKa, exactly 0 for a removed constant
+  RowMatrix<float> form_conc;  // form_conc[s][j], mol/L
+  RowMatrix<float> eps_forms;  // eps_forms[w][j], absorbance per mol/L
   Arr2<double, kForms, kForms> norm_matrix{};
   Arr1<double, kForms> norm_rhs{};
   Arr1<double, kForms> lsq_solution{};
@@ -78,7 +95,7 @@ struct CalcState {
   double s_a_sq = 0;
   float s_a_sq_best = 0;
   int16_t fit_step = 10;
-  int16_t used_spectra_count = 0;
+  int used_spectra_count = 0;
   int16_t active_ka_count = 0;
   long fits = 0;  // calls of rozrah since start-up (trial and display fits alike)
   FitWork work;

@@ -12,8 +12,8 @@ namespace ferolan {
 
 namespace {
 
-constexpr int kMaxColumns = kMaxSpectra + 1;  // the wavelength column and 50 spectra
-constexpr int kMaxRows = 1000;                // the pH row and 999 points
+constexpr int kMaxColumns = kWindowSpectra + 1;  // the wavelength column and 50 spectra
+constexpr int kMaxRows = kWindowPoints;          // the pH row and 999 points
 
 struct Cell {
   int row, col;
@@ -103,11 +103,12 @@ bool parse_clipboard_table(std::string_view text, DataSet& out, std::string& pro
     return false;
   };
 
+  out.reserve(kWindowSpectra, kWindowPoints);
   float conc = 0;
   if (!single(1, 1, conc)) return false;
   out.acid_conc = conc == 0 ? 10.0f : conc;
-  out.n_spectra = static_cast<int16_t>(col_count - 1);
-  out.n_wavelengths = static_cast<int16_t>(last_row - 1);
+  out.n_spectra = col_count - 1;
+  out.n_wavelengths = last_row - 1;
   for (int s = 1; s <= out.n_spectra; ++s)
     if (!single(1, s + 1, out.ph_values[s])) return false;
   for (int w = 1; w <= out.n_wavelengths; ++w) {

@@ -9,9 +9,15 @@
 
 namespace ferolan {
 
+// The window's capacity: its imports read at most this many spectra and wavelength points
+// (the engine's own data set has no such bound).
+constexpr int kWindowSpectra = 50;
+constexpr int kWindowPoints = 1000;
+
 // Parse a pasted table / a data.mdf text over a copy of the current data set (so entries
-// beyond the new counts keep their earlier values). On failure returns false and a short
-// Ukrainian sentence in problem; out is then unspecified.
+// beyond the new counts keep their earlier values), as the window reads them: at most
+// kWindowSpectra spectra and kWindowPoints points (out is given room for them). On failure
+// returns false and a short Ukrainian sentence in problem; out is then unspecified.
 bool parse_clipboard_table(std::string_view text, DataSet& out, std::string& problem);
 bool parse_mdf(std::string_view text, DataSet& out, std::string& problem);
 

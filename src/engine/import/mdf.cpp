@@ -65,14 +65,15 @@ bool parse_mdf(std::string_view text, DataSet& out, std::string& problem) {
     return false;
   };
 
+  out.reserve(kWindowSpectra, kWindowPoints);
   float conc = 0;
   if (!single(kNoWavelength, conc)) return false;
   out.acid_conc = conc == 0 ? 10.0f : conc;
 
   // The pH list ends at the first value above 20, which is the first wavelength. Above 20
   // already after the concentration means no spectra: every further field is a wavelength.
-  int n = kMaxSpectra;
-  for (int i = 1; i <= kMaxSpectra; ++i) {
+  int n = kWindowSpectra;
+  for (int i = 1; i <= kWindowSpectra; ++i) {
     if (!single(kNoWavelength, out.ph_values[i])) return false;
     if (out.ph_values[i] > 20) {
       n = i - 1;
@@ -81,11 +82,11 @@ bool parse_mdf(std::string_view text, DataSet& out, std::string& problem) {
       break;
     }
   }
-  if (n == kMaxSpectra) {
+  if (n == kWindowSpectra) {
     const std::optional<double> v = in.next(problem, kNoWavelength);
     if (!v || !wavelength(*v, out.wavelengths[1])) return false;
   }
-  out.n_spectra = static_cast<int16_t>(n);
+  out.n_spectra = n;
 
   std::string row_cut;
   auto read_row = [&](int w) {
@@ -96,10 +97,10 @@ bool parse_mdf(std::string_view text, DataSet& out, std::string& problem) {
     return true;
   };
   if (!read_row(1)) return false;
-  out.n_wavelengths = kMaxPoints;
-  for (int w = 2; w <= kMaxPoints; ++w) {
+  out.n_wavelengths = kWindowPoints;
+  for (int w = 2; w <= kWindowPoints; ++w) {
     if (in.at_end()) {
-      out.n_wavelengths = static_cast<int16_t>(w - 1);
+      out.n_wavelengths = w - 1;
       break;
     }
     const std::optional<double> v = in.next(problem, kNoWavelength);

@@ -13,19 +13,10 @@ namespace {
 using fit_grid::FitJob;
 
 static_assert(kForms == fit_grid::kJobForms);
-static_assert(kMaxPoints % 8 == 0, "the widest kernel's lanes past the grid stay in the rows");
-static_assert(FitWork::kRows >= (kMaxSpectra + 7) / 8 * 8 + 1);
-static_assert(kMaxSpectra + 1 == fit_grid::kRowPitch);
-static_assert(sizeof(FitWork::a) ==
-              sizeof(double) * fit_grid::kAtChunk * kMaxPoints / fit_grid::kChunk);
-static_assert(sizeof(FitWork::conc[0]) == sizeof(double) * fit_grid::kConcPitch);
-// The kernels see the matrices as flat rows.
-static_assert(sizeof(DataSet::absorbance) == sizeof(float) * (kMaxPoints + 1) * (kMaxSpectra + 1));
-static_assert(sizeof(CalcState::form_conc) == sizeof(float) * (kMaxSpectra + 1) * (kForms + 1));
-static_assert(sizeof(CalcState::eps_forms) == sizeof(float) * (kMaxPoints + 1) * (kForms + 1));
-static_assert(sizeof(FitWork::rhs) == sizeof(double) * kForms * kMaxPoints);
-static_assert(sizeof(FitWork::a_rows) == sizeof(DataSet::absorbance[0]) * kMaxPoints);
-static_assert(FitWork{}.a_key.size() == fit_grid::kAtKey && kMaxSpectra == 50);
+
+int round_up8(int n) {
+  return (n + 7) / 8 * 8;
+}
 
 // [H+] of spectrum i. A search keeps the pH values over thousands of trials, and the power
 // costs as much as the rest of the concentrations; equal pH values (+0 and -0 too) give the
@@ -43,16 +34,17 @@ double hydrogen(const DataSet& data, FitWork& wk, int i) {
 // The included spectra and their [H+] into calc's work, and the job for its kernel.
 fit_grid::FitJob make_job(const DataSet& data, CalcState& calc) {
   ++calc.fits;
+  size_fit(data, calc);
   FitWork& wk = calc.work;
-  const int ns = std::clamp<int>(data.n_spectra, 0, kMaxSpectra);
-  const int nw = std::clamp<int>(data.n_wavelengths, 0, kMaxPoints);
+  const int ns = std::clamp(data.n_spectra, 0, data.spectra_capacity());
+  const int nw = std::clamp(data.n_wavelengths, 0, data.points_capacity());
   const int step = std::max<int>(calc.fit_step, 1);
 
   int nu = 0;
   for (int i = 1; i <= ns; ++i) {
     if (data.spectrum_used[i] == 0) continue;
     wk.h[nu] = hydrogen(data, wk, i);
-    wk.used[nu++] = static_cast<int16_t>(i);
+    wk.used[nu++] = i;
   }
   for (int u = nu; u % 8 != 0; ++u) wk.h[u] = 1;  // lanes past the spectra stay finite
 
@@ -62,27 +54,29 @@ fit_grid::FitJob make_job(const DataSet& data, CalcState& calc) {
   job.h = wk.h.data();
   job.ka = calc.ka.data();
   job.acid_conc = static_cast<double>(data.acid_conc);
-  job.absorbance = data.absorbance[0].data();
+  job.absorbance = data.absorbance.data();
+  job.row_pitch = data.absorbance.pitch();
   job.ng = nw >= 1 ? (nw - 1) / step + 1 : 0;
   job.step = step;
-  job.conc = wk.conc[0].data();
+  job.conc = wk.conc.data();
   job.at = wk.a.data();
-  job.rhs = wk.rhs[0].data();
-  job.sol = wk.sol[0].data();
-  job.eps = wk.eps[0].data();
-  job.pitch = kMaxPoints;
-  job.at_rows = wk.a_rows[0].data();
+  job.at_chunk = fit_grid::kChunk * nu;
+  job.rhs = wk.rhs.data();
+  job.sol = wk.sol.data();
+  job.eps = wk.eps.data();
+  job.pitch = wk.pitch;
+  job.at_rows = wk.a_rows.data();
   job.at_key = wk.a_key.data();
-  job.form_conc = calc.form_conc[0].data();
-  job.form_pitch = kForms + 1;
-  job.eps_forms = calc.eps_forms[0].data();
-  job.eps_pitch = kForms + 1;
+  job.form_conc = calc.form_conc.data();
+  job.form_pitch = calc.form_conc.pitch();
+  job.eps_forms = calc.eps_forms.data();
+  job.eps_pitch = calc.eps_forms.pitch();
   return job;
 }
 
 // The solver's variables of the last grid point and the score into calc.
 void finish(const DataSet& data, const FitJob& job, CalcState& calc) {
-  const int nw = std::clamp<int>(data.n_wavelengths, 0, kMaxPoints);
+  const int nw = std::clamp(data.n_wavelengths, 0, data.points_capacity());
   if (job.ng > 0) {
     calc.system_size = kForms;
     for (int k = 1; k <= kForms; ++k) {
@@ -101,6 +95,37 @@ void finish(const DataSet& data, const FitJob& job, CalcState& calc) {
 }
 
 }  // namespace
+
+void size_fit(const DataSet& data, CalcState& calc) {
+  const int spectra = std::max(data.spectra_capacity(), 0);
+  const int points = std::max(data.points_capacity(), 0);
+  if (calc.form_conc.rows() <= spectra || calc.form_conc.cols() != kForms + 1)
+    calc.form_conc.resize(std::max(spectra + 1, calc.form_conc.rows()), kForms + 1);
+  if (calc.eps_forms.rows() <= points || calc.eps_forms.cols() != kForms + 1)
+    calc.eps_forms.resize(std::max(points + 1, calc.eps_forms.rows()), kForms + 1);
+  FitWork& wk = calc.work;
+  const int row_pitch = data.absorbance.pitch();
+  if (wk.spectra >= spectra && wk.points >= points && wk.row_pitch == row_pitch) return;
+  // Grown only, and everything afresh: the kept [H+] and the gathered absorbances go too.
+  wk.spectra = std::max(wk.spectra, spectra);
+  wk.points = std::max(wk.points, points);
+  wk.row_pitch = row_pitch;
+  wk.pitch = round_up8(wk.points);
+  const size_t ns = static_cast<size_t>(wk.spectra), pitch = static_cast<size_t>(wk.pitch);
+  const size_t rows = static_cast<size_t>(round_up8(wk.spectra)) + 8;
+  wk.used.assign(ns, 0);
+  wk.h_ph.assign(ns + 1, 0.0f);
+  wk.h_of.assign(ns + 1, 0.0);
+  wk.h_known.assign(ns + 1, 0);
+  wk.h.reset(rows);
+  wk.conc.reset(rows * fit_grid::kConcPitch);
+  wk.rhs.reset(kForms * pitch);
+  wk.sol.reset(kForms * pitch);
+  wk.eps.reset(kForms * pitch);
+  wk.a.reset(std::max<size_t>(pitch * ns, 1));
+  wk.a_rows.assign(static_cast<size_t>(wk.points) * static_cast<size_t>(row_pitch), 0.0f);
+  wk.a_key.assign(3 + ns, 0);
+}
 
 // The normal matrix depends on the concentrations only, and the elimination never exchanges
 // rows: the kernel eliminates it once per call and replays its steps on each point's
@@ -135,7 +160,7 @@ bool ka_fits(float pk) {
 
 int count_used_spectra(const DataSet& data) {
   int used = 0;
-  for (int i = 1; i <= kMaxSpectra; ++i) used += data.spectrum_used[i];
+  for (size_t i = 1; i < data.spectrum_used.size(); ++i) used += data.spectrum_used[i];
   return used;
 }
 
@@ -144,7 +169,7 @@ void chy_dostatno_spektriv(const DataSet& data, const SlotModes& modes, CalcStat
   int active = 1;
   for (int j = 2; j <= kSlots; ++j) active += modes[j] == SlotMode::Removed ? 0 : 1;
   calc.active_ka_count = static_cast<int16_t>(active);
-  calc.used_spectra_count = static_cast<int16_t>(used < active + 2 ? 0 : used);
+  calc.used_spectra_count = used < active + 2 ? 0 : used;
 }
 
 }  // namespace ferolan

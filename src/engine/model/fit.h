@@ -17,8 +17,14 @@ void systema(CalcState& calc);
 // leaves the mean squared residual in s_a_sq, divided by used_spectra_count as
 // chy_dostatno_spektriv left it. With no wavelength point, or that count 0 (no check made, or
 // too few spectra), there is nothing to average and s_a_sq is NaN, no score; a fit_step below
-// 1 counts as 1. Never allocates. evaluate() (engine/search/search.h) makes the check itself.
+// 1 counts as 1. Allocates only when calc has no room for data yet (size_fit); a search sizes
+// its states when it starts, so that no trial allocates. evaluate() (engine/search/search.h)
+// makes the check itself.
 void rozrah(const DataSet& data, CalcState& calc);
+
+// Room in calc (the forms' arrays and the fit's scratch) for a fit of data, grown only: a
+// state keeps the room of the largest data set it fitted.
+void size_fit(const DataSet& data, CalcState& calc);
 
 // rozrah(data, a) and then rozrah(data, b), with the same results in both, taken side by side:
 // scoring trials two at a time is faster than one by one. Both need the same fit_step (else

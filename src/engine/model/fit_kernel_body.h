@@ -124,7 +124,7 @@ void eliminate(FitJob& job) {
 
 // Where `at` keeps the absorbance of included spectrum u at grid point g.
 inline double* at_of(const FitJob& job, int u, int g) {
-  return job.at + g / kChunk * kAtChunk + u * kChunk + g % kChunk;
+  return job.at + static_cast<long>(g / kChunk) * job.at_chunk + u * kChunk + g % kChunk;
 }
 
 // at[u][g] for g < ng and copies of the last point up to `padded`, so that the lanes past
@@ -143,7 +143,7 @@ void gather_absorbance(FitJob& job, int padded) {
       for (int g = 0; g < padded; g += T::kPoints) {
         for (int p = 0; p < T::kPoints; ++p) {
           const int h = g + p < ng ? g + p : ng - 1;
-          rows[p] = col + (1 + h * job.step) * kRowPitch;
+          rows[p] = col + (1 + h * job.step) * job.row_pitch;
         }
         for (int s = 0;; s += T::kSpectra) {
           if (s > run - T::kSpectra) s = run - T::kSpectra;
@@ -155,7 +155,7 @@ void gather_absorbance(FitJob& job, int padded) {
       for (int s = 0; s < run; ++s) {
         for (int h = 0; h < padded; ++h) {
           const int w = 1 + (h < ng ? h : ng - 1) * job.step;
-          *at_of(job, u + s, h) = static_cast<double>(col[w * kRowPitch + s]);
+          *at_of(job, u + s, h) = static_cast<double>(col[w * job.row_pitch + s]);
         }
       }
     }
@@ -176,10 +176,11 @@ bool same_key(const FitJob& job) {
 template <class T>
 void gather(FitJob& job, int padded) {
   gather_absorbance<T>(job, padded);
-  const int stride = job.step * kRowPitch;
+  const int pitch = job.row_pitch;
+  const long stride = static_cast<long>(job.step) * pitch;
   for (int g = 0; g < job.ng; ++g)
-    __builtin_memcpy(job.at_rows + g * kRowPitch, job.absorbance + kRowPitch + g * stride,
-                     sizeof(float) * kRowPitch);
+    __builtin_memcpy(job.at_rows + static_cast<long>(g) * pitch,
+                     job.absorbance + pitch + g * stride, sizeof(float) * pitch);
   int32_t* key = job.at_key;
   key[0] = job.ng;
   key[1] = job.step;
@@ -192,12 +193,14 @@ template <int W>
 inline typename Lanes<W>::I row_changes(const FitJob& job, int g) {
   using I = typename Lanes<W>::I;
   constexpr int kLanes = 2 * W;
-  constexpr int kLast = kRowPitch - kLanes;  // the last vector overlaps the one before
-  const float* row = job.absorbance + (1 + g * job.step) * kRowPitch;
-  const float* saved = job.at_rows + g * kRowPitch;
+  static_assert(kLanes <= kMinRowPitch);
+  const int pitch = job.row_pitch;
+  const int last = pitch - kLanes;  // the last vector overlaps the one before
+  const float* row = job.absorbance + (1 + static_cast<long>(g) * job.step) * pitch;
+  const float* saved = job.at_rows + static_cast<long>(g) * pitch;
   I diff = {};
-  for (int o = 0; o < kRowPitch; o += kLanes) {
-    const int at = o < kLast ? o : kLast;
+  for (int o = 0; o < pitch; o += kLanes) {
+    const int at = o < last ? o : last;
     I x, y;
     __builtin_memcpy(&x, row + at, sizeof x);
     __builtin_memcpy(&y, saved + at, sizeof y);

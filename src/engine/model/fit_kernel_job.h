@@ -9,18 +9,18 @@ namespace ferolan::fit_grid {
 constexpr int kJobForms = 6;
 constexpr int kConcPitch = 8;  // doubles per row of FitJob::conc
 constexpr int kChunk = 8;
-constexpr int kAtChunk = kChunk * 50;
-constexpr int kRowPitch = 51;   // floats per absorbance row (spectra 0..50)
-constexpr int kAtKey = 3 + 50;  // ints of FitJob::at_key
+// Floats of an absorbance row the kernels may read as whole vectors at least.
+constexpr int kMinRowPitch = 16;
 
 struct FitJob {
   // The included spectra u = 0..nu-1: their spectrum numbers and their [H+].
-  const int16_t* used = nullptr;
+  const int32_t* used = nullptr;
   int nu = 0;
   const double* h = nullptr;   // h[u], readable up to nu rounded up to 8
   const double* ka = nullptr;  // ka[1..5]
   double acid_conc = 0;
-  const float* absorbance = nullptr;  // point w, spectrum s at absorbance[w * kRowPitch + s]
+  const float* absorbance = nullptr;  // point w, spectrum s at absorbance[w * row_pitch + s]
+  int row_pitch = 0;                  // at least kMinRowPitch
   int ng = 0;                         // grid points g = 0..ng-1 at w = 1 + g * step
   int step = 1;
 
@@ -28,13 +28,14 @@ struct FitJob {
   // doubles (a multiple of 8, at least ng rounded up to 8), 64-byte aligned.
   double* conc = nullptr;
   // Absorbance of included spectrum u at grid point g, in chunks of kChunk points:
-  // at[g / kChunk * kAtChunk + u * kChunk + g % kChunk], 50 * 1000 doubles.
+  // at[g / kChunk * at_chunk + u * kChunk + g % kChunk] with at_chunk = kChunk * nu.
   double* at = nullptr;
+  int at_chunk = 0;
   double* rhs = nullptr;  // right-hand sides after elimination, rhs[k * pitch + g]
   double* sol = nullptr;  // unknowns sol[j * pitch + g]
   double* eps = nullptr;  // clamped spectra eps[j * pitch + g]
   int pitch = 0;
-  // What `at` was gathered from: the absorbance rows of the grid points (kRowPitch floats
+  // What `at` was gathered from: the absorbance rows of the grid points (row_pitch floats
   // each) and the key ng, step, nu, used[0..nu-1]; ng = 0 in the key when `at` holds nothing.
   float* at_rows = nullptr;
   int32_t* at_key = nullptr;

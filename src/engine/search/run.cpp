@@ -11,6 +11,7 @@ namespace ferolan {
 RunRecord::RunRecord(Workspace w)
     : w_(w), t0_(std::chrono::steady_clock::now()), fits0_(w.calc.fits) {
   w.search.trials = 0;
+  size_fit(w.data, w.calc);  // the only allocation of the fit during a run
 }
 
 SearchResult RunRecord::base(Outcome outcome) const {
@@ -47,9 +48,10 @@ SearchResult RunRecord::finished(bool stopped, const SlotModes& modes) const {
 
 FitArrays fit_arrays(const DataSet& data, const CalcState& fit) {
   FitArrays a;
-  for (int s = 1; s <= data.n_spectra && s <= kMaxSpectra; ++s)
+  const int ns = std::clamp(data.n_spectra, 0, data.spectra_capacity());
+  for (int s = 1; s <= ns; ++s)
     if (data.spectrum_used[s] != 0) a.spectra.push_back(s);
-  const int np = std::clamp<int>(data.n_wavelengths, 0, kMaxPoints);
+  const int np = std::clamp(data.n_wavelengths, 0, data.points_capacity());
   const size_t nu = a.spectra.size();
   a.points = np;
   a.form_conc.reserve(nu * kForms);
@@ -67,6 +69,33 @@ FitArrays fit_arrays(const DataSet& data, const CalcState& fit) {
       a.residuals.push_back(static_cast<double>(data.absorbance[w][s]) - c);
     }
   return a;
+}
+
+namespace {
+
+using SearchFn = SearchResult (*)(Workspace, const ModelSetup&, SearchObserver&);
+
+SearchResult in_own_context(SearchFn search, const DataSet& data, const ModelSetup& setup,
+                            SearchObserver& obs, const CancelToken* cancel) {
+  const auto run = std::make_unique<RunContext>();
+  return search(Workspace{data, run->calc, run->search, cancel}, setup, obs);
+}
+
+}  // namespace
+
+SearchResult optimise(const DataSet& data, const ModelSetup& setup, SearchObserver& obs,
+                      const CancelToken* cancel) {
+  return in_own_context(optimise, data, setup, obs, cancel);
+}
+
+SearchResult manual_grid(const DataSet& data, const ModelSetup& setup, SearchObserver& obs,
+                         const CancelToken* cancel) {
+  return in_own_context(manual_grid, data, setup, obs, cancel);
+}
+
+SearchResult auto_grid(const DataSet& data, const ModelSetup& setup, SearchObserver& obs,
+                       const CancelToken* cancel) {
+  return in_own_context(auto_grid, data, setup, obs, cancel);
 }
 
 Evaluation evaluate(const DataSet& data, const Arr1<float, kSlots>& pk, const SlotModes& modes) {
@@ -112,12 +141,14 @@ std::optional<Refusal> start_grid(Workspace w, const SlotModes& modes) {
 }
 
 std::optional<Refusal> data_problem(const DataSet& data) {
-  for (int s = 1; s <= data.n_spectra && s <= kMaxSpectra; ++s) {
+  const int ns = std::clamp(data.n_spectra, 0, data.spectra_capacity());
+  const int np = std::clamp(data.n_wavelengths, 0, data.points_capacity());
+  for (int s = 1; s <= ns; ++s) {
     if (data.spectrum_used[s] == 0) continue;
     const double h = std::pow(10.0, -static_cast<double>(data.ph_values[s]));
     if (!std::isfinite(data.ph_values[s]) || !std::isfinite(h * h * h * h * h))
       return Refusal{Msg::PhOutOfRange, 0};
-    for (int p = 1; p <= data.n_wavelengths && p <= kMaxPoints; ++p)
+    for (int p = 1; p <= np; ++p)
       if (!std::isfinite(data.absorbance[p][s])) return Refusal{Msg::AbsorbanceTooLarge, 0};
   }
   return std::nullopt;
@@ -125,7 +156,8 @@ std::optional<Refusal> data_problem(const DataSet& data) {
 
 std::optional<Refusal> score_problem(const DataSet& data, const CalcState& calc) {
   if (std::isfinite(static_cast<float>(calc.s_a_sq))) return std::nullopt;
-  for (int s = 1; s <= data.n_spectra && s <= kMaxSpectra; ++s) {
+  const int ns = std::clamp(data.n_spectra, 0, data.spectra_capacity());
+  for (int s = 1; s <= ns; ++s) {
     if (data.spectrum_used[s] == 0) continue;
     for (int j = 1; j <= kForms; ++j)
       if (!std::isfinite(calc.form_conc[s][j])) return Refusal{Msg::PhOutOfRange, 0};

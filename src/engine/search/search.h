@@ -176,9 +176,26 @@ bool range_start_ok(float v);
 bool range_end_ok(float v);
 bool range_step_ok(float start, float end, float step);
 
+// Each search sizes the workspace's states for its data when it starts (grown only: no trial
+// allocates). The states outlive the search for a caller that shows them (the window).
 SearchResult optimise(Workspace w, const ModelSetup& setup, SearchObserver& obs);
 SearchResult manual_grid(Workspace w, const ModelSetup& setup, SearchObserver& obs);
 SearchResult auto_grid(Workspace w, const ModelSetup& setup, SearchObserver& obs);
+
+// The scratch of a run: the fit's state and the search's, owned by the engine.
+struct RunContext {
+  CalcState calc;
+  SearchState search;
+};
+
+// The searches on a run context of their own, made and sized for data and dropped at the end:
+// the caller keeps only the result. cancel, when given, ends the search from any thread.
+SearchResult optimise(const DataSet& data, const ModelSetup& setup, SearchObserver& obs,
+                      const CancelToken* cancel = nullptr);
+SearchResult manual_grid(const DataSet& data, const ModelSetup& setup, SearchObserver& obs,
+                         const CancelToken* cancel = nullptr);
+SearchResult auto_grid(const DataSet& data, const ModelSetup& setup, SearchObserver& obs,
+                       const CancelToken* cancel = nullptr);
 
 // The optimisation's sweeps around base_pk (step_factor set by the caller, s_a_sq_best the
 // score at the centre), exponent step h, the progress bar starting at progress_len. Returns

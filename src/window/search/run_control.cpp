@@ -73,7 +73,7 @@ void Option2_Click(Settings& settings, int n) {
 
 void run_lock(Module& m) {
   shovaty(m.ui);
-  for (int s = 1; s <= kMaxSpectra; ++s) m.ui.set_enabled(m.ui.Check3[s], false);
+  for (int s = 1; s <= kWindowSpectra; ++s) m.ui.set_enabled(m.ui.Check3[s], false);
   m.running = true;
   m.state.search.trials = 0;
   m.stop_request = false;
@@ -81,7 +81,7 @@ void run_lock(Module& m) {
 
 void run_unlock(Module& m) {
   pokazaty(m.ui);
-  for (int s = 1; s <= kMaxSpectra; ++s)
+  for (int s = 1; s <= kWindowSpectra; ++s)
     m.ui.set_enabled(m.ui.Check3[s], s <= m.state.data.n_spectra);
   m.running = false;
 }

@@ -3,6 +3,7 @@
 #include <string_view>
 #include <utility>
 
+#include "engine/model/fit.h"
 #include "window/ui/control_table.h"
 
 namespace ferolan {
@@ -53,7 +54,7 @@ std::vector<Control*> Controls::all() {
   std::vector<Control*> v;
   v.reserve(160);
   for (Control* c : {&Form1, &Frame1, &Frame2, &Frame3, &Frame4}) v.push_back(c);
-  for (int i = 1; i <= kMaxSpectra; ++i) v.push_back(&Check3[i]);
+  for (int i = 1; i <= kWindowSpectra; ++i) v.push_back(&Check3[i]);
   for (Control* c : {&Command7, &Command8, &Label1[0], &spectrs, &Label1[1], &Pict_e, &Command4,
                      &Command5, &load, &Lab_chas, &Picture2, &Picture1})
     v.push_back(c);
@@ -131,7 +132,7 @@ Control* Controls::find(Ctl id, int index) {
     case Ctl::Check2:
       return element(Check2, 1, kSlots);
     case Ctl::Check3:
-      return element(Check3, 1, kMaxSpectra);
+      return element(Check3, 1, kWindowSpectra);
     case Ctl::Option1:
       return element(Option1, 1, 3);
     case Ctl::Option2:
@@ -229,7 +230,10 @@ void Controls::set_focus(Control& c) {
 
 void form_load(State& st, Controls& ui) {
   set_start_values(st);
-  for (int i = 1; i <= kMaxSpectra; ++i) ui.set_enabled(ui.Check3[i], false);
+  // The window's data set and fit have room for what its imports read, once for all.
+  st.data.reserve(kWindowSpectra, kWindowPoints);
+  size_fit(st.data, st.calc);
+  for (int i = 1; i <= kWindowSpectra; ++i) ui.set_enabled(ui.Check3[i], false);
 }
 
 const char* hint_text(const Control& c) {

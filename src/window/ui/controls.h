@@ -2,14 +2,14 @@
 // tooltip, colours and position. Plain data; the Qt window mirrors it through one observer.
 #pragma once
 
-#include "window/layer.h"
-
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "engine/data/state.h"
+#include "engine/import/import.h"
+#include "window/layer.h"
 
 namespace ferolan {
 
@@ -104,7 +104,7 @@ struct Controls {
 
   Control Form1;
   Control Frame3;
-  Arr1<Control, kMaxSpectra> Check3;
+  Arr1<Control, kWindowSpectra> Check3;
   Control Command7, Command8;
   std::array<Control, 2> Label1;  // 0, 1
   Control spectrs, Pict_e;

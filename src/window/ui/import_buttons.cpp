@@ -23,7 +23,7 @@ void commit_import(Module& m, const DataSet& parsed) {
   vyvid_vymiryanyh_spectriv(d, m.view, m.spectrs);
   picpH(d, m.view, m.picture1);
 
-  for (int i = 1; i <= kMaxSpectra; ++i) {
+  for (int i = 1; i <= kWindowSpectra; ++i) {
     ui.set_enabled(ui.Check3[i], false);
     ui.set_text(ui.Check3[i], "");
     ui.set_checked(ui.Check3[i], false);  // its handler keeps spectrum_used in step

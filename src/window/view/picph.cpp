@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "window/view/plots.h"
 
@@ -8,8 +10,9 @@ void picpH(const DataSet& data, PlotView& view, Canvas& picture1) {
   picture1.clear();
   view.p1_scaled = false;
   const int n = data.n_spectra;
-  float ph_mid[kMaxSpectra + 1] = {};
-  float da_sum[kMaxSpectra + 1] = {};
+  // The batch tool draws this diagram too, for data sets of any size.
+  std::vector<float> ph_mid(static_cast<size_t>(std::max(n, 1)) + 1);
+  std::vector<float> da_sum(ph_mid.size());
   // Slope of interval i (between spectra i and i + 1): the summed change per pH unit.
   for (int i = 1; i <= n - 1; ++i) {
     ph_mid[i] =

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "engine/analysis/residual_map.h"
+#include "engine/model/fit.h"
 #include "support/synthetic_data.h"
 
 namespace ferolan::analysis {
@@ -52,9 +53,7 @@ INSTANTIATE_TEST_SUITE_P(Positions, CorruptedSpectrum, ::testing::Values(2, 8, 1
 
 TEST(ResidualDiagnostics, ThresholdIsStrictlyAboveThreeMedians) {
   // A hand-made "fit" with one form and eps 0 leaves the absorbances as residuals.
-  DataSet data;
-  data.n_spectra = 4;
-  data.n_wavelengths = 1;
+  DataSet data(4, 1);
   data.wavelengths[1] = 300;
   const float a[5] = {0, 1.0f, 1.0f, 3.0f, 3.5f};  // median (1 + 3)/2 = 2, threshold 6
   for (int s = 1; s <= 4; ++s) {
@@ -62,6 +61,7 @@ TEST(ResidualDiagnostics, ThresholdIsStrictlyAboveThreeMedians) {
     data.absorbance[1][s] = a[s];
   }
   CalcState calc;
+  size_fit(data, calc);  // all forms' spectra 0
   EXPECT_TRUE(residual_diagnostics(data, calc).outliers.empty());
   data.absorbance[1][4] = 6.0f;  // the median stays 2: 6 is not above 6
   EXPECT_TRUE(residual_diagnostics(data, calc).outliers.empty());

@@ -49,8 +49,9 @@ struct Case {
 };
 
 void fill_zeros(DataSet& d) {
-  for (int w = 1; w <= kMaxPoints; ++w)
-    for (int s = 1; s <= kMaxSpectra; ++s) d.absorbance[w][s] = (w + s) % 3 == 0 ? -0.0f : 0.0f;
+  for (int w = 1; w <= d.points_capacity(); ++w)
+    for (int s = 1; s <= d.spectra_capacity(); ++s)
+      d.absorbance[w][s] = (w + s) % 3 == 0 ? -0.0f : 0.0f;
 }
 
 // The case's data; `included` counts its included spectra.

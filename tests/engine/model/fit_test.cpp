@@ -53,6 +53,19 @@ void operator delete[](void* p, std::size_t) noexcept {
 void operator delete[](void* p, const std::nothrow_t&) noexcept {
   std::free(p);
 }
+// The aligned form, which the fit's scratch uses.
+void* operator new(std::size_t size, std::align_val_t align) {
+  ++g_allocations;
+  const auto a = static_cast<std::size_t>(align);
+  if (void* p = std::aligned_alloc(a, (size + a - 1) / a * a + (size == 0 ? a : 0))) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p, std::align_val_t) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
+  std::free(p);
+}
 
 namespace ferolan {
 namespace {
@@ -163,14 +176,14 @@ struct Fixture {
   std::unique_ptr<DataSet> data = std::make_unique<DataSet>();
   std::unique_ptr<CalcState> calc = std::make_unique<CalcState>();
   Fixture(int ns, int nw, float conc) {
+    data->resize(ns, nw);
+    size_fit(*data, *calc);
     data->acid_conc = conc;
-    data->n_spectra = static_cast<int16_t>(ns);
-    data->n_wavelengths = static_cast<int16_t>(nw);
     for (int s = 1; s <= ns; ++s) {
       data->spectrum_used[s] = 1;
       data->ph_values[s] = 1.0f + static_cast<float>(s);
     }
-    calc->used_spectra_count = static_cast<int16_t>(ns);
+    calc->used_spectra_count = ns;
   }
 };
 
@@ -309,10 +322,11 @@ TEST(Fit, NothingToAverageIsNoScore) {
 
 TEST(Fit, AllocatesNothing) {
   std::mt19937 rng(5);
-  auto data = random_data(rng, kMaxSpectra, kMaxPoints);
+  auto data = random_data(rng, 150, 2000);
   auto calc = start_state(rng);
-  calc->used_spectra_count = kMaxSpectra;
+  calc->used_spectra_count = 150;
   for (int k = 1; k <= 5; ++k) calc->ka[k] = ka_of(2.0 * k);
+  size_fit(*data, *calc);  // as a search does when it starts
   const long before = g_allocations;
   for (int step : {10, 1}) {
     calc->fit_step = static_cast<int16_t>(step);
@@ -384,10 +398,11 @@ class EnoughSpectraTest : public ::testing::TestWithParam<CheckCase> {};
 
 TEST_P(EnoughSpectraTest, CountsAndRefuses) {
   const CheckCase& c = GetParam();
-  DataSet data;
-  data.n_spectra = static_cast<int16_t>(c.included);
+  // Flags beyond the count, as the window's data set has room for, count too.
+  DataSet data(c.included, 1);
+  data.reserve(50, 1);
   for (int s = 1; s <= c.included; ++s) data.spectrum_used[s] = 1;
-  for (int s = 0; s < c.extra; ++s) data.spectrum_used[kMaxSpectra - s] = 1;
+  for (int s = 0; s < c.extra; ++s) data.spectrum_used[50 - s] = 1;
   SlotModes modes{};
   for (int j = 2; j <= 1 + c.zero_boxes; ++j) modes[j] = SlotMode::Removed;
   CalcState calc;
@@ -404,7 +419,7 @@ INSTANTIATE_TEST_SUITE_P(Boundaries, EnoughSpectraTest,
                                            CheckCase{50, 0, 0, 50, 5}));
 
 TEST(EnoughSpectra, OnlyTheRemovedSlotsTwoToFiveCount) {
-  DataSet data;
+  DataSet data(6, 1);
   for (int s = 1; s <= 6; ++s) data.spectrum_used[s] = 1;
   SlotModes modes{};
   modes[1] = SlotMode::Removed;  // slot 1 is always counted

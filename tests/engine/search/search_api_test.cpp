@@ -253,7 +253,7 @@ TEST(EngineSearch, EvaluateMakesTheChecksASearchMakes) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     auto d = std::make_unique<DataSet>(data);
-    for (int s = 1; s <= kMaxSpectra; ++s) d->spectrum_used[s] = s <= c.used ? 1 : 0;
+    for (int s = 1; s <= d->n_spectra; ++s) d->spectrum_used[s] = s <= c.used ? 1 : 0;
     if (c.huge_absorbance) d->absorbance[7][2] = INFINITY;
     pk[2] = c.pk2;
     const Evaluation ev = evaluate(*d, pk, two);
@@ -333,16 +333,16 @@ TEST(EngineSearch, ACancelFromAnotherThreadEndsEachSearchWithItsBestSoFar) {
       EXPECT_EQ(r.trials, obs.at);
     }
     EXPECT_LT(r.trials, 2000);
-    if (c.run == manual_grid) {
+    if (c.run == static_cast<SearchFn>(manual_grid)) {
       EXPECT_EQ(r.pk_best, best_trial(obs.trials));
     }
-    if (c.run == auto_grid) {
+    if (c.run == static_cast<SearchFn>(auto_grid)) {
       // The grid's best so far, rounded as the final stage starts from it; that stage stops
       // before its first trial.
       const Arr1<float, kSlots> best = best_trial(obs.trials);
       for (int k = 1; k <= 3; ++k) EXPECT_EQ(r.pk_best[k], round_to_box(best[k])) << k;
     }
-    if (c.run == optimise) {
+    if (c.run == static_cast<SearchFn>(optimise)) {
       // The optimisation ends with its centre: the last new best.
       CalcState& calc = *e.calc;
       calc.ka = r.ka;

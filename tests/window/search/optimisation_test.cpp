@@ -263,7 +263,7 @@ TEST(Optimisation, StopKeepsTheCentreAndScoresTheTrialOfItsYield) {
   SearchProbe probe(t);
   probe.at_yield = [&](long n) {
     EXPECT_TRUE(t->running);
-    for (int s = 1; s <= kMaxSpectra; ++s) EXPECT_FALSE(t->ui.Check3[s].enabled);
+    for (int s = 1; s <= kWindowSpectra; ++s) EXPECT_FALSE(t->ui.Check3[s].enabled);
     if (n == 5) press_stop(*t);
   };
   Command2_Click(*t);
@@ -273,7 +273,8 @@ TEST(Optimisation, StopKeepsTheCentreAndScoresTheTrialOfItsYield) {
   EXPECT_EQ(t->ui.txt_pK[1].text.rfind("3.50 ± ", 0), 0u) << t->ui.txt_pK[1].text;
   EXPECT_EQ(t->ui.txt_pK[2].text.rfind("6.00 ± ", 0), 0u) << t->ui.txt_pK[2].text;
   expect_finished(t);
-  for (int s = 1; s <= kMaxSpectra; ++s) EXPECT_EQ(t->ui.Check3[s].enabled, s <= recipe.n_spectra);
+  for (int s = 1; s <= kWindowSpectra; ++s)
+    EXPECT_EQ(t->ui.Check3[s].enabled, s <= recipe.n_spectra);
 }
 
 TEST(Optimisation, AStopPressedWhileIdleDoesNotStopTheNextRun) {

@@ -129,7 +129,7 @@ TEST(RunLock, LocksTheSpectrumBoxesAndRestoresOnlyTheHeldOnes) {
                      &ui.Command7, &ui.Command8, &ui.load, &ui.Frame1})
     EXPECT_FALSE(c->enabled) << c->display_name();
   for (int k = 1; k <= kSlots; ++k) EXPECT_FALSE(ui.Check1[k].enabled || ui.Check2[k].enabled);
-  for (int s = 1; s <= kMaxSpectra; ++s) EXPECT_FALSE(ui.Check3[s].enabled) << s;
+  for (int s = 1; s <= kWindowSpectra; ++s) EXPECT_FALSE(ui.Check3[s].enabled) << s;
   EXPECT_EQ(ui.Label5.text, "  ");
 
   ui.set_text(ui.Label5, "     ");
@@ -139,7 +139,7 @@ TEST(RunLock, LocksTheSpectrumBoxesAndRestoresOnlyTheHeldOnes) {
   for (Control* c : {&ui.Command2, &ui.Command4, &ui.Command5, &ui.Command6, &ui.Command9,
                      &ui.Command7, &ui.Command8, &ui.load, &ui.Frame1})
     EXPECT_TRUE(c->enabled) << c->display_name();
-  for (int s = 1; s <= kMaxSpectra; ++s) EXPECT_EQ(ui.Check3[s].enabled, s <= 6) << s;
+  for (int s = 1; s <= kWindowSpectra; ++s) EXPECT_EQ(ui.Check3[s].enabled, s <= 6) << s;
   EXPECT_EQ(ui.Label5.text, "     ");  // the unlock leaves the bar alone
 }
 

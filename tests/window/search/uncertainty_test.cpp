@@ -34,8 +34,7 @@ struct Finished {
 
   explicit Finished(float scale = 1) {
     data.acid_conc = 1e-4f;
-    data.n_spectra = 15;
-    data.n_wavelengths = 120;
+    data.resize(15, 120);
     for (int s = 1; s <= 15; ++s) {
       data.ph_values[s] = 2.0f + 0.75f * static_cast<float>(s - 1);
       data.spectrum_used[s] = 1;

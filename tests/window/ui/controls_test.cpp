@@ -23,7 +23,7 @@ TEST(StartUp, StartValuesAndEverythingElseZero) {
   EXPECT_EQ(st.data.acid_conc, 0.0f);
   EXPECT_EQ(st.data.n_spectra, 0);
   EXPECT_EQ(st.data.n_wavelengths, 0);
-  for (int s = 0; s <= kMaxSpectra; ++s) EXPECT_EQ(st.data.spectrum_used[s], 0);
+  for (int s = 0; s <= kWindowSpectra; ++s) EXPECT_EQ(st.data.spectrum_used[s], 0);
   for (int k = 0; k <= kSlots; ++k) EXPECT_EQ(st.calc.ka[k], 0.0);
 }
 
@@ -51,7 +51,7 @@ TEST(StartUp, BoxesAndOptionsAsTheTableSays) {
     EXPECT_EQ(ui.Check2[k].tooltip, " Обнулити? ");
     EXPECT_EQ(ui.txt_krok[k].text, "0.5");
   }
-  for (int i = 1; i <= kMaxSpectra; ++i) {
+  for (int i = 1; i <= kWindowSpectra; ++i) {
     EXPECT_FALSE(ui.Check3[i].enabled);
     EXPECT_FALSE(ui.Check3[i].checked);
     EXPECT_EQ(ui.Check3[i].text, "");

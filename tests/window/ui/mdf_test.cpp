@@ -99,7 +99,7 @@ TEST(MdfImport, AFirstFieldAboveTwentyGivesNoSpectraAndTheSearchesRefuse) {
       (std::vector<int>{d.wavelengths[1], d.wavelengths[2], d.wavelengths[3], d.wavelengths[4]}));
   EXPECT_EQ(0.0, d.a_max);
   expect_import_invariants(t, 0);
-  for (int s = 1; s <= kMaxSpectra; ++s) {
+  for (int s = 1; s <= kWindowSpectra; ++s) {
     EXPECT_EQ(0, d.spectrum_used[s]) << s;
     EXPECT_FALSE(t->ui.Check3[s].enabled) << s;
     EXPECT_EQ("", t->ui.Check3[s].text) << s;

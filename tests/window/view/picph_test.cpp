@@ -19,8 +19,7 @@ struct Diagram : ::testing::Test {
 
   // Spectra at the given pH; spectrum s has absorbance base[s] at each of `points` points.
   void fill(const std::vector<float>& ph, const std::vector<float>& base, int points) {
-    d.n_spectra = static_cast<int16_t>(ph.size());
-    d.n_wavelengths = static_cast<int16_t>(points);
+    d.resize(static_cast<int>(ph.size()), points);
     for (size_t s = 1; s <= ph.size(); ++s) {
       d.ph_values[s] = ph[s - 1];
       for (int w = 1; w <= points; ++w) d.absorbance[w][s] = base[s - 1];

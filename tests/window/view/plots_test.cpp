@@ -7,6 +7,7 @@
 #include <cmath>
 #include <memory>
 
+#include "engine/model/fit.h"
 #include "support/recording_canvas.h"
 
 namespace ferolan::testing {
@@ -20,8 +21,8 @@ struct Plots : ::testing::Test {
 
   // Wavelengths first, first + step, ...; absorbance a(w, s); every spectrum included.
   void fill(int spectra, int points, int first, int step, float (*a)(int, int)) {
-    d.n_spectra = static_cast<int16_t>(spectra);
-    d.n_wavelengths = static_cast<int16_t>(points);
+    d.resize(spectra, points);
+    size_fit(d, st->calc);
     d.a_max = 0;
     for (int w = 1; w <= points; ++w) {
       d.wavelengths[w] = static_cast<int16_t>(first + step * (w - 1));
