@@ -11,11 +11,13 @@
 #include <atomic>
 #include <charconv>
 #include <chrono>
+#include <climits>
 #include <cmath>
 #include <condition_variable>
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <numeric>
 #include <optional>
 #include <sstream>
@@ -141,14 +143,6 @@ std::shared_ptr<Dataset> dataset_from_arrays(const py::handle& ph_h, const py::h
           "absorbance must be shaped spectra x points = (" + std::to_string(n_sp) + ", " +
               std::to_string(n_wl) + ") to match ph and wavelengths, not (" +
               std::to_string(a.shape(0)) + ", " + std::to_string(a.shape(1)) + ")");
-  if (n_sp > kWindowSpectra)
-    raise("DataError", "too_many_spectra",
-          std::to_string(n_sp) + " spectra: the engine holds at most " +
-              std::to_string(kWindowSpectra));
-  if (n_wl > kWindowPoints)
-    raise("DataError", "too_many_points",
-          std::to_string(n_wl) + " points: the engine holds at most " +
-              std::to_string(kWindowPoints));
   if (path_len != 1 && path_len != 2 && path_len != 3 && path_len != 5)
     raise("DataError", "path_len",
           "path_len takes 1, 2, 3 or 5 (cm), not " + std::to_string(path_len));
@@ -199,7 +193,16 @@ std::shared_ptr<Dataset> dataset_from_arrays(const py::handle& ph_h, const py::h
         static_cast<float>(std::accumulate(per_spectrum.begin(), per_spectrum.end(), 0.0) /
                            static_cast<double>(per_spectrum.size()));
   }
-  d.resize(static_cast<int>(n_sp), static_cast<int>(n_wl));
+  // Any size that fits in memory (the wavelengths' range bounds the points).
+  if (n_sp > INT_MAX / 2 || n_wl > INT_MAX / 2)
+    raise("DataError", "out_of_memory", "the data set is too large to hold");
+  try {
+    d.resize(static_cast<int>(n_sp), static_cast<int>(n_wl));
+  } catch (const std::bad_alloc&) {
+    raise("DataError", "out_of_memory",
+          std::to_string(n_sp) + " spectra x " + std::to_string(n_wl) +
+              " points do not fit in memory");
+  }
   auto p = ph.unchecked<1>();
   for (long i = 0; i < n_sp; ++i) single(p(i), index_text("ph", i), d.ph_values[i + 1]);
   auto w = wl.unchecked<1>();
