@@ -76,7 +76,7 @@ void mark_warnings(FileResult& r, bool strict) {
   if (cells.empty() && r.warnings.empty()) return;
   r.status = Status::OkWithWarnings;
   if (!cells.empty()) {
-    r.code = cells.front().column > 0 ? "not_a_number" : "row_not_read";
+    r.code = warning_code(cells.front());
     r.message = located(cells.front());
   } else {
     r.code = r.warnings.front().code;
@@ -195,8 +195,7 @@ FileResult analyse_data(const FileJob& job, const DataFile& input,
   }
   if (o.strict && !r.input->warnings.empty()) {
     const CellWarning& w = r.input->warnings.front();
-    fail(r, Status::Refused, kInput, w.column > 0 ? "not_a_number" : "row_not_read",
-         located(w) + " (refused by --strict)");
+    fail(r, Status::Refused, kInput, warning_code(w), located(w) + " (refused by --strict)");
     return r;
   }
 

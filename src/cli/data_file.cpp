@@ -37,8 +37,10 @@ std::string located(const CellWarning& w) {
 
 namespace {
 
-constexpr int kMaxColumns = kWindowSpectra + 1;
-constexpr int kMaxTableRows = kWindowPoints;  // the pH row and 999 points
+// A table's rows and columns as the data set counts them: the pH row and a point per row,
+// the wavelength column and a spectrum per column.
+constexpr int kMaxColumns = kMostSpectra + 1;
+constexpr size_t kMaxTableRows = static_cast<size_t>(kMostPoints) + 1;
 
 // Only the exact words refuse a cell, as in the window's paste: "info" or "nanoM" is text.
 bool names_non_finite(std::string_view cell) {
@@ -327,12 +329,10 @@ bool read_table(std::string_view text, DataFile& f) {
   f.separator = separator_of(line);
   f.decimal_mark = f.separator == Separator::Semicolon ? ',' : '.';
 
-  const int rows = static_cast<int>(std::min<size_t>(n_lines, kMaxTableRows));
-  if (n_lines > static_cast<size_t>(kMaxTableRows))
-    f.warnings.push_back({kMaxTableRows + 1, 0,
-                          "rows " + std::to_string(kMaxTableRows + 1) + " to " +
-                              std::to_string(n_lines) +
-                              " not read: a table holds at most 999 wavelength points"});
+  if (n_lines > kMaxTableRows)
+    return r.refuse("too_many_rows", "the table has " + std::to_string(n_lines) +
+                                         " rows, more than a data set counts");
+  const int rows = static_cast<int>(n_lines);
   // First the shape, with the limits checked cell by cell: cells after a row's last
   // non-empty one do not count, and a row is given up at its first cell beyond the limit.
   std::vector<int> counts(rows);
@@ -351,7 +351,7 @@ bool read_table(std::string_view text, DataFile& f) {
       columns = std::max(columns, counts[i]);
       if (columns > kMaxColumns)
         return r.refuse("too_many_columns", "row " + std::to_string(i + 1) +
-                                                " has more than 51 columns (at most 50 spectra)");
+                                                " has more columns than a data set counts");
     }
   }
   std::string().swap(scratch);
@@ -431,6 +431,15 @@ bool read_mdf(std::string_view text, DataFile& f) {
   if (in.at_end()) return r.refuse("empty", "the file is empty");
   auto d = std::make_unique<DataSet>();
   d->reserve(kWindowSpectra, kWindowPoints);
+  // Room doubles as the file goes on, so that growing costs no more than the data once.
+  auto room_for = [&](int spectra, int points) {
+    const auto twice = [](int v, int most) {
+      return static_cast<int>(std::min(2L * v, 1L * most));
+    };
+    if (spectra > d->spectra_capacity() || points > d->points_capacity())
+      d->reserve(spectra > d->spectra_capacity() ? twice(spectra, kMostSpectra) : spectra,
+                 points > d->points_capacity() ? twice(points, kMostPoints) : points);
+  };
   std::string missing = "the file ends before the first wavelength";
   auto value = [&](Cell kind) -> std::optional<double> {
     if (in.at_end()) {
@@ -451,9 +460,13 @@ bool read_mdf(std::string_view text, DataFile& f) {
   float conc = 0;
   if (!single(conc, Cell::Absorbance)) return false;
   d->acid_conc = conc == 0 ? 10.0f : conc;
-  int n = kWindowSpectra;
-  for (int i = 1; i <= kWindowSpectra; ++i) {
+  // The pH list ends at the first value above 20, the first wavelength, however long it is.
+  int n = 0;
+  int beyond_line = 0, beyond_field = 0;  // where the window's reading would differ
+  for (int i = 1; i <= kMostSpectra; ++i) {
+    room_for(i, 1);
     if (!single(d->ph_values[i], Cell::Ph)) return false;
+    if (i == kWindowSpectra + 1) beyond_line = in.line(), beyond_field = in.field();
     if (d->ph_values[i] > 20) {
       n = i - 1;
       if (!wavelength(d->ph_values[i], d->wavelengths[1])) return false;
@@ -463,10 +476,7 @@ bool read_mdf(std::string_view text, DataFile& f) {
   }
   if (n == 0)
     return r.refuse("no_ph", "no pH values: the first number after the concentration is above 20");
-  if (n == kWindowSpectra) {
-    const auto v = value(Cell::Wavelength);
-    if (!v || !wavelength(*v, d->wavelengths[1])) return false;
-  }
+  if (n <= kWindowSpectra) beyond_line = beyond_field = 0;
   d->n_spectra = n;
   auto row = [&](int w) {
     missing = "the file ends in the middle of the row of wavelength " +
@@ -476,19 +486,24 @@ bool read_mdf(std::string_view text, DataFile& f) {
     return true;
   };
   if (!row(1)) return false;
-  d->n_wavelengths = kWindowPoints;
-  for (int w = 2; w <= kWindowPoints; ++w) {
-    if (in.at_end()) {
-      d->n_wavelengths = w - 1;
-      break;
-    }
+  int w = 1;
+  while (!in.at_end()) {
+    if (w == kMostPoints) return r.refuse("too_many_points", "more points than a data set counts");
+    ++w;
+    room_for(n, w);
     missing = "the file ends before the wavelength of point " + std::to_string(w);
     const auto v = value(Cell::Wavelength);
+    if (w == kWindowPoints + 1 && beyond_line == 0) beyond_line = in.line();
     if (!v || !wavelength(*v, d->wavelengths[w]) || !row(w)) return false;
   }
-  if (d->n_wavelengths == kWindowPoints && !in.at_end())
-    f.warnings.push_back(
-        {in.line(), 0, "this row and those after it not read: data.mdf holds at most 1000 points"});
+  d->n_wavelengths = w;
+  if (n > kWindowSpectra || w > kWindowPoints)
+    f.warnings.push_back({beyond_line, beyond_field,
+                          "read whole (" + std::to_string(n) + " spectra of " + std::to_string(w) +
+                              " points); the window reads only the first " +
+                              std::to_string(kWindowSpectra) + " spectra and " +
+                              std::to_string(kWindowPoints) + " points of a data.mdf",
+                          "beyond_window"});
   if (r.mostly_text()) return false;
   f.data = std::move(d);
   f.ok = true;

@@ -3,13 +3,12 @@
 // says where a problem is; for a well-formed file it yields the same data set.
 #pragma once
 
-#include "cli/layer.h"
-
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "cli/layer.h"
 #include "cli/options.h"
 #include "engine/data/state.h"
 
@@ -20,7 +19,14 @@ namespace ferolan::cli {
 struct CellWarning {
   int row = 0, column = 0;
   std::string text;  // "\"n/a\" is not a number, read as 0"
+  // Its code; empty: not_a_number for a cell, row_not_read for a row.
+  std::string code = {};
 };
+
+// The code of a warning of the reading.
+inline std::string warning_code(const CellWarning& w) {
+  return !w.code.empty() ? w.code : w.column > 0 ? "not_a_number" : "row_not_read";
+}
 
 // "row 12, column 7: ..." (or "row 12: ..." for a whole row).
 std::string located(const CellWarning& w);

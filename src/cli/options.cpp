@@ -409,12 +409,14 @@ Status of each file (JSON "status" and "code", summary columns status and code)
   ok                     a result
   ok_with_warnings       a result with warnings to look at (exit status 0; --strict refuses
                          it with the warning's code): not_a_number, row_not_read (cells read
-                         as 0, rows cut); lack_of_fit (s(A) above 3 x the factor analysis'
+                         as 0, an empty row); beyond_window (a data.mdf read whole of which
+                         the window reads only 50 spectra x 1000 points); lack_of_fit (s(A) above 3 x the factor analysis'
                          noise); more_constants_than_forms; pka_outside_ph_range;
                          negative_uncertainty; pictures_not_written; all_constants_removed
                          (--zero 1: slot 1 is tried all the same, as in the window)
   refused                read but not analysed, with a code:
-    2: too_large, not_text, empty, no_spectra, no_wavelengths, too_many_columns, no_ph,
+    2: too_large, not_text, empty, no_spectra, no_wavelengths, too_many_columns,
+       too_many_rows, too_many_points, no_ph,
        truncated, non_finite, value_out_of_range, wavelength_out_of_range,
        ph_not_a_number, wavelength_not_a_number, mostly_text, not_a_number, row_not_read,
        out_of_memory

@@ -21,6 +21,16 @@ constexpr int kWindowPoints = 1000;
 bool parse_clipboard_table(std::string_view text, DataSet& out, std::string& problem);
 bool parse_mdf(std::string_view text, DataSet& out, std::string& problem);
 
+// The largest counts of a data set read whole (an int, with room for the fit's rounding up).
+constexpr int kMostSpectra = 2147483647 - 64;
+constexpr int kMostPoints = 2147483647 - 64;
+
+// data.mdf as the engine's other clients read it: every spectrum and point, as much memory as
+// the file needs (none left is a refusal, never an abort). window_note is set, in English,
+// when the file holds more than the window reads of it.
+bool parse_mdf_whole(std::string_view text, DataSet& out, std::string& problem,
+                     std::string& window_note);
+
 // A text whose lines end in bare line feeds (as spreadsheets outside Windows copy them) with
 // CR LF line ends, so that its lines become the table's rows; a text that has carriage
 // returns already is returned as it is.

@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <cctype>
+#include <new>
 #include <optional>
 #include <string>
 
@@ -46,7 +48,9 @@ const char kNoWavelength[] = "data.mdf закінчується до першо�
 
 }  // namespace
 
-bool parse_mdf(std::string_view text, DataSet& out, std::string& problem) {
+// With at most max_spectra spectra and max_points points; out grows as the file needs.
+bool read_mdf(std::string_view text, DataSet& out, std::string& problem, int max_spectra,
+              int max_points) {
   Fields in(text);
   if (in.at_end()) {
     problem = import_problem("файл data.mdf порожній.");
@@ -65,15 +69,25 @@ bool parse_mdf(std::string_view text, DataSet& out, std::string& problem) {
     return false;
   };
 
-  out.reserve(kWindowSpectra, kWindowPoints);
+  out.reserve(std::min(max_spectra, kWindowSpectra), std::min(max_points, kWindowPoints));
+  // Room doubles as the file goes on, so that growing costs no more than the data once.
+  auto room_for = [&](int spectra, int points) {
+    const auto twice = [](int v, int most) {
+      return static_cast<int>(std::min(2L * v, 1L * most));
+    };
+    if (spectra > out.spectra_capacity() || points > out.points_capacity())
+      out.reserve(spectra > out.spectra_capacity() ? twice(spectra, max_spectra) : spectra,
+                  points > out.points_capacity() ? twice(points, max_points) : points);
+  };
   float conc = 0;
   if (!single(kNoWavelength, conc)) return false;
   out.acid_conc = conc == 0 ? 10.0f : conc;
 
   // The pH list ends at the first value above 20, which is the first wavelength. Above 20
   // already after the concentration means no spectra: every further field is a wavelength.
-  int n = kWindowSpectra;
-  for (int i = 1; i <= kWindowSpectra; ++i) {
+  int n = max_spectra;
+  for (int i = 1; i <= max_spectra; ++i) {
+    room_for(i, 1);
     if (!single(kNoWavelength, out.ph_values[i])) return false;
     if (out.ph_values[i] > 20) {
       n = i - 1;
@@ -82,7 +96,7 @@ bool parse_mdf(std::string_view text, DataSet& out, std::string& problem) {
       break;
     }
   }
-  if (n == kWindowSpectra) {
+  if (n == max_spectra) {
     const std::optional<double> v = in.next(problem, kNoWavelength);
     if (!v || !wavelength(*v, out.wavelengths[1])) return false;
   }
@@ -97,15 +111,38 @@ bool parse_mdf(std::string_view text, DataSet& out, std::string& problem) {
     return true;
   };
   if (!read_row(1)) return false;
-  out.n_wavelengths = kWindowPoints;
-  for (int w = 2; w <= kWindowPoints; ++w) {
+  out.n_wavelengths = max_points;
+  for (int w = 2; w <= max_points; ++w) {
     if (in.at_end()) {
       out.n_wavelengths = w - 1;
       break;
     }
+    room_for(n, w);
     const std::optional<double> v = in.next(problem, kNoWavelength);
     if (!v || !wavelength(*v, out.wavelengths[w]) || !read_row(w)) return false;
   }
+  return true;
+}
+
+bool parse_mdf(std::string_view text, DataSet& out, std::string& problem) {
+  return read_mdf(text, out, problem, kWindowSpectra, kWindowPoints);
+}
+
+bool parse_mdf_whole(std::string_view text, DataSet& out, std::string& problem,
+                     std::string& window_note) {
+  window_note.clear();
+  try {
+    // A file ends its pH list with a wavelength and its rows with its end.
+    if (!read_mdf(text, out, problem, kMostSpectra, kMostPoints)) return false;
+  } catch (const std::bad_alloc&) {
+    problem = import_problem("для data.mdf не вистачає пам'яті.");
+    return false;
+  }
+  if (out.n_spectra > kWindowSpectra || out.n_wavelengths > kWindowPoints)
+    window_note = "the window would read only the first " + std::to_string(kWindowSpectra) +
+                  " spectra and " + std::to_string(kWindowPoints) +
+                  " points of this data.mdf (it holds " + std::to_string(out.n_spectra) +
+                  " spectra of " + std::to_string(out.n_wavelengths) + " points)";
   return true;
 }
 

@@ -197,3 +197,61 @@ TEST(DataSetFromArrays, AnySizeIsTakenWhole) {
 
 }  // namespace
 }  // namespace ferolan
+
+namespace ferolan {
+namespace {
+
+// data.mdf text of ns spectra (pH 1 + s / 10) and np points (200 + w nm).
+std::string mdf_of(int ns, int np) {
+  std::string t = "0.0001";
+  for (int s = 1; s <= ns; ++s) (t += ' ') += std::to_string(1 + s / 10.0);
+  t += "\n";
+  for (int w = 1; w <= np; ++w) {
+    t += std::to_string(200 + w);
+    for (int s = 1; s <= ns; ++s) (t += ' ') += std::to_string(s * 0.001 + w * 1e-6);
+    t += "\n";
+  }
+  return t;
+}
+
+// The engine reads a data.mdf whole and says when the window would not; the window's own
+// reading stays at its 50 spectra and 1000 points.
+TEST(MdfWhole, ReadsEverySpectrumAndPointAndNotesTheWindowsLimit) {
+  struct Case {
+    int ns, np;
+    bool note;
+  } cases[] = {{3, 5, false}, {50, 1000, false}, {51, 4, true}, {2, 1001, true}, {70, 1200, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.ns) + " x " + std::to_string(c.np));
+    const std::string text = mdf_of(c.ns, c.np);
+    DataSet d;
+    std::string problem, note;
+    ASSERT_TRUE(parse_mdf_whole(text, d, problem, note)) << problem;
+    EXPECT_EQ(d.n_spectra, c.ns);
+    EXPECT_EQ(d.n_wavelengths, c.np);
+    EXPECT_EQ(d.wavelengths[c.np], 200 + c.np);
+    EXPECT_EQ(d.ph_values[c.ns], static_cast<float>(1 + c.ns / 10.0));
+    EXPECT_EQ(d.absorbance[c.np][c.ns], std::stof(std::to_string(c.ns * 0.001 + c.np * 1e-6)));
+    EXPECT_EQ(!note.empty(), c.note) << note;
+    auto window = std::make_unique<DataSet>();
+    if (parse_mdf(text, *window, problem)) {
+      EXPECT_LE(window->n_spectra, kWindowSpectra);
+      EXPECT_LE(window->n_wavelengths, kWindowPoints);
+    }
+  }
+}
+
+TEST(MdfWhole, RefusesWhatTheWindowRefuses) {
+  for (const std::string& text :
+       {std::string(""), std::string("0.001 2 3"), mdf_of(60, 3) + "204 0.1\n",
+        std::string("0.001 2 x\n400 0.1 0.2\n")}) {
+    SCOPED_TRACE(text.substr(0, 40));
+    DataSet d;
+    std::string problem, note;
+    EXPECT_FALSE(parse_mdf_whole(text, d, problem, note));
+    EXPECT_FALSE(problem.empty());
+  }
+}
+
+}  // namespace
+}  // namespace ferolan
