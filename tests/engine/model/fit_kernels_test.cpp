@@ -103,7 +103,33 @@ const Case kCases[] = {
     {"zero_pivots", 16, 200, 1, {6.0, 6.5, 0, 0, 0}, 1, true},
     {"extreme_constants", 10, 100, 1, {-3.0, 0.5, 14.0, 30.0, 60.0}, 1, false},
     {"signed_zeros", 24, 120, 1, {3.0, 6.0, 9.0, 11.0, 0}, 1, false, true},
+    // Beyond the window's 50 spectra (and the 64 rows the scratch once had) and 1000 points.
+    {"many_spectra", 150, 400, 10, {2.5, 4.5, 6.5, 8.5, 10.5}, 1, false},
+    {"many_spectra_step1", 77, 301, 1, {3.0, 7.0, 11.0, 0, 0}, 1, false},
+    {"many_points_every_second", 133, 2003, 3, {3.1, 5.2, 7.3, 9.4, 0}, 2, false},
 };
+
+// One state fits a small data set, then one larger than anything it held, then the small
+// one again: it grows once, and every fit stays the per-point fit's.
+TEST(FitScratch, GrowsForALargerDataSetAndStaysExact) {
+  std::mt19937 rng(11);
+  auto small = testing::random_data(rng, 6, 40, 0, true);
+  auto large = testing::random_data(rng, 140, 1500, 0, true);
+  auto fast = start_state(rng);
+  fast->fit_step = 1;
+  for (int j = 1; j <= 3; ++j) fast->ka[j] = std::pow(10.0, -3.0 * j);
+  auto ref = std::make_unique<CalcState>(*fast);
+  int call = 0;
+  for (const DataSet* d : {small.get(), large.get(), small.get(), large.get()}) {
+    SCOPED_TRACE(call++);
+    fast->used_spectra_count = ref->used_spectra_count = d->n_spectra;
+    rozrah(*d, *fast);
+    rozrah_reference(*d, *ref);
+    expect_identical(*fast, *ref);
+    EXPECT_GE(fast->work.spectra, d->n_spectra);
+    EXPECT_GE(fast->work.points, d->n_wavelengths);
+  }
+}
 
 class KernelTest : public ::testing::TestWithParam<FitKernel> {
  protected:
