@@ -11,7 +11,7 @@
 #include "engine/analysis/fit_access.h"
 #include "engine/data/data_set.h"
 #include "engine/search/cancel.h"
-#include "engine/search/search.h"
+#include "engine/search/workspace.h"
 
 using namespace ferolan;
 

@@ -15,7 +15,7 @@
 #include "engine/analysis/bootstrap.h"
 #include "engine/analysis/refine.h"
 #include "engine/search/cancel.h"
-#include "engine/search/search.h"
+#include "engine/search/workspace.h"
 
 namespace ferolan::cli {
 

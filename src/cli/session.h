@@ -11,7 +11,7 @@
 #include "cli/output_file.h"
 #include "cli/stop_signal.h"
 #include "engine/data/state.h"
-#include "engine/search/search.h"
+#include "engine/search/workspace.h"
 
 namespace ferolan::cli {
 

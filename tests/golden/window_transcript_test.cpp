@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "engine/model/fit.h"
-#include "engine/search/search.h"
 #include "engine/search/trace.h"
+#include "engine/search/workspace.h"
 #include "support/test_module.h"
 #include "window/search/run_control.h"
 #include "window/ui/events.h"

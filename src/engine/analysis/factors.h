@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/data/state.h"
+#include "engine/data/data_set.h"
 
 namespace ferolan::analysis {
 

@@ -6,7 +6,7 @@
 #include <limits>
 #include <memory>
 
-#include "engine/search/search.h"
+#include "engine/search/workspace.h"
 
 namespace ferolan::analysis {
 

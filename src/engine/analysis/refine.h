@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/data/state.h"
+#include "engine/data/data_set.h"
 
 namespace ferolan::analysis {
 

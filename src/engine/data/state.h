@@ -1,58 +1,17 @@
 // The module state: every variable of the program. Arrays are indexed from 1 as the chemistry
 // is (spectra, points, slots, forms); index 0 is never used. The data set and the fit's arrays
 // are as large as the data (the window's imports keep their own capacity, engine/import).
+// Internal to the engine and the front ends: a client of the engine's API needs only the data
+// set (engine/data/data_set.h) and the searches (engine/search/search.h).
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <vector>
 
+#include "engine/data/data_set.h"
 #include "engine/data/storage.h"
 
 namespace ferolan {
-
-constexpr int kSlots = 5;
-constexpr int kForms = 6;
-
-template <typename T, int N>
-using Arr1 = std::array<T, N + 1>;
-template <typename T, int N, int M>
-using Arr2 = std::array<std::array<T, M + 1>, N + 1>;
-
-// What a search does with a pKa slot: fit it, hold it at a value, or leave the constant out.
-enum class SlotMode : uint8_t { Fitted, Held, Removed };
-using SlotModes = Arr1<SlotMode, kSlots>;
-
-// "fitted", "held" or "removed": how reports and JSON name a slot's mode.
-inline const char* slot_mode_name(SlotMode mode) {
-  return mode == SlotMode::Removed ? "removed" : mode == SlotMode::Fitted ? "fitted" : "held";
-}
-
-// The measured data set and the spectrum selection; replaced whole by an import. Its arrays
-// have room for spectra 1..spectra_capacity() and points 1..points_capacity(), at least the
-// counts; an entry beyond the counts is kept but takes no part.
-struct DataSet {
-  float acid_conc = 0;  // mol/L
-  int n_spectra = 0;
-  std::vector<float> ph_values;
-  int n_wavelengths = 0;
-  std::vector<int16_t> wavelengths;  // nm, in source order
-  // absorbance[w][s]. Rows are at least 16 floats apart: the fit's kernels compare whole
-  // vectors of a row.
-  RowMatrix<float> absorbance;
-  double a_max = 0;
-  std::vector<int16_t> spectrum_used;  // 1 = takes part in the fit
-
-  DataSet() = default;
-  // spectra × points, every entry 0.
-  DataSet(int spectra, int points) { resize(spectra, points); }
-  // Room for at least spectra × points, entries kept, new ones 0; the counts stay.
-  void reserve(int spectra, int points);
-  // reserve, and the counts set to spectra and points.
-  void resize(int spectra, int points);
-  int spectra_capacity() const { return static_cast<int>(ph_values.size()) - 1; }
-  int points_capacity() const { return static_cast<int>(wavelengths.size()) - 1; }
-};
 
 struct Settings {
   float path_len = 1;  // cm: 1, 2, 3 or 5

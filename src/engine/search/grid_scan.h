@@ -3,7 +3,7 @@
 
 #include <optional>
 
-#include "engine/search/search.h"
+#include "engine/search/workspace.h"
 
 namespace ferolan {
 

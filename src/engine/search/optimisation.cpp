@@ -9,7 +9,7 @@
 #include "engine/model/fit.h"
 #include "engine/model/uncertainty.h"
 #include "engine/search/run.h"
-#include "engine/search/search.h"
+#include "engine/search/workspace.h"
 
 namespace ferolan {
 

@@ -4,7 +4,7 @@
 #include "engine/format/format.h"
 #include "engine/import/number.h"
 #include "engine/model/fit.h"
-#include "engine/search/search.h"
+#include "engine/search/workspace.h"
 
 namespace ferolan {
 

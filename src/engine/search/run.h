@@ -5,7 +5,7 @@
 #include <chrono>
 #include <optional>
 
-#include "engine/search/search.h"
+#include "engine/search/workspace.h"
 
 namespace ferolan {
 

@@ -1,15 +1,18 @@
 // The three searches over the pKa set, as an API: a model setup in, an outcome and a result
-// out, and an observer told of every moment at which a window would show something.
+// out, and an observer told of every moment at which a window would show something. Part of
+// the engine's public API; the forms that run on a caller's own states are in workspace.h.
 #pragma once
 
 #include <optional>
 #include <vector>
 
-#include "engine/data/state.h"
+#include "engine/data/data_set.h"
 #include "engine/search/cancel.h"
 #include "engine/search/messages.h"
 
 namespace ferolan {
+
+struct CalcState;  // the fit's state (internal): what an observer is shown reads from it
 
 // One slot of the model. value: the start value of the optimisation or the held value of
 // the grids (for the optimisation a held slot starts, and stays, at value); start, end, step:
@@ -24,17 +27,6 @@ struct ModelSetup {
   Arr1<SlotSetup, kSlots> slot{};
   int level = 1;  // optimisation: 1 normal, 2 high, 3 very high
   SlotModes modes() const;
-};
-
-// The data the searches work on; the included spectra are the data set's spectrum_used.
-// cancel, when given, ends the search from any thread.
-struct Workspace {
-  Workspace(const DataSet& d, CalcState& c, SearchState& s, const CancelToken* token = nullptr)
-      : data(d), calc(c), search(s), cancel(token) {}
-  const DataSet& data;
-  CalcState& calc;
-  SearchState& search;
-  const CancelToken* cancel;
 };
 
 enum class Outcome { Finished, Stopped, Refused, NothingScored };
@@ -55,9 +47,6 @@ struct FitArrays {
   std::vector<double> calculated;    // [u * points + p], absorbance
   std::vector<double> residuals;     // measured - calculated, same layout
 };
-// The arrays of a full-resolution fit held in fit.
-FitArrays fit_arrays(const DataSet& data, const CalcState& fit);
-
 struct SearchResult {
   Outcome outcome = Outcome::Finished;
   Refusal refusal;                // when Refused
@@ -163,30 +152,11 @@ class SearchObserver {
 // v rounded to two decimals as the mask "0.00" writes it, read back as a float.
 float round_to_box(float v);
 
-// The one judge of a setup, for every client: checks it as the given search reads it and
-// writes the trial state it implies (ka, pk, pk_free); the first problem in slot order is
-// returned. A start value that is NaN (none given) is refused before its slot is touched.
-enum class SearchKind { Optimisation, ManualGrid, AutoGrid };
-std::optional<Refusal> check_setup(SearchKind kind, const ModelSetup& setup, CalcState& calc,
-                                   SearchState& search);
-
 // The single rules every reader of a slot uses.
 bool start_value_ok(float pk);  // a value read as 0, or whose constant is no double, is not
 bool range_start_ok(float v);
 bool range_end_ok(float v);
 bool range_step_ok(float start, float end, float step);
-
-// Each search sizes the workspace's states for its data when it starts (grown only: no trial
-// allocates). The states outlive the search for a caller that shows them (the window).
-SearchResult optimise(Workspace w, const ModelSetup& setup, SearchObserver& obs);
-SearchResult manual_grid(Workspace w, const ModelSetup& setup, SearchObserver& obs);
-SearchResult auto_grid(Workspace w, const ModelSetup& setup, SearchObserver& obs);
-
-// The scratch of a run: the fit's state and the search's, owned by the engine.
-struct RunContext {
-  CalcState calc;
-  SearchState search;
-};
 
 // The searches on a run context of their own, made and sized for data and dropped at the end:
 // the caller keeps only the result. cancel, when given, ends the search from any thread.
@@ -196,28 +166,5 @@ SearchResult manual_grid(const DataSet& data, const ModelSetup& setup, SearchObs
                          const CancelToken* cancel = nullptr);
 SearchResult auto_grid(const DataSet& data, const ModelSetup& setup, SearchObserver& obs,
                        const CancelToken* cancel = nullptr);
-
-// The optimisation's sweeps around base_pk (step_factor set by the caller, s_a_sq_best the
-// score at the centre), exponent step h, the progress bar starting at progress_len. Returns
-// true when a stop ended them. On return base_pk is the best set.
-bool optimisation_sweeps(Workspace w, SearchObserver& obs, Arr1<float, kSlots>& base_pk, float h,
-                         int progress_len);
-
-// Trial bookkeeping shared by the searches.
-// A stop delivered at a yield: step_factor is exactly 1.
-inline bool stop_requested(const SearchState& search) {
-  return search.step_factor == 1.0f;
-}
-// The stop test before a trial: a stop delivered at a yield, or the workspace's token.
-inline bool stop_requested(const Workspace& w) {
-  return stop_requested(w.search) || (w.cancel && w.cancel->cancelled());
-}
-// obs.yield(), and a stop it delivered as step_factor 1.
-void yield_to(Workspace w, SearchObserver& obs);
-// A trial becomes the best when its score, rounded to a float, is finite and strictly lower.
-bool accept_trial(CalcState& calc);
-bool accept_score(CalcState& calc, double s_a_sq);
-// A full-resolution fit of the current constants, leaving fit_step at the searches' 10.
-void full_fit(const DataSet& data, CalcState& calc);
 
 }  // namespace ferolan

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "engine/search/search.h"
+#include "engine/search/workspace.h"
 
 namespace ferolan {
 

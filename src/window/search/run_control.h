@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/search/search.h"
+#include "engine/search/workspace.h"
 #include "window/layer.h"
 #include "window/state/module.h"
 

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "engine/data/state.h"
-#include "engine/search/search.h"
+#include "engine/search/workspace.h"
 #include "window/layer.h"
 #include "window/platform/canvas.h"
 #include "window/platform/platform.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/analysis/curvature.h"
-#include "engine/search/search.h"
+#include "engine/search/workspace.h"
 #include "support/synthetic_data.h"
 
 namespace ferolan::analysis {

@@ -9,7 +9,7 @@
 #include <new>
 #include <random>
 
-#include "engine/search/search.h"
+#include "engine/search/workspace.h"
 #include "support/fit_compare.h"
 #include "support/fit_reference.h"
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "engine/model/fit.h"
-#include "engine/search/search.h"
+#include "engine/search/workspace.h"
 #include "support/acid_spectra.h"
 
 namespace ferolan::testing {

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "engine/search/search.h"
+#include "engine/search/workspace.h"
 #include "support/acid_spectra.h"
 #include "support/search_probe.h"
 #include "support/search_setup.h"
