@@ -1,6 +1,7 @@
-// A program of its own on the engine alone: a data set made from arrays, the three searches,
-// the optimisation cancelled from a second thread, and the fit at each result as arrays.
-// Build: it links only ferolan_engine (see tests/CMakeLists.txt); `make test` runs it.
+// A program of its own on the engine alone: a data set of 150 spectra made from arrays, the
+// three searches, the optimisation cancelled from a second thread, and the fit each result
+// carries. Build: it sees only the engine's public headers and links only the engine
+// (ferolan_engine_api, see tests/CMakeLists.txt); `make test` runs it.
 #include <atomic>
 #include <cmath>
 #include <cstdio>
@@ -8,10 +9,9 @@
 #include <thread>
 #include <vector>
 
-#include "engine/analysis/fit_access.h"
 #include "engine/data/data_set.h"
 #include "engine/search/cancel.h"
-#include "engine/search/workspace.h"
+#include "engine/search/search.h"
 
 using namespace ferolan;
 
@@ -65,24 +65,26 @@ const char* outcome_name(Outcome o) {
   return "";
 }
 
-void print_fit(const DataSet& d, const SearchResult& r) {
-  analysis::KaSet ka{};
-  for (int k = 1; k <= kSlots; ++k) ka[k] = r.ka[k];
-  const std::unique_ptr<CalcState> fit = analysis::fit_full(d, ka);
-  std::printf("  forms' concentrations (mol/L) of spectra 1, %d:", d.n_spectra);
-  for (int s : {1, static_cast<int>(d.n_spectra)})
-    for (int j = 1; j <= 3; ++j) std::printf(" %.3e", fit->form_conc[s][j]);
-  std::printf("\n  forms' spectra (absorbance per mol/L) at %d nm:", d.wavelengths[41]);
-  for (int j = 1; j <= 3; ++j) std::printf(" %.1f", fit->eps_forms[41][j]);
-  const std::vector<double> res = analysis::residual_vector(d, *fit);
+// The fit at the result, from the result's own arrays.
+void print_fit(const SearchResult& r) {
+  const FitArrays& f = r.fit;
+  const size_t first = 0, last = f.spectra.size() - 1;
+  std::printf("  forms' concentrations (mol/L) of spectra %d, %d:", f.spectra[first],
+              f.spectra[last]);
+  for (size_t u : {first, last})
+    for (int j = 0; j < 3; ++j) std::printf(" %.3e", f.form_conc[u * kForms + j]);
+  const int p = 40;  // the 41st point
+  std::printf("\n  forms' spectra (absorbance per mol/L) at point %d:", p + 1);
+  for (int j = 0; j < 3; ++j) std::printf(" %.1f", f.form_spectra[p * kForms + j]);
   double worst = 0;
-  for (double v : res) worst = std::fmax(worst, std::fabs(v));
-  std::printf("\n  residuals: %zu, largest %.2e\n", res.size(), worst);
+  for (double v : f.residuals) worst = std::fmax(worst, std::fabs(v));
+  std::printf("\n  residuals: %zu, largest %.2e\n", f.residuals.size(), worst);
 }
 
 }  // namespace
 
-using SearchFn = SearchResult (*)(Workspace, const ModelSetup&, SearchObserver&);
+using SearchFn = SearchResult (*)(const DataSet&, const ModelSetup&, SearchObserver&,
+                                  const CancelToken*);
 
 int main() {
   std::vector<double> ph, wl, a;
@@ -104,8 +106,6 @@ int main() {
                                      std::pair{"automatic grid", static_cast<SearchFn>(&auto_grid)},
                                      std::pair{"optimisation, cancelled from a second thread",
                                                static_cast<SearchFn>(&optimise)}}) {
-    auto calc = std::make_unique<CalcState>();
-    SearchState state;
     CancelToken token;
     Watch watch;
     const bool cancel = search == static_cast<SearchFn>(&optimise);
@@ -120,14 +120,18 @@ int main() {
       while (cancel && !done && watch.trials < 20) std::this_thread::yield();
       if (cancel) token.cancel();
     });
-    const SearchResult r = search(Workspace(data, *calc, state, &token), setup, watch);
+    const SearchResult r = search(data, setup, watch, &token);
     done = true;
     canceller.join();
     std::printf("%s: %s after %ld trials, pKa1 = %.3f ± %.3f, pKa2 = %.3f ± %.3f, s(A) = %.3e\n",
                 name, outcome_name(r.outcome), r.trials, r.pk_best[1], r.u[1], r.pk_best[2], r.u[2],
                 r.s_a);
-    print_fit(data, r);
+    print_fit(r);
     if (r.outcome != (cancel ? Outcome::Stopped : Outcome::Finished)) status = 1;
+    // A finished search finds the constants the spectra were made with.
+    if (!cancel && (std::fabs(r.pk_best[1] - 4.2) > 0.05 || std::fabs(r.pk_best[2] - 8.9) > 0.05))
+      status = 1;
+    if (r.fit.spectra.size() != 150 || r.fit.residuals.size() != 150u * 200u) status = 1;
   }
   return status;
 }
