@@ -9,7 +9,7 @@ FUZZ_TARGETS = number_fuzz clipboard_fuzz mdf_fuzz options_fuzz
 # `make test` also builds the engine and the batch tool as a machine without Qt does (SVG
 # pictures only) and runs their suites and the batch traces there.
 NOQT_BUILD ?= build-noqt
-NOQT_TARGETS = ferolan-cli engine_tests cli_test batch_test engine_client
+NOQT_TARGETS = ferolan-cli engine_tests cli_test batch_test engine_client make_large
 NOQT_TESTS = ^(engine_tests|cli_test|batch_test|engine_client|golden_trace_.*)$$
 SAN_ENV = ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1 \
           UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1

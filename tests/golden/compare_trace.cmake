@@ -1,7 +1,15 @@
 # Runs one search of the batch tool with --trace and compares the trace with its recording.
 # FEROLAN_UPDATE_GOLDEN=1 in the environment rewrites the recording instead.
+if(DEFINED MAKE)
+  execute_process(COMMAND ${MAKE} ${EXAMPLE} RESULT_VARIABLE made)
+  if(NOT made EQUAL 0)
+    message(FATAL_ERROR "${MAKE} exited with ${made}")
+  endif()
+endif()
 set(args ${EXAMPLE} --quiet --trace ${OUT})
-if(SEARCH STREQUAL "opt")
+if(SEARCH STREQUAL "large")
+  list(APPEND args --pk 4,9)
+elseif(SEARCH STREQUAL "opt")
   list(APPEND args --pk 4,9,11)
 elseif(SEARCH STREQUAL "manual")
   list(APPEND args --search manual --pk 4,9 --range 1:3:5:0.25 --range 2:8:10:0.25)
