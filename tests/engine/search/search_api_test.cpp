@@ -420,5 +420,55 @@ TEST(EngineSearch, PlannedSweepsOnOneOrMoreThreadsGiveTheSameTrialsAndResult) {
     }
 }
 
+// The searches on a context of their own reuse one per thread: a call after others, on other
+// data, gives exactly what the first call on a fresh thread gives.
+TEST(EngineSearch, AReusedRunContextGivesWhatAFreshOneGives) {
+  using DataFn =
+      SearchResult (*)(const DataSet&, const ModelSetup&, SearchObserver&, const CancelToken*);
+  DataSet a = make_acid_data(recovery_acid(2));
+  AcidRecipe other = recovery_acid(3);
+  other.n_spectra = 30;
+  other.n_points = 240;
+  DataSet b = make_acid_data(other);
+  for (DataSet* d : {&a, &b})
+    for (int s = 1; s <= d->n_spectra; ++s) d->spectrum_used[s] = 1;
+  const auto same = [](const SearchResult& x, const SearchResult& y) {
+    EXPECT_EQ(x.outcome, y.outcome);
+    EXPECT_EQ(x.trials, y.trials);
+    EXPECT_EQ(0, std::memcmp(&x.pk_best, &y.pk_best, sizeof x.pk_best));
+    EXPECT_EQ(0, std::memcmp(&x.u, &y.u, sizeof x.u));
+    EXPECT_EQ(x.s_a, y.s_a);
+    EXPECT_EQ(x.fit.calculated, y.fit.calculated);
+    EXPECT_EQ(x.fit.form_conc, y.fit.form_conc);
+  };
+  for (DataFn search : {static_cast<DataFn>(optimise), static_cast<DataFn>(manual_grid),
+                        static_cast<DataFn>(auto_grid)}) {
+    SearchResult first, again;
+    Evaluation first_eval, again_eval;
+    const Arr1<float, kSlots> pk{0, 3.2f, 5.7f, 0, 0, 0};
+    const SlotModes modes = two_constants().modes();
+    std::thread fresh([&] {
+      Counter obs;
+      first = search(a, two_constants(), obs, nullptr);
+      first_eval = evaluate(a, pk, modes);
+    });
+    fresh.join();
+    std::thread reused([&] {
+      Counter obs;
+      ModelSetup three = two_constants();
+      three.slot[3] = {SlotMode::Fitted, 8.0f, 7.5f, 8.5f, 0.25f};
+      evaluate(b, Arr1<float, kSlots>{0, 3, 6, 8, 0, 0}, three.modes());
+      search(b, three, obs, nullptr);  // a search leaves its state last
+      again = search(a, two_constants(), obs, nullptr);
+      again_eval = evaluate(a, pk, modes);
+    });
+    reused.join();
+    same(first, again);
+    EXPECT_EQ(first_eval.s_a, again_eval.s_a);
+    EXPECT_EQ(first_eval.s_a_thinned, again_eval.s_a_thinned);
+    EXPECT_EQ(first_eval.fit.residuals, again_eval.fit.residuals);
+  }
+}
+
 }  // namespace
 }  // namespace ferolan::testing
