@@ -5,7 +5,7 @@ JOBS ?= 2
 # then every fuzz target for FUZZ_SECONDS.
 SAN_BUILD ?= build-san
 FUZZ_SECONDS ?= 30
-FUZZ_TARGETS = number_fuzz clipboard_fuzz mdf_fuzz options_fuzz
+FUZZ_TARGETS = number_fuzz clipboard_fuzz mdf_fuzz options_fuzz table_fuzz plan_fuzz
 # `make test` also builds the engine and the batch tool as a machine without Qt does (SVG
 # pictures only) and runs their suites and the batch traces there.
 NOQT_BUILD ?= build-noqt
@@ -14,7 +14,7 @@ NOQT_TESTS = ^(engine_tests|cli_test|batch_test|engine_client|golden_trace_.*)$$
 SAN_ENV = ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1 \
           UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
-.PHONY: deps configure build run test bench screenshot format clean san-build fuzz check python
+.PHONY: deps configure build run test bench screenshot format clean san-build fuzz check tsan python
 
 deps:
 	@tools/install-deps.sh
@@ -60,6 +60,17 @@ check: san-build
 	  grep -E "stat::number_of_executed_units|Done" $(SAN_BUILD)/fuzz/$$t.log; \
 	done
 
+# `make tsan`: the batch tool and the engine's suite under ThreadSanitizer (clang), the
+# threaded paths run on a small folder: files at a time, sweeps on threads, pictures.
+TSAN_BUILD ?= build-tsan
+TSAN_ENV = TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+tsan:
+	@tools/install-deps.sh sanitizers
+	@cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
+	  -DFEROLAN_TSAN=ON -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON -DFEROLAN_WITH_PYTHON=OFF >/dev/null
+	@cmake --build $(TSAN_BUILD) -j$(JOBS) --target ferolan-cli engine_tests
+	@$(TSAN_ENV) tools/tsan_run.sh $(TSAN_BUILD)
+
 # The Python module, then an example through it; afterwards `PYTHONPATH=build/python python3`.
 python: configure
 	@cmake --build $(BUILD) -j$(JOBS) --target ferolan_python
@@ -76,4 +87,4 @@ format:
 	@clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	@rm -rf $(BUILD) $(SAN_BUILD) $(NOQT_BUILD)
+	@rm -rf $(BUILD) $(SAN_BUILD) $(NOQT_BUILD) $(TSAN_BUILD)

@@ -2,6 +2,8 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QFont>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -177,6 +179,26 @@ PngSupport::PngSupport(bool needed, int& argc, char** argv) : d_(std::make_uniqu
     d_->own_runtime_dir = true;
   }
   d_->app = std::make_unique<QGuiApplication>(argc, argv);
+  // Fonts are found (fontconfig) and shaped (HarfBuzz) when first drawn, and two workers
+  // drawing their first pictures at once would enter that together: every font the
+  // pictures use draws once here, before any worker starts.
+  QImage warm(64, 32, QImage::Format_RGB32);
+  QPainter p(&warm);
+  const QString text = QStringLiteral("pH 0123456789.e+-\u2212\u00b1? H\u2082A");
+  for (int pixels : {0, 8, 11, 15})
+    for (bool bold : {false, true}) {
+      QFont f;
+      if (pixels) {
+        f = QFont(QStringLiteral("DejaVu Sans"));
+        f.setPixelSize(pixels);
+      }
+      f.setBold(bold);
+      p.setFont(f);
+      p.drawText(QRectF(0, 0, 64, 32), Qt::AlignCenter, text);
+      p.drawText(QPointF(1, 20), text);
+      (void)QFontMetricsF(f).horizontalAdvance(text);
+    }
+  p.end();
   set_png_maker(&make_qt_png);
 }
 
