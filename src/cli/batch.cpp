@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -230,7 +231,9 @@ size_t analyse_all(const std::vector<FileJob>& jobs, int threads,
       std::clamp<size_t>(static_cast<size_t>(std::max(threads, 1)), 1, std::max<size_t>(n, 1));
   // How far ahead of the first unfinished file the workers may go.
   const size_t window = std::max<size_t>(4 * want, 16);
-  std::vector<std::optional<FileResult>> ready(n);
+  // Results finished ahead of the next one to pass on: at most the window's, never one per
+  // file (ten thousand empty slots of a result would stay to the end).
+  std::map<size_t, FileResult> ready;
   std::mutex mu;
   std::condition_variable cv;
   size_t next = 0, next_out = 0, finished = 0, running = 0;
@@ -243,7 +246,7 @@ size_t analyse_all(const std::vector<FileJob>& jobs, int threads,
       lock.unlock();
       FileResult r = analyse_or_refuse(jobs[i]);
       lock.lock();
-      ready[i] = std::move(r);
+      ready.insert_or_assign(i, std::move(r));
       ++finished;
       cv.notify_all();
     }
@@ -267,8 +270,8 @@ size_t analyse_all(const std::vector<FileJob>& jobs, int threads,
   size_t passed = 0;
   std::unique_lock lock(mu);
   auto pass = [&](size_t i) {
-    FileResult r = std::move(*ready[i]);
-    ready[i].reset();
+    auto node = ready.extract(i);
+    FileResult r = std::move(node.mapped());
     if (r.code == "stopped") return;  // cut short: nothing of it is written
     lock.unlock();
     done(std::move(r));
@@ -276,7 +279,7 @@ size_t analyse_all(const std::vector<FileJob>& jobs, int threads,
     ++passed;
   };
   while (next_out < n) {
-    if (ready[next_out]) {
+    if (ready.count(next_out)) {
       pass(next_out++);
       cv.notify_all();
       continue;
@@ -287,7 +290,7 @@ size_t analyse_all(const std::vector<FileJob>& jobs, int threads,
       lock.unlock();
       FileResult r = analyse_or_refuse(jobs[i]);
       lock.lock();
-      ready[i] = std::move(r);
+      ready.insert_or_assign(i, std::move(r));
       ++finished;
       continue;
     }
@@ -296,11 +299,10 @@ size_t analyse_all(const std::vector<FileJob>& jobs, int threads,
     tick(f);
     lock.lock();
     cv.wait_for(lock, std::chrono::milliseconds(250),
-                [&] { return ready[next_out].has_value() || running == 0; });
+                [&] { return ready.count(next_out) > 0 || running == 0; });
     if (stopping()) cv.notify_all();  // a signal handler cannot wake the workers itself
   }
-  for (size_t i = next_out; i < n; ++i)
-    if (ready[i]) pass(i);
+  while (!ready.empty()) pass(ready.begin()->first);
   lock.unlock();
   for (std::thread& t : pool) t.join();
   return passed;
@@ -308,10 +310,14 @@ size_t analyse_all(const std::vector<FileJob>& jobs, int threads,
 
 namespace {
 
-// Columns of the terminal standard error is on; 80 when it does not say.
+// Columns of the terminal standard error is on; when it does not say, COLUMNS, else 80.
 size_t terminal_width() {
   winsize ws{};
   if (ioctl(STDERR_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0) return ws.ws_col;
+  if (const char* c = std::getenv("COLUMNS")) {
+    const long n = std::strtol(c, nullptr, 10);
+    if (n >= 2 && n <= 10000) return static_cast<size_t>(n);
+  }
   return 80;
 }
 
@@ -468,7 +474,11 @@ int run_batch(const Options& o, std::istream& in, std::ostream& out, std::ostrea
   const bool out_on_terminal = isatty(STDOUT_FILENO) != 0;
   const bool text_out =
       !o.json && o.summary_file != "-" && o.by_sample_file != "-" && o.json_lines_file != "-";
+  // What stays to the end: a few numbers per file for the by-sample table, and the one
+  // file's texts for --forms and --calc; nothing when neither is asked.
+  const bool keep = !o.by_sample_file.empty() || jobs.size() == 1;
   std::vector<FileResult> kept;
+  size_t objects = 0;             // JSON objects written
   std::vector<FileResult> whole;  // --global: every file's result, data set included
   std::string global_rows;
   if (o.json && several && !o.global) out << "[";
@@ -501,13 +511,14 @@ int run_batch(const Options& o, std::istream& in, std::ostream& out, std::ostrea
       std::string obj = json_object(r);
       if (several) {
         obj.pop_back();  // its line end
-        out << (kept.empty() ? "\n" : ",\n");
+        out << (objects == 0 ? "\n" : ",\n");
       }
       out << obj;
+      ++objects;
     }
     summary.write(summary_row(r, o.refine));
     json_lines.write(json_line(r));
-    kept.push_back(slim(r, jobs.size() == 1));
+    if (keep) kept.push_back(slim(r, jobs.size() == 1));
     if (o.global) whole.push_back(std::move(r));
   };
   auto tick = [&](size_t finished) {
@@ -529,6 +540,7 @@ int run_batch(const Options& o, std::istream& in, std::ostream& out, std::ostrea
     bar_length = line.size() + pad;
   };
   int started = 0;
+  tick(0);  // the bar from the start, however soon the first file is done
   const size_t passed = analyse_all(jobs, at_once, done, tick, started);
   clear_bar();
   if (started < at_once)

@@ -415,6 +415,40 @@ TEST(Limits, ThreadAndMemoryLimitsEndInRefusalsNotAborts) {
   fs::remove_all(dir);
 }
 
+// The progress bar on a terminal (a pseudo-terminal of no size, so COLUMNS tells the width):
+// every state of it fits the width less one column, so that "\r" returns to its start, and
+// the last is cleared before the run ends.
+TEST(Progress, TheBarFitsTheTerminalAndClearsItsLine) {
+  const fs::path dir = make_folder("ferolan_progress", 12);
+  for (const int width : {24, 60, 200}) {
+    SCOPED_TRACE(width);
+    const std::string cmd = "cd " + dir.string() + " && COLUMNS=" + std::to_string(width) +
+                            " script -qec '" + FEROLAN_CLI +
+                            " in --pk 4 --jobs 2 --summary s.csv 2>&1 >/dev/null' /dev/null >" +
+                            dir.string() + ".tty </dev/null";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    const std::string tty = slurp(dir.string() + ".tty");
+    ASSERT_NE(tty.find("\r["), std::string::npos) << tty;
+    size_t states = 0, longest = 0;
+    for (size_t at = tty.find("\r["); at != std::string::npos; at = tty.find("\r[", at + 1)) {
+      const size_t end = tty.find_first_of("\r\n", at + 1);
+      const std::string state = tty.substr(at + 1, end == std::string::npos ? end : end - at - 1);
+      EXPECT_LE(state.size(), static_cast<size_t>(width - 1)) << state;
+      longest = std::max(longest, state.size());
+      ++states;
+    }
+    EXPECT_GT(states, 0u);
+    // Cleared: the last state overwritten by blanks, the cursor back at the line's start.
+    const size_t last = tty.rfind("\r[");
+    std::string cleared(longest + 2, ' ');
+    cleared.front() = cleared.back() = '\r';
+    const size_t blank = tty.find(cleared, last);
+    EXPECT_NE(blank, std::string::npos) << tty;
+  }
+  fs::remove_all(dir);
+  fs::remove(dir.string() + ".tty");
+}
+
 // Files of nearly 64 MiB built to make a reader keep what it will refuse: one row of 33
 // million cells, one row of 60 million empty cells, five million rows, one quoted cell of
 // 60 MB. Under a memory limit far below what a copy of their cells would need, each ends in
