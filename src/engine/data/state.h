@@ -31,13 +31,12 @@ struct FitWork {
   std::vector<float> h_ph;
   std::vector<double> h_of;
   std::vector<uint8_t> h_known;
-  AlignedArray<double> h;     // [H+] of included spectrum u, up to spectra rounded up to 8
-  AlignedArray<double> conc;  // conc[u * 8 + j], one row to spare
-  AlignedArray<double> rhs;   // rhs[k * pitch + g]
-  AlignedArray<double> sol;   // unknowns sol[j * pitch + g]
-  AlignedArray<double> eps;   // clamped eps[j * pitch + g]
-  // Absorbances of the included spectra at the grid points (laid out by the fit kernels).
-  AlignedArray<double> a;
+  // One block, in this order as the kernels were tuned for: h, [H+] of included spectrum u,
+  // up to spectra rounded up to 8; conc[u * 8 + j], one row to spare; rhs[k * pitch + g];
+  // the unknowns sol[j * pitch + g]; the clamped eps[j * pitch + g]; a, the absorbances of
+  // the included spectra at the grid points (laid out by the fit kernels). Offsets in doubles.
+  AlignedArray<double> block;
+  size_t h = 0, conc = 0, rhs = 0, sol = 0, eps = 0, a = 0;
   // The absorbance rows `a` was gathered from and its grid (see the fit kernels).
   std::vector<float> a_rows;
   std::vector<int32_t> a_key;

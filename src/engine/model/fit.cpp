@@ -41,29 +41,30 @@ fit_grid::FitJob make_job(const DataSet& data, CalcState& calc) {
   const int step = std::max<int>(calc.fit_step, 1);
 
   int nu = 0;
+  double* h = wk.block.data() + wk.h;
   for (int i = 1; i <= ns; ++i) {
     if (data.spectrum_used[i] == 0) continue;
-    wk.h[nu] = hydrogen(data, wk, i);
+    h[nu] = hydrogen(data, wk, i);
     wk.used[nu++] = i;
   }
-  for (int u = nu; u % 8 != 0; ++u) wk.h[u] = 1;  // lanes past the spectra stay finite
+  for (int u = nu; u % 8 != 0; ++u) h[u] = 1;  // lanes past the spectra stay finite
 
   FitJob job;
   job.used = wk.used.data();
   job.nu = nu;
-  job.h = wk.h.data();
+  job.h = h;
   job.ka = calc.ka.data();
   job.acid_conc = static_cast<double>(data.acid_conc);
   job.absorbance = data.absorbance.data();
   job.row_pitch = data.absorbance.pitch();
   job.ng = nw >= 1 ? (nw - 1) / step + 1 : 0;
   job.step = step;
-  job.conc = wk.conc.data();
-  job.at = wk.a.data();
+  job.conc = wk.block.data() + wk.conc;
+  job.at = wk.block.data() + wk.a;
   job.at_chunk = fit_grid::kChunk * nu;
-  job.rhs = wk.rhs.data();
-  job.sol = wk.sol.data();
-  job.eps = wk.eps.data();
+  job.rhs = wk.block.data() + wk.rhs;
+  job.sol = wk.block.data() + wk.sol;
+  job.eps = wk.block.data() + wk.eps;
   job.pitch = wk.pitch;
   job.at_rows = wk.a_rows.data();
   job.at_key = wk.a_key.data();
@@ -117,12 +118,14 @@ void size_fit(const DataSet& data, CalcState& calc) {
   wk.h_ph.assign(ns + 1, 0.0f);
   wk.h_of.assign(ns + 1, 0.0);
   wk.h_known.assign(ns + 1, 0);
-  wk.h.reset(rows);
-  wk.conc.reset(rows * fit_grid::kConcPitch);
-  wk.rhs.reset(kForms * pitch);
-  wk.sol.reset(kForms * pitch);
-  wk.eps.reset(kForms * pitch);
-  wk.a.reset(std::max<size_t>(pitch * ns, 1));
+  // Every part starts on a 64-byte boundary: its size is a multiple of 8 doubles.
+  wk.h = 0;
+  wk.conc = wk.h + rows;
+  wk.rhs = wk.conc + rows * fit_grid::kConcPitch;
+  wk.sol = wk.rhs + kForms * pitch;
+  wk.eps = wk.sol + kForms * pitch;
+  wk.a = wk.eps + kForms * pitch;
+  wk.block.reset(wk.a + std::max<size_t>(pitch * ns, 8));
   wk.a_rows.assign(static_cast<size_t>(wk.points) * static_cast<size_t>(row_pitch), 0.0f);
   wk.a_key.assign(3 + ns, 0);
 }
