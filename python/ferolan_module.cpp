@@ -620,7 +620,7 @@ Result analyse(const Dataset& ds, const std::string& mode, const py::dict& kw, b
   job.settings = options_of(mode, kw);
   job.settings.path_len = ds.path_len;
   job.path = ds.source;
-  job.sample = ds.source.empty() ? "" : cli::stem_of(ds.source);
+  job.sample = ds.source.empty() ? "" : cli::sample_of(ds.source);
   if (kw.contains("trace") && !kw["trace"].is_none())
     job.trace_path = py::str(py::module_::import("os").attr("fspath")(kw["trace"]));
   // The caller's token, or one of this call's for Ctrl-C and the callback.
