@@ -617,8 +617,9 @@ cli::Options options_of(const std::string& mode, const py::dict& kw) {
 Result analyse(const Dataset& ds, const std::string& mode, const py::dict& kw, bool mean_conc_ok) {
   if (!mean_conc_ok) refuse_conc_per_spectrum(ds);
   cli::FileJob job;
-  job.settings = options_of(mode, kw);
-  job.settings.path_len = ds.path_len;
+  auto settings = std::make_shared<cli::Options>(options_of(mode, kw));
+  settings->path_len = ds.path_len;
+  job.settings = settings;
   job.path = ds.source;
   job.sample = ds.source.empty() ? "" : cli::sample_of(ds.source);
   if (kw.contains("trace") && !kw["trace"].is_none())

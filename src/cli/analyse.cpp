@@ -144,12 +144,12 @@ std::optional<std::string> read_input_file(const std::string& path, FileResult& 
 namespace {
 
 FileResult begin_result(const FileJob& job) {
-  const Options& o = job.settings;
+  const Options& o = *job.settings;
   FileResult r;
   r.file = job.path;
   r.sample = job.sample;
   r.plan_cells = job.plan_cells;
-  r.settings = std::make_shared<const Options>(o);
+  r.settings = job.settings;
   r.mode = mode_name(o);
   if (o.search == Search::Optimisation && !o.evaluate && !o.compare && !o.factors_only)
     r.level = o.level == 3 ? "very-high" : o.level == 2 ? "high" : "normal";
@@ -160,7 +160,7 @@ FileResult begin_result(const FileJob& job) {
 }  // namespace
 
 FileResult analyse_file(const FileJob& job) {
-  const Options& o = job.settings;
+  const Options& o = *job.settings;
   FileResult r = begin_result(job);
 
   std::optional<std::string> read;
@@ -184,7 +184,7 @@ FileResult analyse_file(const FileJob& job) {
 
 FileResult analyse_data(const FileJob& job, const DataFile& input,
                         std::shared_ptr<Session>* session) {
-  const Options& o = job.settings;
+  const Options& o = *job.settings;
   FileResult r = begin_result(job);
   std::shared_ptr<const DataSet> data = input.data;
   r.input = input;

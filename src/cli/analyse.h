@@ -28,11 +28,13 @@ struct FileJob {
   std::string path;                  // as named on the command line or in the plan
   std::string sample;                // replicate group
   std::optional<std::string> bytes;  // already read (standard input); else read from path
-  Options settings;                  // the command line with the plan's cells applied
-  std::string plots_dir;             // where this file's pictures go; empty: none
-  std::string trace_path;            // where one line per scored trial goes; empty: none
-  CancelToken* cancel = nullptr;     // ends the search from any thread; none: the stop signal's
-  SearchWatch* watch = nullptr;      // told of the search's yields
+  // The command line with the plan's cells applied; shared by the files of one setting, since
+  // a folder of ten thousand files would otherwise hold ten thousand copies.
+  std::shared_ptr<const Options> settings = std::make_shared<const Options>();
+  std::string plots_dir;          // where this file's pictures go; empty: none
+  std::string trace_path;         // where one line per scored trial goes; empty: none
+  CancelToken* cancel = nullptr;  // ends the search from any thread; none: the stop signal's
+  SearchWatch* watch = nullptr;   // told of the search's yields
   // A plan's other columns (compound, operator, date): their names, shared by every job of
   // the plan, and this row's cells, passed through to the summary.
   std::shared_ptr<const std::vector<std::string>> plan_columns;

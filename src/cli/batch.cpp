@@ -159,9 +159,10 @@ std::vector<FileJob> jobs_of(const Options& o, std::istream& in, std::vector<std
     }
     return jobs;
   }
+  const auto settings = std::make_shared<const Options>(o);
   for (const std::string& input : o.inputs) {
     FileJob job;
-    job.settings = o;
+    job.settings = settings;
     job.path = input;
     job.sample = sample_of(input);
     std::error_code ec;
@@ -449,7 +450,17 @@ int run_batch(const Options& o, std::istream& in, std::ostream& out, std::ostrea
   int at_once = o.jobs > 0 ? o.jobs : o.threads > 0 ? std::max(1, cores / o.threads) : cores;
   at_once = std::max(1, std::min<int>(at_once, static_cast<int>(jobs.size())));
   const int sweep_threads = o.threads > 0 ? o.threads : std::max(1, cores / at_once);
-  for (FileJob& job : jobs) job.settings.threads = sweep_threads;
+  // Jobs that shared their settings share the changed ones.
+  std::shared_ptr<const Options> before, after;
+  for (FileJob& job : jobs) {
+    if (job.settings != before) {
+      before = job.settings;
+      auto changed = std::make_shared<Options>(*before);
+      changed->threads = sweep_threads;
+      after = std::move(changed);
+    }
+    job.settings = after;
+  }
 
   auto output_failed = [&] { status = std::max(status, static_cast<int>(kOutput)); };
   auto record = std::make_shared<RunRecord>();

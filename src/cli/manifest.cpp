@@ -169,11 +169,10 @@ bool plan_jobs(std::string_view text, const std::string& plan_dir, const Options
                        " holds a value but the header row names no column there",
                false;
     FileJob job;
-    job.settings = base;
+    Options o = base;
     job.plan_columns = names;
     for (int c : passed)
       job.plan_cells.push_back(c < static_cast<int>(rec.size()) ? trimmed(rec[c]) : "");
-    Options& o = job.settings;
     const std::string file = cell(0);
     if (file.empty()) return error = at + "the column 'file' is empty", false;
     const std::filesystem::path p(file);
@@ -224,6 +223,7 @@ bool plan_jobs(std::string_view text, const std::string& plan_dir, const Options
         o.exclude_ph.push_back(w);
       }
     }
+    job.settings = std::make_shared<const Options>(std::move(o));
     jobs.push_back(std::move(job));
   }
   return true;

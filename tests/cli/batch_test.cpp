@@ -1,4 +1,6 @@
 // The batch tool over many files: its reader, the plan, the tables, and whole runs.
+#include "cli/batch.h"
+
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -244,26 +246,26 @@ TEST(Manifest, ColumnsBecomeEachFilesSettings) {
   ASSERT_EQ(jobs.size(), 3u);
   EXPECT_EQ(jobs[0].path, "lab/a.txt");
   EXPECT_EQ(jobs[0].sample, "S1");
-  EXPECT_EQ(jobs[0].settings.constants, 3);
-  EXPECT_TRUE(jobs[0].settings.zero.empty());
-  EXPECT_EQ(jobs[0].settings.search, Search::Auto);
-  EXPECT_EQ(jobs[0].settings.pk, (std::vector<std::string>{"4", "8.5"}));
-  EXPECT_EQ(jobs[0].settings.hold, (std::vector<int>{2, 3}));
-  EXPECT_EQ(jobs[0].settings.ionic_strength, 0.1);
-  EXPECT_EQ(jobs[0].settings.exclude_ph, (std::vector<std::string>{"7.00", "8.5"}));
+  EXPECT_EQ(jobs[0].settings->constants, 3);
+  EXPECT_TRUE(jobs[0].settings->zero.empty());
+  EXPECT_EQ(jobs[0].settings->search, Search::Auto);
+  EXPECT_EQ(jobs[0].settings->pk, (std::vector<std::string>{"4", "8.5"}));
+  EXPECT_EQ(jobs[0].settings->hold, (std::vector<int>{2, 3}));
+  EXPECT_EQ(jobs[0].settings->ionic_strength, 0.1);
+  EXPECT_EQ(jobs[0].settings->exclude_ph, (std::vector<std::string>{"7.00", "8.5"}));
   EXPECT_EQ(jobs[1].path, "/abs/b.mdf");
   EXPECT_EQ(jobs[1].sample, "/abs/b");  // no sample: the path without its extension
-  EXPECT_EQ(jobs[1].settings.search, Search::Manual);
-  EXPECT_EQ(jobs[1].settings.pk, base.pk);
-  EXPECT_EQ(jobs[1].settings.zero, base.zero);
-  EXPECT_EQ(jobs[2].settings.pk, (std::vector<std::string>{"3.5", "9", "", "", "12"}));
+  EXPECT_EQ(jobs[1].settings->search, Search::Manual);
+  EXPECT_EQ(jobs[1].settings->pk, base.pk);
+  EXPECT_EQ(jobs[1].settings->zero, base.zero);
+  EXPECT_EQ(jobs[2].settings->pk, (std::vector<std::string>{"3.5", "9", "", "", "12"}));
 
   // A plan saved where the decimal mark is a comma.
   jobs.clear();
   ASSERT_TRUE(plan_jobs("file;pk1;ionic_strength\na.txt;4,25;0,05\n", "", base, jobs, error));
   EXPECT_EQ(jobs[0].path, "a.txt");
-  EXPECT_EQ(jobs[0].settings.pk[0], "4.25");
-  EXPECT_EQ(jobs[0].settings.ionic_strength, 0.05);
+  EXPECT_EQ(jobs[0].settings->pk[0], "4.25");
+  EXPECT_EQ(jobs[0].settings->ionic_strength, 0.05);
 
   struct Bad {
     std::string plan, error;
@@ -604,6 +606,20 @@ TEST(Batch, MixedFolderNamesEveryProblemAndExitsWithTheHighestStatus) {
   }
 }
 
+// The files of a folder share one copy of the settings: ten thousand copies were most of a
+// large run's memory.
+TEST(Batch, TheFilesOfAFolderShareTheirSettings) {
+  const fs::path lab = make_lab();
+  Options o;
+  o.inputs = {(lab / "acids").string(), (lab / "acids").string()};
+  std::istringstream in;
+  std::vector<std::string> problems;
+  int status = 0;
+  const std::vector<FileJob> jobs = jobs_of(o, in, problems, status);
+  ASSERT_GE(jobs.size(), 6u);
+  for (const FileJob& job : jobs) EXPECT_EQ(job.settings.get(), jobs[0].settings.get()) << job.path;
+}
+
 TEST(Batch, PlanAndReplicatesGiveTheSameTablesForAnyNumberOfJobs) {
   const fs::path lab = make_lab();
   const Outcome one = run("--manifest plan.csv --summary s1.csv --by-sample r1.csv --jobs 1", lab);
@@ -729,7 +745,7 @@ FileJob job_of(const std::string& text, Options o) {
   job.path = "x.txt";
   job.sample = "x";
   job.bytes = text;
-  job.settings = std::move(o);
+  job.settings = std::make_shared<const Options>(std::move(o));
   return job;
 }
 
