@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(!j.sample.empty());
     FUZZ_CHECK(j.plan_columns == columns);
     FUZZ_CHECK(j.plan_cells.size() == (columns ? columns->size() : 0));
-    const Options& o = j.settings;
+    const Options& o = *j.settings;
     if (o.constants) FUZZ_CHECK(*o.constants >= 1 && *o.constants <= 5);
     FUZZ_CHECK(o.pk.size() <= 5);
     for (const std::string& v : o.pk) FUZZ_CHECK(v.find(',') == std::string::npos);
