@@ -23,10 +23,15 @@ struct CliRun {
   std::string out, err;
 };
 
+// Named by the process; what an earlier process of the same number left there goes first.
 fs::path scratch() {
-  const fs::path dir =
-      fs::temp_directory_path() / ("ferolan_refine_cli_" + std::to_string(getpid()));
-  fs::create_directories(dir);
+  static const fs::path dir = [] {
+    const fs::path d =
+        fs::temp_directory_path() / ("ferolan_refine_cli_" + std::to_string(getpid()));
+    fs::remove_all(d);
+    fs::create_directories(d);
+    return d;
+  }();
   return dir;
 }
 
