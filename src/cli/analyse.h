@@ -2,6 +2,8 @@
 // through FileJob and FileResult, so that files can be analysed in any order, in parallel.
 #pragma once
 
+#include "cli/layer.h"
+
 #include <array>
 #include <memory>
 #include <optional>
@@ -10,7 +12,6 @@
 
 #include "cli/checks.h"
 #include "cli/data_file.h"
-#include "cli/layer.h"
 #include "cli/options.h"
 #include "engine/analysis/bootstrap.h"
 #include "engine/analysis/refine.h"

@@ -1,13 +1,14 @@
 // The batch tool over many files: inputs, parallel analysis, ordered output, tables.
 #pragma once
 
+#include "cli/layer.h"
+
 #include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
 
 #include "cli/analyse.h"
-#include "cli/layer.h"
 #include "cli/options.h"
 
 namespace ferolan::cli {

@@ -3,12 +3,13 @@
 // says where a problem is; for a well-formed file it yields the same data set.
 #pragma once
 
+#include "cli/layer.h"
+
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "cli/layer.h"
 #include "cli/options.h"
 #include "engine/data/state.h"
 

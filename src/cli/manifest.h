@@ -1,12 +1,13 @@
 // A plan of a run made in a spreadsheet: one row per input file with its own settings.
 #pragma once
 
+#include "cli/layer.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "cli/analyse.h"
-#include "cli/layer.h"
 
 namespace ferolan::cli {
 

@@ -2,13 +2,14 @@
 // replicate statistics, all from the files' results alone.
 #pragma once
 
+#include "cli/layer.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "cli/analyse.h"
-#include "cli/layer.h"
 
 namespace ferolan::cli {
 

@@ -4,11 +4,12 @@
 // pictures only.
 #pragma once
 
+#include "cli/layer.h"
+
 #include <iosfwd>
 #include <memory>
 #include <string>
 
-#include "cli/layer.h"
 #include "engine/data/state.h"
 
 namespace ferolan::analysis {

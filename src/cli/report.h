@@ -1,12 +1,13 @@
 // What the batch tool found and how it says it to people.
 #pragma once
 
+#include "cli/layer.h"
+
 #include <iosfwd>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "cli/layer.h"
 #include "cli/pictures.h"
 #include "cli/session.h"
 

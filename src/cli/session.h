@@ -2,11 +2,12 @@
 // options as the window would read its boxes, the search, and what the window would show.
 #pragma once
 
+#include "cli/layer.h"
+
 #include <memory>
 #include <optional>
 #include <string>
 
-#include "cli/layer.h"
 #include "cli/options.h"
 #include "cli/output_file.h"
 #include "cli/stop_signal.h"

@@ -2,9 +2,9 @@
 // while a PngSupport lives, the batch tool writes the PNG pictures beside the SVG ones.
 #pragma once
 
-#include <memory>
-
 #include "cli_png/layer.h"
+
+#include <memory>
 
 namespace ferolan::cli {
 

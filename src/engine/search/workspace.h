@@ -24,7 +24,6 @@ struct Workspace {
 // The arrays of a full-resolution fit held in fit.
 FitArrays fit_arrays(const DataSet& data, const CalcState& fit);
 
-
 // The one judge of a setup, for every client: checks it as the given search reads it and
 // writes the trial state it implies (ka, pk, pk_free); the first problem in slot order is
 // returned. A start value that is NaN (none given) is refused before its slot is touched.

@@ -1,8 +1,9 @@
 // A picture box to draw on, in pixels (origin top-left, y down) unless user coordinates are set.
 #pragma once
 
-#include "engine/format/palette.h"
 #include "window/layer.h"
+
+#include "engine/format/palette.h"
 
 namespace ferolan {
 

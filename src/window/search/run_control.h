@@ -1,11 +1,12 @@
 // The frame of a running search: locking, stop, slot boxes, level, displays, finish.
 #pragma once
 
+#include "window/layer.h"
+
 #include <memory>
 #include <string>
 
 #include "engine/search/workspace.h"
-#include "window/layer.h"
 #include "window/state/module.h"
 
 namespace ferolan {

@@ -1,12 +1,13 @@
 // Everything one window owns: the state, the control model, and what the desktop lends it.
 #pragma once
 
+#include "window/layer.h"
+
 #include <functional>
 #include <memory>
 
 #include "engine/data/state.h"
 #include "engine/search/workspace.h"
-#include "window/layer.h"
 #include "window/platform/canvas.h"
 #include "window/platform/platform.h"
 #include "window/ui/controls.h"

@@ -2,6 +2,8 @@
 // tooltip, colours and position. Plain data; the Qt window mirrors it through one observer.
 #pragma once
 
+#include "window/layer.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -9,7 +11,6 @@
 
 #include "engine/data/state.h"
 #include "engine/import/import.h"
-#include "window/layer.h"
 
 namespace ferolan {
 

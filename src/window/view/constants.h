@@ -1,7 +1,8 @@
 #pragma once
 
-#include "engine/data/state.h"
 #include "window/layer.h"
+
+#include "engine/data/state.h"
 #include "window/ui/controls.h"
 
 namespace ferolan {

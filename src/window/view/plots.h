@@ -1,10 +1,11 @@
 // The three diagrams and their pointer read-outs.
 #pragma once
 
+#include "window/layer.h"
+
 #include <string>
 
 #include "engine/data/state.h"
-#include "window/layer.h"
 #include "window/platform/canvas.h"
 
 namespace ferolan {
