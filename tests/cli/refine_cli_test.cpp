@@ -13,15 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "cli_run.h"
+
 namespace ferolan {
 namespace {
-
-namespace fs = std::filesystem;
-
-struct CliRun {
-  int status = -1;
-  std::string out, err;
-};
 
 // Named by the process; what an earlier process of the same number left there goes first.
 fs::path scratch() {
@@ -33,26 +28,6 @@ fs::path scratch() {
     return d;
   }();
   return dir;
-}
-
-std::string slurp(const fs::path& p) {
-  std::ifstream f(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(f), {});
-}
-
-CliRun cli(const std::string& args) {
-  static int n = 0;
-  const fs::path dir = scratch();
-  const fs::path out = dir / ("out" + std::to_string(n));
-  const fs::path err = dir / ("err" + std::to_string(n++));
-  const std::string cmd =
-      std::string(FEROLAN_CLI) + " " + args + " </dev/null >" + out.string() + " 2>" + err.string();
-  CliRun r;
-  const int raw = std::system(cmd.c_str());
-  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  r.out = slurp(out);
-  r.err = slurp(err);
-  return r;
 }
 
 const std::string kExample = std::string(FEROLAN_EXAMPLES) + "/data.mdf";
