@@ -264,6 +264,7 @@ std::shared_ptr<Dataset> read_file(const std::string& path, const std::string& f
   if (!ds->input.ok) raise("DataError", ds->input.code, path + ": " + ds->input.message);
   ds->source = path;
   ds->path_len = path_len;
+  ds->conc_spectra = ds->input.conc_spectra;
   return ds;
 }
 
@@ -642,7 +643,15 @@ Result analyse(const Dataset& ds, const std::string& mode, const py::dict& kw, b
   Result r;
   {
     py::gil_scoped_release unlocked;
-    auto file = std::make_shared<cli::FileResult>(cli::analyse_data(job, ds.input, &r.session));
+    // A search for a start takes the mean, which the file's data set holds already.
+    cli::DataFile mean_only;
+    const cli::DataFile* input = &ds.input;
+    if (!ds.input.conc_spectra.empty()) {
+      mean_only = ds.input;
+      mean_only.conc_spectra.clear();
+      input = &mean_only;
+    }
+    auto file = std::make_shared<cli::FileResult>(cli::analyse_data(job, *input, &r.session));
     r.file = std::move(file);
   }
   watch.rethrow();
@@ -873,16 +882,12 @@ void refuse_unless_result(const analysis::RefineResult& f) {
 // it has its own (sorted by pH as the import sorts: equal pH keep their order).
 analysis::Titration titration_of(Dataset& ds) {
   std::lock_guard lock(ds.fit_mutex);
-  analysis::Titration t = analysis::titration_of(imported(ds), ds.path_len);
-  if (!ds.conc_spectra.empty()) {
-    const DataSet& given = data_of(ds);
-    std::vector<int> order(ds.conc_spectra.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(),
-                     [&](int a, int b) { return given.ph_values[a + 1] < given.ph_values[b + 1]; });
-    for (size_t i = 0; i < order.size(); ++i) t.conc[i] = ds.conc_spectra[order[i]];
-  }
-  return t;
+  const DataSet& data = imported(ds);
+  if (ds.conc_spectra.empty()) return analysis::titration_of(data, ds.path_len);
+  const std::vector<int> order = ph_order(data_of(ds));
+  std::vector<double> conc(order.size());
+  for (size_t i = 0; i < order.size(); ++i) conc[i] = ds.conc_spectra[order[i]];
+  return analysis::titration_of(data, ds.path_len, conc).value();
 }
 
 void bootstrap_into(Refined& out, const std::vector<analysis::Titration>& ts,

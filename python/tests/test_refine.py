@@ -169,6 +169,29 @@ def test_concentrations_per_spectrum_are_fitted(example):
     assert np.allclose(g.pKa, f.pKa, rtol=0, atol=1e-9) and g.s_a == pytest.approx(f.s_a)
 
 
+def test_a_tables_concentration_row_is_read_as_the_arrays_give_it(example, tmp_path):
+    factors = np.linspace(1.0, 0.8, example.n_spectra)
+    ds = diluted(example, factors)
+    # Written with its spectra in reverse pH order: the row goes with its spectra.
+    path = tmp_path / "diluted.txt"
+    rows = ["\t".join(["1e-4"] + [repr(float(p)) for p in ds.ph[::-1]]),
+            "\t".join(["conc"] + [repr(float(c)) for c in ds.conc[::-1]])]
+    for w, wl in enumerate(ds.wavelengths):
+        rows.append("\t".join([str(int(wl))] + [repr(float(a)) for a in ds.absorbance[::-1, w]]))
+    path.write_text("\n".join(rows) + "\n")
+    read = ferolan.read(str(path))
+    assert np.array_equal(read.conc, ds.conc[::-1])
+    assert "C per spectrum" in repr(read)
+    with pytest.raises(ferolan.RefusedError) as e:
+        ferolan.optimise(read, pk=[4, 9])
+    assert e.value.code == "conc_per_spectrum"
+    f = ferolan.refine(read, constants=2)
+    assert np.allclose(f.pKa, ferolan.refine(ds, constants=2).pKa, rtol=0, atol=1e-6)
+    assert np.allclose(f.pKa, [4.2, 8.9], atol=1e-4)
+    g = ferolan.global_fit([read, ds], pk=[4.0, 9.1])
+    assert np.allclose(g.pKa, f.pKa, rtol=0, atol=1e-5)
+
+
 # --- the same as the batch tool ----------------------------------------------------------
 
 def test_refinement_of_a_search_equals_the_batch_tools(example):

@@ -199,11 +199,20 @@ FileResult analyse_data(const FileJob& job, const DataFile& input,
     return r;
   }
 
+  if (!input.conc_spectra.empty() && !o.refine && !o.global && !o.factors_only) {
+    fail(r, Status::Refused, kRefused, "conc_per_spectrum",
+         "the table gives each spectrum its own concentration, which the searches cannot take: "
+         "--refine or --global fits the constants with them");
+    return r;
+  }
+
   auto kept = std::make_shared<Session>();
   if (session) *session = kept;
   Session& s = *kept;
   s.cancel = job.cancel;
   load_data(s, *data);
+  if (!input.conc_spectra.empty())
+    for (int i : ph_order(*data)) s.conc_spectra.push_back(input.conc_spectra[i]);
   data.reset();
   const DataSet& d = s.st->data;
   r.spectra = d.n_spectra;
@@ -375,8 +384,36 @@ FileResult analyse_data(const FileJob& job, const DataFile& input,
     r.preferred_constants = diag.compared[diag.choice->preferred].constants;
     r.preferred_by = "compare";
   }
+  std::array<std::optional<double>, 6> search_pk;
+  for (int k = 1; k <= kSlots; ++k) search_pk[k] = r.per_slot[k].pka;
+  if (o.refine) {
+    SlotModes modes{};
+    Arr1<double, kSlots> start{};
+    for (int k = 1; k <= kSlots; ++k) {
+      modes[k] = s.setup.slot[k].mode;
+      start[k] = searched ? searched->pk_best[k] : s.st->search.pk_best[k];
+    }
+    // The data set's own concentration, or the table's for each spectrum.
+    const analysis::Titration t = s.conc_spectra.empty()
+                                      ? analysis::titration_of(d)
+                                      : analysis::titration_of(d, 1, s.conc_spectra).value();
+    r.refined =
+        std::make_shared<const analysis::RefineResult>(analysis::refine_joint({t}, modes, start));
+    if (o.bootstrap > 0 && analysis::refine_has_result(r.refined->status)) {
+      analysis::BootstrapOptions bo;
+      bo.replicates = o.bootstrap;
+      bo.seed = o.seed;
+      bo.threads = o.jobs;
+      r.boot = std::make_shared<const analysis::BootstrapResult>(
+          analysis::bootstrap({t}, modes, *r.refined, {}, bo));
+    }
+  }
   FitFacts facts;
   facts.s_a = r.s_a.value_or(0);
+  // With a concentration per spectrum the search's one concentration is only a start: the
+  // refinement's fit is the one to judge (a global fit judges its own).
+  if (!s.conc_spectra.empty())
+    facts.s_a = r.refined && analysis::refine_has_result(r.refined->status) ? r.refined->s_a : 0;
   facts.fa = diag.fa ? &*diag.fa : nullptr;
   facts.constants = constants;
   facts.constants_forced = !constants_from_data && !o.compare;
@@ -398,28 +435,10 @@ FileResult analyse_data(const FileJob& job, const DataFile& input,
                                                "does, and kept the model without constants, "
                                                "whose s(A) is given")});
   text();
-  if (o.refine) {
-    SlotModes modes{};
-    Arr1<double, kSlots> start{};
-    std::array<std::optional<double>, 6> search_pk;
-    for (int k = 1; k <= kSlots; ++k) {
-      modes[k] = s.setup.slot[k].mode;
-      start[k] = searched ? searched->pk_best[k] : s.st->search.pk_best[k];
-      search_pk[k] = r.per_slot[k].pka;
-    }
-    r.refined = std::make_shared<const analysis::RefineResult>(analysis::refine(d, modes, start));
-    if (o.bootstrap > 0 && analysis::refine_has_result(r.refined->status)) {
-      analysis::BootstrapOptions bo;
-      bo.replicates = o.bootstrap;
-      bo.seed = o.seed;
-      bo.threads = o.jobs;
-      r.boot = std::make_shared<const analysis::BootstrapResult>(
-          analysis::bootstrap({analysis::titration_of(d)}, modes, *r.refined, {}, bo));
-    }
-    r.text += refined_text(*r.refined, search_pk, r.s_a, r.boot.get());
-  }
+  if (o.refine) r.text += refined_text(*r.refined, search_pk, r.s_a, r.boot.get());
   if (o.global) {
     r.data = std::make_shared<const DataSet>(d);
+    r.conc_spectra = s.conc_spectra;
     for (int k = 1; k <= kSlots; ++k) r.modes[k] = s.setup.slot[k].mode;
   }
   if (!o.forms_file.empty()) r.forms_text = report.forms_text();

@@ -91,9 +91,10 @@ struct FileResult {
   std::shared_ptr<const analysis::RefineResult> refined;  // with --refine
   std::shared_ptr<const analysis::BootstrapResult> boot;  // with --refine --bootstrap N
   std::shared_ptr<const DataSet> data;                    // with --global: as fitted
-  std::array<SlotMode, 6> modes{};                        // with --global: as searched
-  std::shared_ptr<const GlobalRun> global;                // with --global: its sample's fit
-  std::shared_ptr<const FitArrays> fit;  // the search's fit at its result (none: no search)
+  std::vector<double> conc_spectra;         // with --global: the table's, in data's order, if any
+  std::array<SlotMode, 6> modes{};          // with --global: as searched
+  std::shared_ptr<const GlobalRun> global;  // with --global: its sample's fit
+  std::shared_ptr<const FitArrays> fit;     // the search's fit at its result (none: no search)
 
   std::string text;                   // the report for people
   std::string forms_text, calc_text;  // when asked for

@@ -149,6 +149,26 @@ struct Reader {
                   where(row, col) + ": the number is beyond the range of the stored values");
   }
 
+  // A concentration of the optional row: a positive number, never read as 0 (which would
+  // mean no acid at all).
+  bool concentration(std::string_view cell, int row, int col, double& out) {
+    if (names_non_finite(cell))
+      return refuse("non_finite",
+                    where(row, col) + ": " + quoted(cell) + " is not a finite number");
+    if (!is_number_text(cell))
+      return refuse("concentration_not_a_number",
+                    where(row, col) + ": " +
+                        (cell.empty() ? std::string("an empty cell") : quoted(cell)) +
+                        " stands where a concentration belongs and is not a number");
+    float v = 0;
+    if (!single(leading_number(cell), row, col, v)) return false;
+    if (!(v > 0))
+      return refuse("concentration_not_positive", where(row, col) + ": the concentration " +
+                                                      quoted(cell) + " is not above 0 mol/L");
+    out = v;
+    return true;
+  }
+
   bool wavelength(double v, int row, int col, int16_t& out) {
     if (to_wavelength(v, out)) return true;
     return refuse("wavelength_out_of_range",
@@ -318,6 +338,15 @@ bool table_with_empty_corner(std::string_view text) {
   return c >= 2 && first == c - 1;
 }
 
+// The first cell of the optional concentration row: "conc", "Concentration", "conc, mol/L".
+bool names_concentration(std::string_view cell) {
+  cell = trim(cell);
+  if (cell.size() < 4) return false;
+  std::string head(cell.substr(0, 4));
+  for (char& c : head) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return head == "conc";
+}
+
 bool read_table(std::string_view text, DataFile& f) {
   Reader r{f};
   f.format = InputFormat::Table;
@@ -404,13 +433,36 @@ bool read_table(std::string_view text, DataFile& f) {
     const auto v = r.number(cell(s + 1), 1, s + 1, Cell::Ph);
     if (!v || !r.single(*v, 1, s + 1, d->ph_values[s])) return false;
   }
-  for (int w = 1; w <= d->n_wavelengths; ++w) {
-    const int row = w + 1;
+  // The row below the pH values may give each spectrum its concentration.
+  int first = 2;  // the row of the first wavelength
+  next_row(0);
+  if (names_concentration(cell(1))) {
+    f.conc_spectra.resize(d->n_spectra);
+    double sum = 0;
+    for (int s = 1; s <= d->n_spectra; ++s) {
+      if (!r.concentration(cell(s + 1), 2, s + 1, f.conc_spectra[s - 1])) return false;
+      sum += f.conc_spectra[s - 1];
+    }
+    if (rows < 3)
+      return r.refuse("no_wavelengths",
+                      "the table has no wavelengths (no row below the concentrations)");
+    if (!r.single(sum / d->n_spectra, 2, 1, d->acid_conc)) return false;
+    d->resize(d->n_spectra, rows - 2);
+    first = 3;
     next_row(0);
+  }
+  for (int w = 1; w <= d->n_wavelengths; ++w) {
+    const int row = w + first - 1;
+    if (w > 1) next_row(0);
     if (counts[row - 1] == 0) {
       f.warnings.push_back({row, 0, "empty row read as wavelength 0 nm with absorbances 0"});
       continue;
     }
+    if (names_concentration(cell(1)))
+      return r.refuse("concentration_row_misplaced",
+                      where(row, 1) +
+                          ": a row of concentrations belongs directly below the "
+                          "pH values");
     const auto wl = r.number(cell(1), row, 1, Cell::Wavelength);
     if (!wl || !r.wavelength(*wl, row, 1, d->wavelengths[w])) return false;
     for (int s = 1; s <= d->n_spectra; ++s) {

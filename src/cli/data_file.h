@@ -43,6 +43,9 @@ struct DataFile {
   char decimal_mark = '.';
   std::vector<CellWarning> warnings;
   std::shared_ptr<DataSet> data;  // as read, before the import sorts it by pH
+  // A table's optional concentration row (mol/L, one per spectrum as read): a titration
+  // diluted as it goes. data->acid_conc is then their mean, which the searches take.
+  std::vector<double> conc_spectra;
 };
 
 constexpr size_t kMaxInputBytes = 64u << 20;

@@ -47,7 +47,10 @@ void fit_group(GlobalRun& g, const std::vector<const FileResult*>& members, cons
   Arr1<double, kSlots> held{};
   for (int k = 1; k <= kSlots; ++k) held[k] = ok[0]->per_slot[k].pka.value_or(NAN);
   for (const FileResult* r : ok) {
-    ts.push_back(analysis::titration_of(*r->data, r->path_len.value_or(1)));
+    const double path_len = r->path_len.value_or(1);
+    ts.push_back(r->conc_spectra.empty()
+                     ? analysis::titration_of(*r->data, path_len)
+                     : analysis::titration_of(*r->data, path_len, r->conc_spectra).value());
     Arr1<double, kSlots> own{};
     if (o.search == Search::Auto) {
       for (int k = 1; k <= kSlots; ++k) own[k] = r->per_slot[k].pka.value_or(NAN);

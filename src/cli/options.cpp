@@ -273,7 +273,8 @@ const char* help_text() {
 Determines the acid dissociation constants pKa1..pKa5 from UV-Vis spectra measured at a
 series of pH values, with the same fit, searches, uncertainty and formats as the Ferolan
 window. Each FILE is a data.mdf-style stream of numbers (*.mdf) or a table (concentration
-top-left, pH values in the first row, wavelengths in the first column) whose cells are
+top-left, pH values in the first row, optionally a row "conc" below them with each
+spectrum's concentration, wavelengths in the first column) whose cells are
 separated by tabs, spaces, ';' (then ',' is the decimal mark) or ',' (then '.' is);
 '-' reads standard input. A FOLDER stands for its *.mdf, *.txt, *.csv and *.tsv files,
 sorted by name; hidden files (also "._*") are passed over, other files are listed once as
@@ -419,13 +420,15 @@ Status of each file (JSON "status" and "code", summary columns status and code)
        too_many_rows, too_many_points, no_ph,
        truncated, non_finite, value_out_of_range, wavelength_out_of_range,
        ph_not_a_number, wavelength_not_a_number, mostly_text, not_a_number, row_not_read,
-       out_of_memory
+       out_of_memory, concentration_not_a_number, concentration_not_positive,
+       concentration_row_misplaced (a table's row of concentrations per spectrum)
     1: hold_removed, exclude_out_of_range, exclude_ph_not_found
     3: no_signal, absorbance_too_small, ph_range_too_narrow (spectra within one pH unit),
        too_few_forms, no_fitted_slot, too_few_spectra, start_value_missing,
        held_value_missing, range_start, range_end, range_order, range_step,
        ph_out_of_range, absorbance_too_large, search_refused, no_result, stopped (by a
-       signal), and with --strict the fit's warnings
+       signal), conc_per_spectrum (a concentration per spectrum without --refine or
+       --global), and with --strict the fit's warnings
   unreadable             cannot_open, is_directory, not_regular, read_error (exit status 2)
 
 Exit status: 0 when every file is ok or ok_with_warnings; otherwise the highest status of

@@ -80,6 +80,13 @@ std::string one_object(const FileResult& r) {
   maybe(j, "points", r.points);
   maybe(j, "acid_conc", r.acid_conc);
   maybe(j, "path_len", r.path_len);
+  if (in && !in->conc_spectra.empty()) {
+    j.begin_array("concentrations");
+    for (double c : in->conc_spectra) j.item(c);
+    j.end_array();
+  } else {
+    j.null("concentrations");
+  }
   j.end_object();
 
   j.value("mode", r.mode);

@@ -127,7 +127,14 @@ void Report::print(std::ostream& out, const std::string& file) const {
   const int used = count_used_spectra(d);
 
   out << file << ": " << d.n_spectra << " spectra (" << used << " used), " << d.n_wavelengths
-      << " points, C = " << acid_conc_text(d) << " mol/L\n";
+      << " points, C = " << acid_conc_text(d) << " mol/L";
+  if (!s_.conc_spectra.empty()) {
+    const auto [lo, hi] = std::minmax_element(s_.conc_spectra.begin(), s_.conc_spectra.end());
+    out << " for the search, the mean of the concentrations per spectrum ("
+        << format_single(static_cast<float>(*lo), "#.#0e+00") << " to "
+        << format_single(static_cast<float>(*hi), "#.#0e+00") << ") that the refinement takes";
+  }
+  out << "\n";
   d_->print_factors(out);
   if (o_.factors_only) return;
   if (o_.evaluate) {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cli/options.h"
 #include "cli/output_file.h"
@@ -33,6 +34,9 @@ struct Session {
     double s_a = 0, s_a_thinned = 0;
   } shown;
 
+  // A table's concentration per spectrum, in the data set's order (after the sort by pH);
+  // empty: the data set's one for all.
+  std::vector<double> conc_spectra;
   bool stopped = false;                 // a search was cut short
   const CancelToken* cancel = nullptr;  // ends the searches; none: the stop signal's token
   Workspace workspace() {

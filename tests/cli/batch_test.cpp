@@ -229,6 +229,73 @@ TEST(DataFile, FilesThatCannotBeSpectraAreRefusedWithAStableCode) {
   EXPECT_EQ(not_text_reason("\xEF\xBB\xBFpH\t\xE2\x84\x96 1\n400\t\xFF\n"), "");
 }
 
+// The optional row of concentrations below the pH row: each spectrum's own (a titration
+// diluted as it goes). A cell of it is never read as 0, which would mean no acid.
+TEST(DataFile, ConcentrationRow) {
+  const struct {
+    std::string text;
+    const char* code;
+    const char* where;
+  } refused[] = {
+      {"0.001\t2\t4\nconc\t1e-4\tn/a\n400\t0.1\t0.2\n", "concentration_not_a_number",
+       "row 2, column 3: \"n/a\""},
+      {"0.001\t2\t4\nconc\t1e-4\n400\t0.1\t0.2\n", "concentration_not_a_number",
+       "row 2, column 3: an empty cell"},
+      {"0.001\t2\t4\nconc\t1e-4\t1e-4x\n400\t0.1\t0.2\n", "concentration_not_a_number", "column 3"},
+      {"0.001\t2\t4\nconc\t0\t1e-4\n400\t0.1\t0.2\n", "concentration_not_positive",
+       "row 2, column 2"},
+      {"0.001\t2\t4\nconc\t1e-4\t-1e-4\n400\t0.1\t0.2\n", "concentration_not_positive", "column 3"},
+      {"0.001\t2\t4\nconc\t1e-4\t1e-60\n400\t0.1\t0.2\n", "concentration_not_positive",
+       "column 3"},  // 0 as a Single
+      {"0.001\t2\t4\nconc\t1e-4\tnan\n400\t0.1\t0.2\n", "non_finite", "column 3"},
+      {"0.001\t2\t4\nconc\t1e-4\t1e40\n400\t0.1\t0.2\n", "value_out_of_range", "column 3"},
+      {"0.001\t2\t4\nconc\t1e-4\t1e-4\n", "no_wavelengths", "no row below"},
+      {"0.001\t2\t4\n400\t0.1\t0.2\nconc\t1e-4\t1e-4\n", "concentration_row_misplaced",
+       "row 3, column 1"},
+      {"0.001\t2\t4\nconc\t1e-4\t1e-4\nConc\t1e-4\t1e-4\n400\t0.1\t0.2\n",
+       "concentration_row_misplaced", "row 3"},
+  };
+  for (const auto& c : refused) {
+    SCOPED_TRACE(c.text);
+    const DataFile f = read_data_file("a.txt", c.text, InputFormat::Detect);
+    EXPECT_FALSE(f.ok);
+    EXPECT_EQ(f.code, c.code) << f.message;
+    EXPECT_NE(f.message.find(c.where), std::string::npos) << f.message;
+  }
+
+  const struct {
+    const char* name;
+    std::string text;
+    std::vector<double> conc;
+  } read[] = {
+      {"a.txt", "\t2\t4\nconc\t1e-4\t5e-5\n400\t0.1\t0.2\n401\t0.3\t0.4\n", {1e-4, 5e-5}},
+      {"a.csv", "0,001;2;4\nConcentration, mol/L;1,0e-4;0,5e-4\n400;0,1;0,2\n", {1e-4, 5e-5}},
+      {"a.tsv", "0.001 2 4\nCONC 2e-4 1e-4\n400 0.1 0.2\n", {2e-4, 1e-4}},
+      {"a.txt", "2 4\nconc 2e-4 1e-4\n400 0.1 0.2\n", {2e-4, 1e-4}},  // empty corner
+      {"a.txt", "0.001\t2\t4\n400\t0.1\t0.2\n", {}},                  // none
+  };
+  for (const auto& c : read) {
+    SCOPED_TRACE(c.text);
+    const DataFile f = read_data_file(c.name, c.text, InputFormat::Detect);
+    ASSERT_TRUE(f.ok) << f.message;
+    EXPECT_TRUE(f.warnings.empty());
+    ASSERT_EQ(f.conc_spectra.size(), c.conc.size());
+    for (size_t i = 0; i < c.conc.size(); ++i)
+      EXPECT_EQ(f.conc_spectra[i], static_cast<float>(c.conc[i]));
+    EXPECT_EQ(f.data->n_spectra, 2);
+    EXPECT_EQ(f.data->wavelengths[1], 400);
+    EXPECT_EQ(f.data->absorbance[1][2], 0.2f);
+    if (!c.conc.empty()) {
+      // The searches take the mean.
+      EXPECT_EQ(
+          f.data->acid_conc,
+          static_cast<float>((static_cast<float>(c.conc[0]) + static_cast<float>(c.conc[1])) / 2));
+      EXPECT_EQ(f.data->n_wavelengths,
+                static_cast<int>(std::count(c.text.begin(), c.text.end(), '\n')) - 2);
+    }
+  }
+}
+
 TEST(Manifest, ColumnsBecomeEachFilesSettings) {
   Options base;
   base.pk = {"4", "9"};

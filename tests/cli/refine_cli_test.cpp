@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -198,6 +199,100 @@ TEST(RefineCli, GlobalPerSampleOfAPlan) {
   EXPECT_EQ(cell(t, 3, "status"), "refused");
   EXPECT_EQ(cell(t, 3, "code"), "no_titration");
   EXPECT_EQ(cell(t, 3, "pKa1"), "");
+}
+
+// A titration diluted as it goes (each spectrum at its own concentration), its columns not in
+// pH order: the table's concentration row goes with its spectrum through the sort by pH.
+std::string diluted_titration(bool with_row) {
+  const double pk1 = 4.2, pk2 = 8.9, c0 = 1e-4;
+  std::vector<double> ph, conc;
+  for (int s = 0; s < 20; ++s) {
+    ph.push_back(2 + ((s * 7) % 20) * 0.5);  // 2 … 11.5, shuffled
+    conc.push_back(c0 * (1 - 0.015 * s));
+  }
+  auto band = [](double wl, double centre, double height) {
+    return height * std::exp(-0.5 * std::pow((wl - centre) / 25, 2));
+  };
+  std::ostringstream t;
+  t.precision(7);
+  t << c0;
+  for (double p : ph) t << '\t' << p;
+  t << '\n';
+  if (with_row) {
+    t << "conc";
+    for (double c : conc) t << '\t' << c;
+    t << '\n';
+  }
+  for (int wl = 250; wl <= 450; wl += 2) {
+    t << wl;
+    for (size_t s = 0; s < ph.size(); ++s) {
+      const double h = std::pow(10, -ph[s]), k1 = std::pow(10, -pk1), k2 = std::pow(10, -pk2);
+      const double d = h * h + k1 * h + k1 * k2;
+      const double a = conc[s] *
+                       (band(wl, 300, 9000) * h * h + band(wl, 350, 7000) * k1 * h +
+                        band(wl, 400, 11000) * k1 * k2) /
+                       d;
+      t << '\t' << a;
+    }
+    t << '\n';
+  }
+  return t.str();
+}
+
+TEST(RefineCli, ConcentrationPerSpectrumFromTheTable) {
+  const fs::path dir = scratch();
+  const std::string diluted = (dir / "diluted.txt").string();
+  const std::string stated = (dir / "stated.txt").string();
+  std::ofstream(diluted) << diluted_titration(true);
+  std::ofstream(stated) << diluted_titration(false);
+
+  // The searches take one concentration: without the refinement the file is refused.
+  for (const std::string args : {" --pk 4,9", " --search auto --pk 4,9"}) {
+    const CliRun r = cli(diluted + args);
+    EXPECT_EQ(r.status, 3) << r.err;
+    EXPECT_NE(r.err.find("own concentration"), std::string::npos) << r.err;
+  }
+  const CliRun factors = cli(diluted + " --factors");
+  EXPECT_EQ(factors.status, 0) << factors.err;
+
+  const CliRun r = cli(diluted + " --pk 4,9 --refine --json");
+  ASSERT_EQ(r.status, 0) << r.err;
+  // Stored as Singles, as every value of the data set.
+  EXPECT_NE(r.out.find("\"concentrations\": [\n      9.9999997473787516e-05,\n      9.85"),
+            std::string::npos)
+      << r.out.substr(r.out.find("\"data\""), 300);
+  const size_t refined = r.out.find("\"refined\": {");
+  ASSERT_NE(refined, std::string::npos);
+  const std::string pk = r.out.substr(r.out.find("\"pKa\": [", refined), 80);
+  double p1 = 0, p2 = 0;
+  ASSERT_EQ(std::sscanf(pk.c_str(), "\"pKa\": [ %lf , %lf", &p1, &p2), 2) << pk;
+  EXPECT_NEAR(p1, 4.2, 2e-4);
+  EXPECT_NEAR(p2, 8.9, 2e-4);
+  const CliRun text = cli(diluted + " --pk 4,9 --refine");
+  EXPECT_NE(text.out.find("the mean of the concentrations per spectrum (7.15e-05 to 1.00e-04)"),
+            std::string::npos)
+      << text.out;
+
+  // The same spectra with one stated concentration for all do not reach the constants: the
+  // row is what makes the difference.
+  const CliRun one = cli(stated + " --pk 4,9 --refine --json");
+  ASSERT_EQ(one.status, 0) << one.err;
+  EXPECT_NE(one.out.find("\"concentrations\": null"), std::string::npos);
+  const size_t r1 = one.out.find("\"refined\": {");
+  double q1 = 0, q2 = 0;
+  std::sscanf(one.out.substr(one.out.find("\"pKa\": [", r1), 80).c_str(), "\"pKa\": [ %lf , %lf",
+              &q1, &q2);
+  EXPECT_GT(std::abs(q1 - 4.2) + std::abs(q2 - 8.9), 0.01);
+
+  // A global fit of the diluted titration and a copy holds the same minimum.
+  const std::string g = (dir / "gconc.csv").string();
+  fs::copy_file(diluted, dir / "diluted2.txt", fs::copy_options::overwrite_existing);
+  const CliRun both = cli(diluted + " " + (dir / "diluted2.txt").string() +
+                          " --pk 4,9 --global --quiet --global-summary " + g);
+  ASSERT_EQ(both.status, 0) << both.err;
+  const auto t = table(slurp(g));
+  EXPECT_NEAR(std::stod(cell(t, 1, "pKa1")), 4.2, 2e-4);
+  EXPECT_NEAR(std::stod(cell(t, 1, "pKa2")), 8.9, 2e-4);
 }
 
 }  // namespace

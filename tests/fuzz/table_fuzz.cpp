@@ -73,6 +73,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int s = 1; s <= d.n_spectra; ++s) FUZZ_CHECK(std::isfinite(d.ph_values[s]));
   for (int w = 1; w <= d.n_wavelengths; ++w)
     for (int s = 1; s <= d.n_spectra; ++s) FUZZ_CHECK(std::isfinite(d.absorbance[w][s]));
+  // A concentration row gives every spectrum a positive one; the searches take their mean.
+  FUZZ_CHECK(f.conc_spectra.empty() || (f.format == InputFormat::Table &&
+                                        f.conc_spectra.size() == static_cast<size_t>(d.n_spectra)));
+  for (double c : f.conc_spectra) FUZZ_CHECK(std::isfinite(c) && c > 0);
   for (const CellWarning& w : f.warnings) {
     FUZZ_CHECK(w.row >= 1 && w.column >= 0 && !w.text.empty());
   }

@@ -587,6 +587,17 @@ Titration titration_of(const DataSet& data, double path_len) {
   return t;
 }
 
+std::optional<Titration> titration_of(const DataSet& data, double path_len,
+                                      std::span<const double> conc) {
+  const int spectra = std::clamp(data.n_spectra, 0, data.spectra_capacity());
+  if (conc.size() != static_cast<size_t>(spectra)) return std::nullopt;
+  Titration t = titration_of(data, path_len);
+  size_t i = 0;
+  for (int s = 1; s <= spectra; ++s)
+    if (data.spectrum_used[s] != 0) t.conc[i++] = conc[s - 1];
+  return t;
+}
+
 RefineResult refine(const DataSet& data, const SlotModes& modes, const Arr1<double, kSlots>& start,
                     const RefineOptions& options) {
   JointOptions o;

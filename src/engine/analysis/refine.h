@@ -3,6 +3,8 @@
 // for one titration or several sharing their constants.
 #pragma once
 
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -90,6 +92,11 @@ double refine_score(const DataSet& data, const SlotModes& modes, const Arr1<doub
 
 // The included spectra of a data set as a titration (path length as given).
 Titration titration_of(const DataSet& data, double path_len = 1);
+// The same with a concentration of its own for every spectrum (conc[s - 1] for spectrum s, in
+// the data set's order; dilution during a titration) instead of the data set's one. Empty
+// when conc does not have one entry per spectrum.
+std::optional<Titration> titration_of(const DataSet& data, double path_len,
+                                      std::span<const double> conc);
 
 // Refines the constants shared by several titrations on one wavelength grid (every titration
 // must have the same points). With shared spectra each titration's concentrations are scaled

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/data/state.h"
 
@@ -39,5 +40,10 @@ std::string with_row_ends(std::string_view text);
 // Sort by pH (stable bubble passes) and find a_max.
 void sort_by_ph(DataSet& data);
 void find_a_max(DataSet& data);
+
+// Where sort_by_ph takes spectra 1..n_spectra of data: the i-th spectrum after the sort
+// (0-based) is spectrum order[i] + 1 before it. Carries values kept beside the data set
+// (a concentration per spectrum) through the sort.
+std::vector<int> ph_order(const DataSet& data);
 
 }  // namespace ferolan

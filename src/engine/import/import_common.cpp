@@ -1,7 +1,9 @@
 #include "engine/import/import_common.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numeric>
 #include <utility>
 
 #include "engine/import/import.h"
@@ -33,6 +35,21 @@ void sort_by_ph(DataSet& d) {
       for (int w = 1; w <= d.n_wavelengths; ++w)
         std::swap(d.absorbance[w][s], d.absorbance[w][s + 1]);
     }
+}
+
+std::vector<int> ph_order(const DataSet& d) {
+  const int n = std::max(d.n_spectra, 0);
+  std::vector<int> order(static_cast<size_t>(n));
+  std::iota(order.begin(), order.end(), 0);
+  // The same passes as the sort, so that even a pH that is no number ends where it does.
+  std::vector<float> ph(d.ph_values.begin() + 1, d.ph_values.begin() + 1 + n);
+  for (int pass = 1; pass <= n; ++pass)
+    for (int s = 0; s + 1 < n; ++s) {
+      if (!(ph[s] > ph[s + 1])) continue;
+      std::swap(ph[s], ph[s + 1]);
+      std::swap(order[s], order[s + 1]);
+    }
+  return order;
 }
 
 void find_a_max(DataSet& d) {
