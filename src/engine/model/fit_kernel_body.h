@@ -188,25 +188,32 @@ void gather(FitJob& job, int padded) {
   for (int u = 0; u < job.nu; ++u) key[3 + u] = job.used[u];
 }
 
-// Bit differences between absorbance row g of the grid and the row `at` was gathered from.
+// Whether the absorbance rows of the grid differ in any bit from the rows `at` was gathered
+// from.
 template <int W>
-inline typename Lanes<W>::I row_changes(const FitJob& job, int g) {
+bool rows_changed(const FitJob& job) {
   using I = typename Lanes<W>::I;
   constexpr int kLanes = 2 * W;
   static_assert(kLanes <= kMinRowPitch);
-  const int pitch = job.row_pitch;
-  const int last = pitch - kLanes;  // the last vector overlaps the one before
-  const float* row = job.absorbance + (1 + static_cast<long>(g) * job.step) * pitch;
-  const float* saved = job.at_rows + static_cast<long>(g) * pitch;
+  const long pitch = job.row_pitch;
+  const long stride = job.step * pitch;
+  const long last = pitch - kLanes;  // the last vector overlaps the one before
   I diff = {};
-  for (int o = 0; o < pitch; o += kLanes) {
-    const int at = o < last ? o : last;
+  for (int g = 0; g < job.ng; ++g) {
+    const float* row = job.absorbance + pitch + g * stride;
+    const float* saved = job.at_rows + g * pitch;
     I x, y;
-    __builtin_memcpy(&x, row + at, sizeof x);
-    __builtin_memcpy(&y, saved + at, sizeof y);
+    for (long o = 0; o < last; o += kLanes) {
+      __builtin_memcpy(&x, row + o, sizeof x);
+      __builtin_memcpy(&y, saved + o, sizeof y);
+      diff |= x ^ y;
+    }
+    __builtin_memcpy(&x, row + last, sizeof x);
+    __builtin_memcpy(&y, saved + last, sizeof y);
     diff |= x ^ y;
   }
-  return diff;
+  for (int l = 1; l < kLanes; ++l) diff[0] |= diff[l];
+  return diff[0] != 0;
 }
 
 // The right-hand sides of B blocks of W grid points from g on.
@@ -289,17 +296,16 @@ inline void store_form_conc(FitJob& job, int u) {
 // The sums of the squared residuals of N jobs (their absorbances are the first job's): for
 // each, one chain of additions over the included spectra (outer) and the grid (inner), in the
 // order of the per-point algorithm. A chain takes one addition's latency per term whatever
-// else runs, so the squares of W points at a time, the other job's chain, the stores of the
-// results and, when `rows_changed` is given, the check of the absorbance rows are done in its
-// shadow.
+// else runs, so the squares of W points at a time, the other job's chain and the stores of the
+// results are done in its shadow. The check of the absorbance rows (when `rows_changed_out` is
+// given) runs after it: in the shadow too it crowded the chain's registers, and both spilled.
 template <int W, int N>
-void residual_sums(FitJob* jobs, bool* rows_changed) {
+void residual_sums(FitJob* jobs, bool* rows_changed_out) {
   using V = typename Lanes<W>::D;
-  using I = typename Lanes<W>::I;
+  const bool check = rows_changed_out != nullptr;
   FitJob& first = jobs[0];
   const int whole = first.ng / W * W;
   const int rest = first.ng - whole;
-  I changes = {};
   double s[N] = {};
   for (int u = 0; u < first.nu; ++u) {
     const auto square = [&](const FitJob& job, int g) {
@@ -323,19 +329,14 @@ void residual_sums(FitJob* jobs, bool* rows_changed) {
       for (int l = 0; l < rest; ++l)
         for (int n = 0; n < N; ++n) s[n] = s[n] + q[n][l];
     }
-    for (int g = u; g < first.ng; g += first.nu) {
+    for (int g = u; g < first.ng; g += first.nu)
       for (int n = 0; n < N; ++n) store_eps_forms(jobs[n], g);
-      if (rows_changed) changes |= row_changes<W>(first, g);
-    }
     for (int n = 0; n < N; ++n) store_form_conc(jobs[n], u);
   }
   if (first.nu == 0)
     for (int n = 0; n < N; ++n)
       for (int g = 0; g < first.ng; ++g) store_eps_forms(jobs[n], g);
-  if (rows_changed) {
-    for (int l = 1; l < 2 * W; ++l) changes[0] |= changes[l];
-    *rows_changed = changes[0] != 0;
-  }
+  if (check) *rows_changed_out = rows_changed<W>(first);
   for (int n = 0; n < N; ++n) jobs[n].sum = s[n];
 }
 

@@ -145,34 +145,42 @@ TEST_P(KernelTest, MatchesThePerPointFitBitForBit) {
 // included spectra or of the grid between two calls must show in the next result.
 TEST_P(KernelTest, NoticesChangedDataBetweenCalls) {
   ASSERT_EQ(select_fit_kernel(GetParam()), GetParam());
-  std::mt19937 rng(9);
-  auto data = random_data(rng, 50, 1000);
-  auto fast = start_state(rng);
-  fast->used_spectra_count = 50;
-  for (int j = 1; j <= 5; ++j) fast->ka[j] = std::pow(10.0, -2.0 * j);
-  auto ref = std::make_unique<CalcState>(*fast);
-  const auto both = [&](const char* what) {
-    SCOPED_TRACE(what);
-    rozrah(*data, *fast);
-    rozrah_reference(*data, *ref);
-    expect_identical(*fast, *ref);
-  };
-  both("first");
-  data->absorbance[1 + 10 * 37][23] += 0.25f;  // a grid point of an included spectrum
-  both("one absorbance on the grid");
-  data->absorbance[1 + 10 * 99][50] = -data->absorbance[1 + 10 * 99][50];  // the last ones
-  both("last point, last spectrum");
-  data->absorbance[2][23] = 7.0f;  // off the grid
-  both("off the grid");
-  data->spectrum_used[17] = 0;
-  both("one spectrum excluded");
-  data->spectrum_used[17] = 1;
-  data->absorbance[1 + 10 * 5][17] = 3.0f;
-  both("included again with new data");
-  fast->fit_step = ref->fit_step = 7;
-  both("another step");
-  data->n_wavelengths = 999;
-  both("another number of points");
+  // Rows of 16, 32, 51 and 78 floats: the check's last vector overlaps the one before, or
+  // is the only one.
+  for (const int spectra : {15, 31, 50, 77}) {
+    SCOPED_TRACE(spectra);
+    std::mt19937 rng(9);
+    auto data = random_data(rng, spectra, 1000);
+    auto fast = start_state(rng);
+    fast->used_spectra_count = static_cast<int16_t>(spectra);
+    for (int j = 1; j <= 5; ++j) fast->ka[j] = std::pow(10.0, -2.0 * j);
+    auto ref = std::make_unique<CalcState>(*fast);
+    const auto both = [&](const char* what) {
+      SCOPED_TRACE(what);
+      rozrah(*data, *fast);
+      rozrah_reference(*data, *ref);
+      expect_identical(*fast, *ref);
+    };
+    const int mid = spectra / 2 + 1;
+    both("first");
+    data->absorbance[1 + 10 * 37][mid] += 0.25f;  // a grid point of an included spectrum
+    both("one absorbance on the grid");
+    data->absorbance[1 + 10 * 99][spectra] = -data->absorbance[1 + 10 * 99][spectra];
+    both("last point, last spectrum");
+    data->absorbance[1 + 10 * 3][1] += 1.0f;
+    both("first spectrum");
+    data->absorbance[2][mid] = 7.0f;  // off the grid
+    both("off the grid");
+    data->spectrum_used[mid - 1] = 0;
+    both("one spectrum excluded");
+    data->spectrum_used[mid - 1] = 1;
+    data->absorbance[1 + 10 * 5][mid - 1] = 3.0f;
+    both("included again with new data");
+    fast->fit_step = ref->fit_step = 7;
+    both("another step");
+    data->n_wavelengths = 999;
+    both("another number of points");
+  }
 }
 
 // Two trials fitted side by side, each against the per-point fit; the second's constants are
