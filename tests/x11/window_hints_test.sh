@@ -15,7 +15,7 @@ done
 pids+=($!)
 
 id=""
-for _ in $(seq 200); do
+for _ in $(seq 400); do
   id=$(xwininfo -root -tree 2>/dev/null | awk '/"Ferolan-H5A   V.1.0"/ {print $1; exit}')
   [ -n "$id" ] && break
   sleep 0.05
