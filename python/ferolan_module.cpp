@@ -890,13 +890,57 @@ analysis::Titration titration_of(Dataset& ds) {
   return analysis::titration_of(data, ds.path_len, conc).value();
 }
 
+// Runs work (which must not touch Python) on a thread of its own while this thread, the
+// caller's (in a notebook the main thread, the only one Python runs signal handlers on), looks
+// for Ctrl-C every kSignalPollMs and then cancels token, which work polls. Afterwards raises
+// KeyboardInterrupt, or rethrows what work threw.
+template <class Work>
+void interruptible(CancelToken& token, Work work) {
+  struct Run {
+    std::mutex mu;
+    std::condition_variable cv;
+    bool done = false;
+    std::exception_ptr error;
+  } run;
+  std::thread worker([&] {
+    try {
+      work();
+    } catch (...) {
+      run.error = std::current_exception();
+    }
+    std::lock_guard lock(run.mu);
+    run.done = true;
+    run.cv.notify_all();
+  });
+  std::optional<py::error_already_set> interrupted;
+  while (true) {
+    bool finished = false;
+    {
+      py::gil_scoped_release unlocked;
+      std::unique_lock lock(run.mu);
+      finished =
+          run.cv.wait_for(lock, std::chrono::milliseconds(kSignalPollMs), [&] { return run.done; });
+    }
+    if (finished) break;
+    if (!interrupted && PyErr_CheckSignals() != 0) {
+      interrupted.emplace();
+      token.cancel();
+    }
+  }
+  worker.join();
+  if (interrupted) throw std::move(*interrupted);
+  if (run.error) std::rethrow_exception(run.error);
+}
+
 void bootstrap_into(Refined& out, const std::vector<analysis::Titration>& ts,
-                    const SlotModes& modes, const analysis::JointOptions& jo, const FitArgs& a) {
+                    const SlotModes& modes, const analysis::JointOptions& jo, const FitArgs& a,
+                    const CancelToken& token) {
   if (a.bootstrap == 0) return;
   analysis::BootstrapOptions bo;
   bo.replicates = a.bootstrap;
   bo.seed = a.seed;
   bo.threads = a.threads;
+  bo.cancel = &token;
   out.boot = analysis::bootstrap(ts, modes, out.fit, jo, bo);
 }
 
@@ -940,12 +984,12 @@ Refined refine_result(Result& r, const FitArgs& a) {
     start[k] = s.pka.value_or(NAN);
     if (s.pka) out.search_pk.push_back(*s.pka);
   }
-  {
-    py::gil_scoped_release unlocked;
+  CancelToken token;
+  interruptible(token, [&] {
     out.fit = analysis::refine(*r.data, modes, start, a.refine);
     if (analysis::refine_has_result(out.fit.status))
-      bootstrap_into(out, {analysis::titration_of(*r.data)}, modes, {}, a);
-  }
+      bootstrap_into(out, {analysis::titration_of(*r.data)}, modes, {}, a, token);
+  });
   refuse_unless_result(out.fit);
   return out;
 }
@@ -964,11 +1008,11 @@ Refined refine_data(const std::shared_ptr<Dataset>& ds, const py::handle& pk,
   const std::vector<analysis::Titration> ts{titration_of(*ds)};
   analysis::JointOptions jo;
   jo.refine = a.refine;
-  {
-    py::gil_scoped_release unlocked;
+  CancelToken token;
+  interruptible(token, [&] {
     out.fit = analysis::refine_joint(ts, modes, start, jo);
-    if (analysis::refine_has_result(out.fit.status)) bootstrap_into(out, ts, modes, jo, a);
-  }
+    if (analysis::refine_has_result(out.fit.status)) bootstrap_into(out, ts, modes, jo, a, token);
+  });
   refuse_unless_result(out.fit);
   return out;
 }
@@ -1046,8 +1090,8 @@ Refined global(const py::handle& list, const py::dict& search_kw, bool shared, b
   jo.refine = a.refine;
   jo.sharing = shared ? analysis::SpectraSharing::Shared : analysis::SpectraSharing::PerTitration;
   jo.fit_factors = factors;
-  {
-    py::gil_scoped_release unlocked;
+  CancelToken token;
+  interruptible(token, [&] {
     run->fit = analysis::global_fit(ts, modes, start, jo);
     const analysis::RefineResult& f = run->fit->fit;
     if (analysis::refine_has_result(f.status) && a.bootstrap > 0) {
@@ -1056,13 +1100,14 @@ Refined global(const py::handle& list, const py::dict& search_kw, bool shared, b
       bo.replicates = a.bootstrap;
       bo.seed = a.seed;
       bo.threads = a.threads;
+      bo.cancel = &token;
       run->boot = analysis::bootstrap(ts, modes, f, jo, bo);
       if (ts.size() > 1) {
         bo.titrations = true;
         run->boot_t = analysis::bootstrap(ts, modes, f, jo, bo);
       }
     }
-  }
+  });
   refuse_unless_result(run->fit->fit);
   run->elapsed_s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   Refined out;
@@ -1193,45 +1238,14 @@ py::tuple summary(const std::vector<std::string>& paths, const py::object& plan,
       jobs_n > 0 ? jobs_n : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   auto token = std::make_shared<CancelToken>();
   for (cli::FileJob& j : jobs) j.cancel = token.get();
-  struct Run {
-    std::mutex mu;
-    std::condition_variable cv;
-    bool done = false;
-    std::vector<cli::FileResult> results;
-    std::exception_ptr error;
-  } run;
-  std::thread worker([&] {
-    try {
-      int started = 0;
-      cli::analyse_all(
-          jobs, threads, [&](cli::FileResult&& r) { run.results.push_back(std::move(r)); },
-          [](size_t) {}, started, token.get());
-    } catch (...) {
-      run.error = std::current_exception();
-    }
-    std::lock_guard lock(run.mu);
-    run.done = true;
-    run.cv.notify_all();
+  std::vector<cli::FileResult> results;
+  interruptible(*token, [&] {
+    int started = 0;
+    cli::analyse_all(
+        jobs, threads, [&](cli::FileResult&& r) { results.push_back(std::move(r)); }, [](size_t) {},
+        started, token.get());
   });
-  std::optional<py::error_already_set> interrupted;
-  while (true) {
-    bool finished = false;
-    {
-      py::gil_scoped_release unlocked;
-      std::unique_lock lock(run.mu);
-      finished =
-          run.cv.wait_for(lock, std::chrono::milliseconds(kSignalPollMs), [&] { return run.done; });
-    }
-    if (finished) break;
-    if (!interrupted && PyErr_CheckSignals() != 0) {
-      interrupted.emplace();
-      token->cancel();
-    }
-  }
-  worker.join();
-  if (interrupted) throw std::move(*interrupted);
-  if (run.error) std::rethrow_exception(run.error);
-  return py::make_tuple(total, cli::summary_csv(run.results, base.refine));
+  return py::make_tuple(total, cli::summary_csv(results, base.refine));
 }
 
 int count_jobs(const std::vector<std::string>& paths, const py::object& plan, const py::dict& kw) {

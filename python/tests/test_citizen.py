@@ -25,6 +25,20 @@ def test_ctrl_c_stops_the_search_and_raises_keyboard_interrupt(example):
     assert ferolan.evaluate(example, pk=[4.2, 8.9]).s_a > 0
 
 
+@pytest.mark.parametrize("fit", [
+    lambda ds: ferolan.refine(ds, pk=[4.2, 8.9], bootstrap=100000),
+    lambda ds: ferolan.global_fit([ds, ds], pk=[4.2, 8.9], bootstrap=100000),
+], ids=["refine", "global_fit"])
+def test_ctrl_c_stops_a_bootstrap_and_raises_keyboard_interrupt(example, fit):
+    # 100000 refits take many minutes; the timer's Ctrl-C must end them.
+    timer = threading.Timer(0.3, _thread.interrupt_main)
+    timer.start()
+    with pytest.raises(KeyboardInterrupt):
+        fit(example)
+    timer.join()
+    assert ferolan.refine(example, pk=[4.2, 8.9], bootstrap=20).ci is not None
+
+
 @pytest.mark.parametrize("search,scored", [
     (lambda ds, c: ferolan.manual_grid(ds, ranges=LONG, cancel=c), True),
     # A cancel inside the first sweep leaves the start values as the best set.

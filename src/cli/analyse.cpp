@@ -404,6 +404,7 @@ FileResult analyse_data(const FileJob& job, const DataFile& input,
       bo.replicates = o.bootstrap;
       bo.seed = o.seed;
       bo.threads = o.jobs;
+      bo.cancel = job.cancel ? job.cancel : &stop_token();
       r.boot = std::make_shared<const analysis::BootstrapResult>(
           analysis::bootstrap({t}, modes, *r.refined, {}, bo));
     }
@@ -473,6 +474,8 @@ FileResult analyse_data(const FileJob& job, const DataFile& input,
   }
   if (s.stopped)  // not a result, only the best set when the stop came
     fail(r, Status::Refused, kRefused, "stopped", "stopped by a signal before its search ended");
+  else if (r.boot && r.boot->stopped)
+    fail(r, Status::Refused, kRefused, "stopped", "stopped by a signal before its bootstrap ended");
   mark_warnings(r, o.strict);
   return r;
 }

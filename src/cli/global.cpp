@@ -6,6 +6,7 @@
 
 #include "cli/outputs.h"
 #include "cli/refined.h"
+#include "cli/stop_signal.h"
 
 namespace ferolan::cli {
 
@@ -76,11 +77,14 @@ void fit_group(GlobalRun& g, const std::vector<const FileResult*>& members, cons
     bo.replicates = o.bootstrap;
     bo.seed = o.seed;
     bo.threads = o.jobs;
+    bo.cancel = &stop_token();
     g.boot = analysis::bootstrap(ts, modes, f, jo, bo);
-    if (ts.size() > 1) {
+    if (ts.size() > 1 && !g.boot->stopped) {
       bo.titrations = true;
       g.boot_t = analysis::bootstrap(ts, modes, f, jo, bo);
     }
+    if (g.boot->stopped || (g.boot_t && g.boot_t->stopped))
+      refuse(g, "stopped", "stopped by a signal before its bootstrap ended");
   }
   g.elapsed_s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -199,6 +200,32 @@ TEST(RefineCli, GlobalPerSampleOfAPlan) {
   EXPECT_EQ(cell(t, 3, "status"), "refused");
   EXPECT_EQ(cell(t, 3, "code"), "no_titration");
   EXPECT_EQ(cell(t, 3, "pKa1"), "");
+}
+
+// SIGINT during a bootstrap of 100000 refits (many minutes): the file is cut short, not a
+// result, and the run ends with 130 instead of finishing the refits.
+TEST(RefineCli, SignalStopsTheBootstrap) {
+  const fs::path dir = scratch();
+  const std::string s = (dir / "stopped.csv").string();
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    freopen("/dev/null", "w", stdout);
+    freopen((dir / "stopped.err").c_str(), "w", stderr);
+    execl(FEROLAN_CLI, FEROLAN_CLI, kExample.c_str(), "--pk", "4,9", "--refine", "--bootstrap",
+          "100000", "--summary", s.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  usleep(1500000);  // the search and the refinement take a tenth of that
+  kill(pid, SIGINT);
+  int raw = 0;
+  waitpid(pid, &raw, 0);
+  const std::string err = slurp(dir / "stopped.err");
+  ASSERT_TRUE(WIFEXITED(raw)) << err;
+  EXPECT_EQ(WEXITSTATUS(raw), 130) << err;
+  // A file cut short is not among the results written.
+  EXPECT_EQ(table(slurp(s)).size(), 1u) << slurp(s);
+  EXPECT_NE(err.find("stopped by SIGINT after 0 of 1 files"), std::string::npos) << err;
 }
 
 // A titration diluted as it goes (each spectrum at its own concentration), its columns not in

@@ -81,14 +81,28 @@ BootstrapResult bootstrap(const std::vector<Titration>& ts, const SlotModes& mod
   threads = std::clamp(threads, 1, std::min(n, 256));
   out.threads = threads;
   std::atomic<int> next{0};
+  std::atomic<bool> skipped{false};
+  std::atomic<int> finished{0};
   auto worker = [&] {
-    for (int b; (b = next.fetch_add(1)) < n;) replicate(b);
+    for (int b; (b = next.fetch_add(1)) < n;) {
+      if (boot.cancel && boot.cancel->cancelled()) {
+        skipped = true;
+        return;
+      }
+      replicate(b);
+      ++finished;
+    }
   };
   std::vector<std::thread> pool;
   for (int t = 1; t < threads; ++t) pool.emplace_back(worker);
   worker();
   for (std::thread& t : pool) t.join();
 
+  if (skipped) {
+    out.stopped = true;
+    out.replicates = finished;
+    return done("stopped before every replicate was refitted");
+  }
   out.replicates = n;
   for (int b = 0; b < n; ++b) out.failed += good[b] ? 0 : 1;
   if (n - out.failed < 2) return done("fewer than two replicates could be refitted");

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/analysis/refine.h"
+#include "engine/search/cancel.h"
 
 namespace ferolan::analysis {
 
@@ -15,13 +16,19 @@ struct BootstrapOptions {
   uint64_t seed = 1;
   int threads = 0;          // 0: one per core; the result is the same for every count
   bool titrations = false;  // draw whole titrations instead of residuals (needs two or more)
+  // Ends the resampling early from any thread: no replicate starts once it is cancelled, and
+  // the result is not ok (stopped), for percentiles of the replicates that happened to finish
+  // first would be no interval.
+  const CancelToken* cancel = nullptr;
 };
 
 struct BootstrapResult {
   bool ok = false;
-  std::string message;             // why not ok
-  std::string method;              // "residuals" or "titrations"
-  int replicates = 0, failed = 0;  // refits made; those without a result (not counted below)
+  bool stopped = false;  // by the cancel token
+  std::string message;   // why not ok
+  std::string method;    // "residuals" or "titrations"
+  // Refits made (when stopped, those finished); those without a result (not counted below).
+  int replicates = 0, failed = 0;
   uint64_t seed = 0;
   int threads = 0;                  // used
   Arr1<double, kSlots> lo{}, hi{};  // 2.5 and 97.5 percentiles of each fitted pKa (NaN others)

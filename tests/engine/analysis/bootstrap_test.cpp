@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <thread>
 #include <vector>
 
 #include "support/synthetic_data.h"
@@ -63,6 +65,41 @@ TEST(Bootstrap, ReproducibleForASeedOnAnyThreadCount) {
   EXPECT_TRUE(std::isnan(one.lo[3]));
   EXPECT_EQ(one.failed, 0);
   EXPECT_EQ(one.method, "residuals");
+}
+
+// A cancel from another thread ends the resampling early, and what finished is no interval;
+// a token cancelled before the start refits nothing; an untouched one changes nothing.
+TEST(Bootstrap, CancelFromAnotherThreadStopsIt) {
+  const Fixture f = two_constants(5);
+  BootstrapOptions o;
+  o.replicates = 100000;
+  o.threads = 2;
+  CancelToken token;
+  o.cancel = &token;
+  std::thread canceller([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    token.cancel();
+  });
+  const BootstrapResult b = bootstrap(f.ts, fitted(2), f.fit, {}, o);
+  canceller.join();
+  EXPECT_FALSE(b.ok);
+  EXPECT_TRUE(b.stopped);
+  EXPECT_NE(b.message.find("stopped"), std::string::npos);
+  EXPECT_TRUE(std::isnan(b.lo[1]) && std::isnan(b.hi[1]));
+  EXPECT_LT(b.replicates, 100000);  // those refitted before the stop
+
+  o.replicates = 20;
+  const BootstrapResult none = bootstrap(f.ts, fitted(2), f.fit, {}, o);
+  EXPECT_TRUE(none.stopped);
+  EXPECT_EQ(none.replicates, 0);
+  token.reset();
+  const BootstrapResult whole = bootstrap(f.ts, fitted(2), f.fit, {}, o);
+  o.cancel = nullptr;
+  const BootstrapResult plain = bootstrap(f.ts, fitted(2), f.fit, {}, o);
+  ASSERT_TRUE(whole.ok && plain.ok);
+  EXPECT_FALSE(whole.stopped);
+  EXPECT_EQ(whole.lo[1], plain.lo[1]);
+  EXPECT_EQ(whole.hi[2], plain.hi[2]);
 }
 
 // The interval is about as wide as ±1.96 standard errors: resampling residuals reproduces the
