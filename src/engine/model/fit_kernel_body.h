@@ -197,7 +197,10 @@ template <int W>
   static_assert(kLanes <= kMinRowPitch);
   const long pitch = job.row_pitch;
   const long stride = job.step * pitch;
-  const long last = pitch - kLanes;  // the last vector overlaps the one before
+  // Only the included spectra's cells count: a data set with room to spare has longer rows.
+  const long width =
+      job.nu > 0 && job.used[job.nu - 1] + 1 > kLanes ? job.used[job.nu - 1] + 1 : kLanes;
+  const long last = width - kLanes;  // the last vector overlaps the one before
   I diff = {};
   for (int g = 0; g < job.ng; ++g) {
     const float* row = job.absorbance + pitch + g * stride;

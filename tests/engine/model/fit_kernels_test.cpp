@@ -146,11 +146,13 @@ TEST_P(KernelTest, MatchesThePerPointFitBitForBit) {
 TEST_P(KernelTest, NoticesChangedDataBetweenCalls) {
   ASSERT_EQ(select_fit_kernel(GetParam()), GetParam());
   // Rows of 16, 32, 51 and 78 floats: the check's last vector overlaps the one before, or
-  // is the only one.
-  for (const int spectra : {15, 31, 50, 77}) {
-    SCOPED_TRACE(spectra);
+  // is the only one; and 50 spectra in rows with room for 120.
+  for (const int room : {15, 31, 50, 77, 120}) {
+    const int spectra = std::min(room, 50);
+    SCOPED_TRACE(room);
     std::mt19937 rng(9);
     auto data = random_data(rng, spectra, 1000);
+    data->reserve(room, 1000);
     auto fast = start_state(rng);
     fast->used_spectra_count = static_cast<int16_t>(spectra);
     for (int j = 1; j <= 5; ++j) fast->ka[j] = std::pow(10.0, -2.0 * j);
