@@ -57,6 +57,8 @@ fit_grid::FitJob make_job(const DataSet& data, CalcState& calc) {
   job.acid_conc = static_cast<double>(data.acid_conc);
   job.absorbance = data.absorbance.data();
   job.row_pitch = data.absorbance.pitch();
+  job.row_used =
+      std::min(std::max(nu > 0 ? wk.used[nu - 1] + 1 : 0, fit_grid::kMinRowPitch), job.row_pitch);
   job.ng = nw >= 1 ? (nw - 1) / step + 1 : 0;
   job.step = step;
   job.conc = wk.block.data() + wk.conc;

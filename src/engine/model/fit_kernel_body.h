@@ -197,10 +197,7 @@ template <int W>
   static_assert(kLanes <= kMinRowPitch);
   const long pitch = job.row_pitch;
   const long stride = job.step * pitch;
-  // Only the included spectra's cells count: a data set with room to spare has longer rows.
-  const long width =
-      job.nu > 0 && job.used[job.nu - 1] + 1 > kLanes ? job.used[job.nu - 1] + 1 : kLanes;
-  const long last = width - kLanes;  // the last vector overlaps the one before
+  const long last = job.row_used - kLanes;  // the last vector overlaps the one before
   I diff = {};
   for (int g = 0; g < job.ng; ++g) {
     const float* row = job.absorbance + pitch + g * stride;

@@ -21,7 +21,10 @@ struct FitJob {
   double acid_conc = 0;
   const float* absorbance = nullptr;  // point w, spectrum s at absorbance[w * row_pitch + s]
   int row_pitch = 0;                  // at least kMinRowPitch
-  int ng = 0;                         // grid points g = 0..ng-1 at w = 1 + g * step
+  // The floats of a row up to the last included spectrum, at least kMinRowPitch: all that a
+  // change of the data can reach (a data set with room to spare has longer rows).
+  int row_used = 0;
+  int ng = 0;  // grid points g = 0..ng-1 at w = 1 + g * step
   int step = 1;
 
   // Scratch. conc[u * kConcPitch + j], readable up to row nu. The grid rows hold `pitch`
