@@ -308,24 +308,27 @@ void residual_sums(FitJob* jobs, bool* rows_changed_out) {
   const int rest = first.ng - whole;
   double s[N] = {};
   for (int u = 0; u < first.nu; ++u) {
-    const auto square = [&](const FitJob& job, int g) {
+    const auto square = [&](const FitJob& job, int g, const double* at) {
       const double* c = job.conc + u * kConcPitch;
       // The per-point sum starts from 0; 0 + x differs from x only for x = -0, and a zero's
       // sign does not reach the square.
       V a_calc = c[0] * load<V>(job.eps + g);
       for (int j = 1; j < kN; ++j) a_calc = a_calc + c[j] * load<V>(job.eps + j * job.pitch + g);
-      const V r = load<V>(at_of(first, u, g)) - a_calc;
+      const V r = load<V>(at) - a_calc;
       return r * r;
     };
+    // `at` of this spectrum chunk by chunk, without a multiplication per point.
+    const double* chunk = at_of(first, u, 0);
     for (int g = 0; g < whole; g += W) {
       V q[N];
-      for (int n = 0; n < N; ++n) q[n] = square(jobs[n], g);
+      for (int n = 0; n < N; ++n) q[n] = square(jobs[n], g, chunk + g % kChunk);
       for (int l = 0; l < W; ++l)
         for (int n = 0; n < N; ++n) s[n] = s[n] + q[n][l];
+      if ((g + W) % kChunk == 0) chunk += first.at_chunk;
     }
     if (rest > 0) {
       V q[N];
-      for (int n = 0; n < N; ++n) q[n] = square(jobs[n], whole);
+      for (int n = 0; n < N; ++n) q[n] = square(jobs[n], whole, at_of(first, u, whole));
       for (int l = 0; l < rest; ++l)
         for (int n = 0; n < N; ++n) s[n] = s[n] + q[n][l];
     }
