@@ -73,5 +73,8 @@ FitKernelFn fit_kernel_avx512();
 
 // The kernel chosen by FEROLAN_KERNEL or select_fit_kernel.
 FitKernelFn current_fit_kernel();
+// Runs fn as the kernel from now on, until the next select_fit_kernel: the tests run the
+// kernels' body at widths this processor has no instructions for.
+void use_fit_kernel_fn(FitKernelFn fn);
 
 }  // namespace ferolan::fit_grid

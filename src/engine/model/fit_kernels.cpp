@@ -116,6 +116,11 @@ FitKernelFn current_fit_kernel() {
   return g_grid.load(std::memory_order_relaxed);
 }
 
+void use_fit_kernel_fn(FitKernelFn fn) {
+  ensure_chosen();
+  g_grid.store(fn, std::memory_order_relaxed);
+}
+
 }  // namespace fit_grid
 
 }  // namespace ferolan
