@@ -178,7 +178,7 @@ std::string global_text(const GlobalRun& g) {
   return out;
 }
 
-void json_global(Json& j, std::string_view key, const GlobalRun* g) {
+void json_global(Json& j, std::string_view key, const GlobalRun* g, bool timing) {
   if (!g) {
     j.null(key);
     return;
@@ -232,9 +232,9 @@ void json_global(Json& j, std::string_view key, const GlobalRun* g) {
     j.value("observations", f.observations).value("parameters", f.parameters);
     j.value("dof", f.dof);
   }
-  json_bootstrap(j, "bootstrap", g->boot ? &*g->boot : nullptr);
-  json_bootstrap(j, "bootstrap_titrations", g->boot_t ? &*g->boot_t : nullptr);
-  j.value("elapsed_s", g->elapsed_s);
+  json_bootstrap(j, "bootstrap", g->boot ? &*g->boot : nullptr, timing);
+  json_bootstrap(j, "bootstrap_titrations", g->boot_t ? &*g->boot_t : nullptr, timing);
+  timing ? j.value("elapsed_s", g->elapsed_s) : j.null("elapsed_s");
   j.end_object();
 }
 

@@ -33,7 +33,8 @@ std::vector<GlobalRun> run_global(const std::vector<FileResult>& results, const 
                                   bool by_sample);
 
 std::string global_text(const GlobalRun& g);
-void json_global(Json& j, std::string_view key, const GlobalRun* g);
+// Without timing its times are null (--no-timing).
+void json_global(Json& j, std::string_view key, const GlobalRun* g, bool timing = true);
 std::string global_summary_csv(const std::vector<GlobalRun>& runs);
 
 }  // namespace ferolan::cli

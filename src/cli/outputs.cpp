@@ -127,8 +127,8 @@ std::string one_object(const FileResult& r) {
   timing ? maybe(j, "elapsed", r.elapsed_text) : j.null("elapsed");
   j.end_object();
 
-  json_refined(j, "refined", r.refined.get(), r.boot.get());
-  json_global(j, "global", r.global.get());
+  json_refined(j, "refined", r.refined.get(), r.boot.get(), timing);
+  json_global(j, "global", r.global.get(), timing);
 
   if (r.diagnostics) {
     r.diagnostics->json_factors(j);

@@ -27,7 +27,8 @@ std::string printf_text(const char* fmt, double a, double b = 0) {
 
 }  // namespace
 
-void json_bootstrap(Json& j, std::string_view key, const analysis::BootstrapResult* b) {
+void json_bootstrap(Json& j, std::string_view key, const analysis::BootstrapResult* b,
+                    bool timing) {
   if (!b) {
     j.null(key);
     return;
@@ -40,12 +41,12 @@ void json_bootstrap(Json& j, std::string_view key, const analysis::BootstrapResu
   per_slot(j, "lo", b->lo);
   per_slot(j, "hi", b->hi);
   per_slot(j, "sd", b->sd);
-  j.value("elapsed_s", b->elapsed_s);
+  timing ? j.value("elapsed_s", b->elapsed_s) : j.null("elapsed_s");
   j.end_object();
 }
 
 void json_refined(Json& j, std::string_view key, const analysis::RefineResult* r,
-                  const analysis::BootstrapResult* boot) {
+                  const analysis::BootstrapResult* boot, bool timing) {
   if (!r) {
     j.null(key);
     return;
@@ -75,8 +76,8 @@ void json_refined(Json& j, std::string_view key, const analysis::RefineResult* r
   }
   j.value("observations", r->observations).value("parameters", r->parameters);
   j.value("dof", r->dof);
-  j.value("elapsed_s", r->elapsed_s);
-  json_bootstrap(j, "bootstrap", boot);
+  timing ? j.value("elapsed_s", r->elapsed_s) : j.null("elapsed_s");
+  json_bootstrap(j, "bootstrap", boot, timing);
   j.end_object();
 }
 

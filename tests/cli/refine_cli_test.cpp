@@ -202,6 +202,25 @@ TEST(RefineCli, GlobalPerSampleOfAPlan) {
   EXPECT_EQ(cell(t, 3, "pKa1"), "");
 }
 
+// --no-timing leaves out the times of the refined, global and bootstrap objects too: two runs
+// write the same bytes.
+TEST(RefineCli, NoTimingRerunsWriteTheSameBytes) {
+  const fs::path dir = scratch();
+  fs::copy_file(kExample, dir / "t.mdf", fs::copy_options::overwrite_existing);
+  const std::string args = kExample + " " + (dir / "t.mdf").string() +
+                           " --pk 4,9 --refine --global --bootstrap 20 --no-timing --json";
+  const CliRun a = cli(args), b = cli(args);
+  ASSERT_EQ(a.status, 0) << a.err;
+  EXPECT_EQ(a.out, b.out);
+  EXPECT_EQ(a.out.find("\"elapsed_s\": 0"), std::string::npos);
+  EXPECT_EQ(a.out.find("\"elapsed_s\": 1"), std::string::npos);
+  size_t nulls = 0;
+  for (size_t at = 0; (at = a.out.find("\"elapsed_s\": null", at)) != std::string::npos; ++at)
+    ++nulls;
+  // Per file: the search, the refinement, its bootstrap, the global fit and its two.
+  EXPECT_EQ(nulls, 2u * 6u) << a.out;
+}
+
 // SIGINT during a bootstrap of 100000 refits (many minutes): the file is cut short, not a
 // result, and the run ends with 130 instead of finishing the refits.
 TEST(RefineCli, SignalStopsTheBootstrap) {
