@@ -254,6 +254,12 @@ bool parse_options(int argc, const char* const* argv, Options& o, std::string& e
                "--global fits one model from the searches' results, not with --compare or "
                "--evaluate",
            false;
+  // A shard holds only some of a sample's files, and merge cannot fit them jointly afterwards.
+  if (o.global && o.shards > 0)
+    return error =
+               "--global fits a sample's files together, which --shard would split: run the "
+               "global fit without --shard",
+           false;
   if (!o.global && (!o.global_summary_file.empty() || o.spectra_per_titration || o.conc_factors))
     return error = "--global-summary, --global-spectra and --conc-factors go with --global", false;
   if (o.bootstrap > 0 && !o.refine && !o.global)
@@ -369,7 +375,8 @@ Several titrations of one acid
                          all (the others named in a warning); started from the median of
                          the files' own automatic-grid results (their search's results
                          with --search auto). Printed after the files' own results; the
-                         JSON of every file gains its sample's `global` object
+                         JSON of every file gains its sample's `global` object (not with
+                         --shard, which would split a sample)
   --global-spectra shared|own   one set of forms' spectra for all (default: the same
                          compound in the same kind of cell) or one per titration
                          (different instruments)

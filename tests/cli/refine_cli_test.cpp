@@ -78,6 +78,7 @@ TEST(RefineCli, OptionsThatDoNotFitAreRefused) {
       {kExample + " --global-summary " + g, "go with --global"},
       {kExample + " --global --global-spectra mine", "--global-spectra takes shared or own"},
       {kExample + " --global --global-summary " + kExample, "--global-summary"},
+      {kExample + " --global --shard 1/2", "which --shard would split"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args);
