@@ -324,7 +324,8 @@ Many files
                          starting with = + - @ gets a leading ' (no formula); with --refine
                          refine_status, pKa1_refined..pKa5_refined, se1_refined..se5_refined
   --json-lines FILE      one JSON object per line and file, written in input order as files
-                         finish ('-': standard output); memory holds only the files in work
+                         finish ('-': standard output); memory holds only the files in work;
+                         written before --global's joint fits, so its `global` is null
   --no-timing            no start time and no elapsed times in the JSON, so that two runs
                          of the same inputs write the same bytes
   --shard K/N            analyse only the K-th of N consecutive parts of the inputs (or of
