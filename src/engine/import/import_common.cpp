@@ -26,22 +26,12 @@ bool to_wavelength(double v, int16_t& out) {
   return true;
 }
 
-void sort_by_ph(DataSet& d) {
-  // n passes of adjacent swaps on strictly greater pH: equal pH keep their order.
-  for (int pass = 1; pass <= d.n_spectra; ++pass)
-    for (int s = 1; s < d.n_spectra; ++s) {
-      if (!(d.ph_values[s] > d.ph_values[s + 1])) continue;
-      std::swap(d.ph_values[s], d.ph_values[s + 1]);
-      for (int w = 1; w <= d.n_wavelengths; ++w)
-        std::swap(d.absorbance[w][s], d.absorbance[w][s + 1]);
-    }
-}
-
 std::vector<int> ph_order(const DataSet& d) {
   const int n = std::max(d.n_spectra, 0);
   std::vector<int> order(static_cast<size_t>(n));
   std::iota(order.begin(), order.end(), 0);
-  // The same passes as the sort, so that even a pH that is no number ends where it does.
+  // n passes of adjacent swaps on strictly greater pH: equal pH keep their order, and a pH
+  // that is no number stays where it is.
   std::vector<float> ph(d.ph_values.begin() + 1, d.ph_values.begin() + 1 + n);
   for (int pass = 1; pass <= n; ++pass)
     for (int s = 0; s + 1 < n; ++s) {
@@ -50,6 +40,19 @@ std::vector<int> ph_order(const DataSet& d) {
       std::swap(order[s], order[s + 1]);
     }
   return order;
+}
+
+void sort_by_ph(DataSet& d) {
+  // The passes run on the pH values alone; each absorbance row is then moved once.
+  const std::vector<int> order = ph_order(d);
+  const int n = static_cast<int>(order.size());
+  std::vector<float> moved(order.size());
+  auto permute = [&](float* row) {  // row[1..n]
+    for (int i = 0; i < n; ++i) moved[i] = row[order[i] + 1];
+    std::copy(moved.begin(), moved.end(), row + 1);
+  };
+  permute(d.ph_values.data());
+  for (int w = 1; w <= d.n_wavelengths; ++w) permute(d.absorbance[w].data());
 }
 
 void find_a_max(DataSet& d) {
