@@ -88,9 +88,9 @@ std::string quoted(std::string_view cell) {
 }
 
 // What a cell stands for: a measured absorbance may be read as 0 with a warning; the pH
-// values and wavelengths that place the spectra may not, for a made-up one moves every
-// constant.
-enum class Cell { Absorbance, Ph, Wavelength };
+// values, wavelengths and concentrations that place the spectra may not, for a made-up one
+// moves every constant.
+enum class Cell { Absorbance, Ph, Wavelength, Concentration };
 
 struct Reader {
   DataFile& f;
@@ -104,8 +104,8 @@ struct Reader {
   }
 
   // A cell's value by the leading-number rule; a cell that is more or less than a number is
-  // noted. nullopt (with the file refused) for what cannot be stored at all and for a pH or
-  // a wavelength that is not a number.
+  // noted. nullopt (with the file refused) for what cannot be stored at all and for a pH, a
+  // wavelength or a concentration that is not a number.
   std::optional<double> number(std::string_view cell, int row, int col, Cell kind,
                                bool empty_is_fine = false) {
     if (names_non_finite(cell)) {
@@ -113,11 +113,14 @@ struct Reader {
       return std::nullopt;
     }
     if (kind != Cell::Absorbance && !is_number_text(cell)) {
-      const bool ph = kind == Cell::Ph;
-      refuse(ph ? "ph_not_a_number" : "wavelength_not_a_number",
-             where(row, col) + ": " + (cell.empty() ? std::string("an empty cell") : quoted(cell)) +
-                 " stands where a " + (ph ? "pH value" : "wavelength") +
-                 " belongs and is not a number");
+      // By Cell, absorbances excepted.
+      static constexpr const char* kCode[] = {"", "ph_not_a_number", "wavelength_not_a_number",
+                                              "concentration_not_a_number"};
+      static constexpr const char* kWhat[] = {"", "pH value", "wavelength", "concentration"};
+      const auto k = static_cast<size_t>(kind);
+      refuse(kCode[k], where(row, col) + ": " +
+                           (cell.empty() ? std::string("an empty cell") : quoted(cell)) +
+                           " stands where a " + kWhat[k] + " belongs and is not a number");
       return std::nullopt;
     }
     if (kind == Cell::Absorbance && !empty_is_fine) ++cells;
@@ -152,16 +155,9 @@ struct Reader {
   // A concentration of the optional row: a positive number, never read as 0 (which would
   // mean no acid at all).
   bool concentration(std::string_view cell, int row, int col, double& out) {
-    if (names_non_finite(cell))
-      return refuse("non_finite",
-                    where(row, col) + ": " + quoted(cell) + " is not a finite number");
-    if (!is_number_text(cell))
-      return refuse("concentration_not_a_number",
-                    where(row, col) + ": " +
-                        (cell.empty() ? std::string("an empty cell") : quoted(cell)) +
-                        " stands where a concentration belongs and is not a number");
+    const auto c = number(cell, row, col, Cell::Concentration);
     float v = 0;
-    if (!single(leading_number(cell), row, col, v)) return false;
+    if (!c || !single(*c, row, col, v)) return false;
     if (!(v > 0))
       return refuse("concentration_not_positive", where(row, col) + ": the concentration " +
                                                       quoted(cell) + " is not above 0 mol/L");
