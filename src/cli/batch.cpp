@@ -25,6 +25,7 @@
 #include "cli/pictures.h"
 #include "cli/provenance.h"
 #include "cli/stop_signal.h"
+#include "cli/text.h"
 #include "engine/format/format.h"
 
 namespace ferolan::cli {
@@ -34,8 +35,7 @@ namespace fs = std::filesystem;
 namespace {
 
 bool is_data_name(const fs::path& p) {
-  std::string ext = p.extension().string();
-  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string ext = ascii_lower(p.extension().string());
   return ext == ".mdf" || ext == ".txt" || ext == ".csv" || ext == ".tsv";
 }
 

@@ -1,7 +1,6 @@
 #include "cli/data_file.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <optional>
 
@@ -46,8 +45,7 @@ constexpr size_t kMaxTableRows = static_cast<size_t>(kMostPoints) + 1;
 bool names_non_finite(std::string_view cell) {
   if (!cell.empty() && (cell[0] == '+' || cell[0] == '-')) cell.remove_prefix(1);
   if (cell.size() > 8) return false;
-  std::string word(cell);
-  for (char& c : word) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string word = ascii_lower(cell);
   return word == "inf" || word == "infinity" || word == "nan";
 }
 
@@ -336,11 +334,7 @@ bool table_with_empty_corner(std::string_view text) {
 
 // The first cell of the optional concentration row: "conc", "Concentration", "conc, mol/L".
 bool names_concentration(std::string_view cell) {
-  cell = trim(cell);
-  if (cell.size() < 4) return false;
-  std::string head(cell.substr(0, 4));
-  for (char& c : head) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return head == "conc";
+  return ascii_lower(trim(cell).substr(0, 4)) == "conc";
 }
 
 bool read_table(std::string_view text, DataFile& f) {
@@ -575,9 +569,7 @@ DataFile read_data_file(std::string_view name, std::string_view bytes, InputForm
   if (format == InputFormat::Detect) {
     auto ends = [&](std::string_view ext) {
       if (name.size() < ext.size()) return false;
-      std::string tail(name.substr(name.size() - ext.size()));
-      for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-      return tail == ext;
+      return ascii_lower(name.substr(name.size() - ext.size())) == ext;
     };
     const std::string_view first = bytes.substr(0, line_end(bytes));
     if (ends(".csv") || ends(".tsv") || table_with_empty_corner(bytes))

@@ -1,12 +1,12 @@
 #include "cli/manifest.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <filesystem>
 #include <memory>
 
 #include "cli/outputs.h"
+#include "cli/text.h"
 
 namespace ferolan::cli {
 
@@ -125,8 +125,7 @@ bool plan_jobs(std::string_view text, const std::string& plan_dir, const Options
   for (size_t c = 0; c < header.size(); ++c) {
     // A spreadsheet's header may be capitalised or padded.
     const std::string written = trimmed(header[c]);
-    std::string name = written;
-    for (char& ch : name) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    const std::string name = ascii_lower(written);
     if (name.empty())
       return error = "column " + std::to_string(c + 1) + " has no name in the header row", false;
     if (std::find(seen.begin(), seen.end(), name) != seen.end())
@@ -140,9 +139,8 @@ bool plan_jobs(std::string_view text, const std::string& plan_dir, const Options
     }
     // Any other column (compound, operator, date) goes to the summary as it is; one named as
     // a column of the summary would make two of that name there.
-    for (std::string own : summary_columns(true)) {
-      for (char& ch : own) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-      if (own == name)
+    for (const std::string& own : summary_columns(true)) {
+      if (ascii_lower(own) == name)
         return error = "the column '" + written +
                        "' is one the summary writes itself (a plan's columns are file, sample, "
                        "constants, search, pk1..pk5, hold, ionic_strength, exclude_ph, and any "

@@ -53,4 +53,11 @@ std::string utf8_safe(std::string_view s) {
   return out;
 }
 
+std::string ascii_lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
 }  // namespace ferolan::cli

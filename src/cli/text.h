@@ -18,4 +18,8 @@ bool valid_utf8(std::string_view s);
 // s with every byte that is not part of a well-formed character replaced by U+FFFD.
 std::string utf8_safe(std::string_view s);
 
+// s with A..Z as a..z and every other byte as it is: names, extensions and words matched
+// whatever their case.
+std::string ascii_lower(std::string_view s);
+
 }  // namespace ferolan::cli
