@@ -404,7 +404,7 @@ FileResult analyse_data(const FileJob& job, const DataFile& input,
       bo.replicates = o.bootstrap;
       bo.seed = o.seed;
       bo.threads = o.jobs;
-      bo.cancel = job.cancel ? job.cancel : &stop_token();
+      bo.cancel = s.token();
       r.boot = std::make_shared<const analysis::BootstrapResult>(
           analysis::bootstrap({t}, modes, *r.refined, {}, bo));
     }

@@ -39,9 +39,9 @@ struct Session {
   std::vector<double> conc_spectra;
   bool stopped = false;                 // a search was cut short
   const CancelToken* cancel = nullptr;  // ends the searches; none: the stop signal's token
-  Workspace workspace() {
-    return Workspace{st->data, st->calc, st->search, cancel ? cancel : &stop_token()};
-  }
+  // What ends this session's searches and resamplings.
+  const CancelToken* token() const { return cancel ? cancel : &stop_token(); }
+  Workspace workspace() { return Workspace{st->data, st->calc, st->search, token()}; }
   SlotModes modes() const { return setup.modes(); }
 };
 
