@@ -1095,17 +1095,12 @@ Refined global(const py::handle& list, const py::dict& search_kw, bool shared, b
     run->fit = analysis::global_fit(ts, modes, start, jo);
     const analysis::RefineResult& f = run->fit->fit;
     if (analysis::refine_has_result(f.status) && a.bootstrap > 0) {
-      analysis::common_points(ts);
       analysis::BootstrapOptions bo;
       bo.replicates = a.bootstrap;
       bo.seed = a.seed;
       bo.threads = a.threads;
       bo.cancel = &token;
-      run->boot = analysis::bootstrap(ts, modes, f, jo, bo);
-      if (ts.size() > 1) {
-        bo.titrations = true;
-        run->boot_t = analysis::bootstrap(ts, modes, f, jo, bo);
-      }
+      cli::resample_global(*run, ts, modes, jo, bo);
     }
   });
   refuse_unless_result(run->fit->fit);

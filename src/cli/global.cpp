@@ -72,17 +72,12 @@ void fit_group(GlobalRun& g, const std::vector<const FileResult*>& members, cons
   if (!analysis::refine_has_result(f.status)) {
     refuse(g, analysis::refine_status_name(f.status), f.message);
   } else if (o.bootstrap > 0) {
-    analysis::common_points(ts);
     analysis::BootstrapOptions bo;
     bo.replicates = o.bootstrap;
     bo.seed = o.seed;
     bo.threads = o.jobs;
     bo.cancel = &stop_token();
-    g.boot = analysis::bootstrap(ts, modes, f, jo, bo);
-    if (ts.size() > 1 && !g.boot->stopped) {
-      bo.titrations = true;
-      g.boot_t = analysis::bootstrap(ts, modes, f, jo, bo);
-    }
+    resample_global(g, ts, modes, jo, bo);
     if (g.boot->stopped || (g.boot_t && g.boot_t->stopped))
       refuse(g, "stopped", "stopped by a signal before its bootstrap ended");
   }
@@ -105,6 +100,18 @@ std::string joined(const std::vector<std::string>& v) {
 }
 
 }  // namespace
+
+void resample_global(GlobalRun& g, std::vector<analysis::Titration>& ts, const SlotModes& modes,
+                     const analysis::JointOptions& jo, analysis::BootstrapOptions bo) {
+  analysis::common_points(ts);
+  const analysis::RefineResult& f = g.fit->fit;
+  bo.titrations = false;
+  g.boot = analysis::bootstrap(ts, modes, f, jo, bo);
+  if (ts.size() > 1 && !g.boot->stopped) {
+    bo.titrations = true;
+    g.boot_t = analysis::bootstrap(ts, modes, f, jo, bo);
+  }
+}
 
 std::vector<GlobalRun> run_global(const std::vector<FileResult>& results, const Options& o,
                                   bool by_sample) {

@@ -32,6 +32,11 @@ struct GlobalRun {
 std::vector<GlobalRun> run_global(const std::vector<FileResult>& results, const Options& o,
                                   bool by_sample);
 
+// Both resamplings of g's joint fit: residuals, and with two or more titrations whole
+// titrations (not after a stopped first one). ts are brought to their common points first.
+void resample_global(GlobalRun& g, std::vector<analysis::Titration>& ts, const SlotModes& modes,
+                     const analysis::JointOptions& jo, analysis::BootstrapOptions bo);
+
 std::string global_text(const GlobalRun& g);
 // Without timing its times are null (--no-timing).
 void json_global(Json& j, std::string_view key, const GlobalRun* g, bool timing = true);
